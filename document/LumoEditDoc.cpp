@@ -1,0 +1,91 @@
+#include "LumoEditDoc.h"
+
+#include "EntryFile.h"
+#include "tree/LumoEditView.h"
+
+#include <stdexcept>
+
+const CRuntimeClass ClumoEditDoc::classClumoEditDoc{"ClumoEditDoc", &CreateObjectOf<ClumoEditDoc>,
+                                                    &CDocument::classCDocument};
+
+bool ClumoEditDoc::OnNewDocument()
+{
+    // The tree and the entry count stay as they are.
+    return CDocument::OnNewDocument();
+}
+
+ClumoEditView* ClumoEditDoc::GetView() const
+{
+    POSITION pos = GetFirstViewPosition();
+    auto* pView = dynamic_cast<ClumoEditView*>(GetNextView(pos));
+    if (!pView)
+        throw std::logic_error("the document has no entry view");
+    return pView;
+}
+
+void ClumoEditDoc::Serialize(CArchive& ar)
+{
+    ClumoEditView& view = *GetView();
+    if (ar.IsStoring())
+        Store(ar, view);
+    else
+        Load(ar, view);
+}
+
+void ClumoEditDoc::Store(CArchive& ar, ClumoEditView& view)
+{
+    const CTreeCtrl& tree = view.GetTreeCtrl();
+    // The count must describe the records that follow; refuse rather than write a damaged file.
+    if (view.m_nCount != tree.GetChildCount(TVI_ROOT))
+        throw CArchiveException(CArchiveException::inconsistent,
+                                "the entry count (" + std::to_string(view.m_nCount) +
+                                    ") disagrees with the entries shown (" +
+                                    std::to_string(tree.GetChildCount(TVI_ROOT)) + ")");
+    CEntryWriter writer(ar);
+    writer.WriteCount(view.m_nCount);
+    HTREEITEM hEntry = tree.GetNextItem(nullptr, TVGN_ROOT);
+    for (UINT i = 0; i < view.m_nCount && hEntry; ++i) {
+        writer.WriteRecord(tree.GetItemTextView(hEntry));
+        HTREEITEM hData = tree.GetNextItem(hEntry, TVGN_CHILD);
+        writer.WriteRecord(hData ? tree.GetItemTextView(hData) : std::string_view());
+        HTREEITEM hExtra = hData ? tree.GetNextItem(hData, TVGN_NEXT) : nullptr;
+        if (hExtra)
+            writer.WriteRecord(tree.GetItemTextView(hExtra));
+        else
+            writer.WriteEmptyRecord();
+        hEntry = tree.GetNextItem(hEntry, TVGN_NEXT);
+    }
+}
+
+void ClumoEditDoc::Load(CArchive& ar, ClumoEditView& view)
+{
+    CTreeCtrl& tree = view.GetTreeCtrl();
+    tree.DeleteItem(TVI_ROOT);
+    view.m_nCount = 0;
+    CEntryReader reader(ar);
+    view.m_nCount = reader.ReadCount();
+
+    UINT i = 0;
+    HTREEITEM hEntry = nullptr;
+    try {
+        for (; i < view.m_nCount; ++i) {
+            hEntry = nullptr;
+            std::string_view text = reader.ReadRecord(i, EEntryField::name);
+            hEntry = tree.InsertItem(TVIF_TEXT, text.data(), 0, 0, 0, 0, 0, TVI_ROOT, TVI_LAST);
+            tree.SetItem(hEntry, TVIF_PARAM, nullptr, 0, 0, 0, 0, static_cast<LPARAM>(i));
+            text = reader.ReadRecord(i, EEntryField::data);
+            tree.InsertItem(TVIF_TEXT, text.data(), 0, 0, 0, 0, 0, hEntry, TVI_LAST);
+            text = reader.ReadRecord(i, EEntryField::extra);
+            if (!text.empty())
+                tree.InsertItem(TVIF_TEXT, text.data(), 0, 0, 0, 0, 0, hEntry, TVI_LAST);
+        }
+        reader.ExpectEnd();
+    } catch (...) {
+        // Keep the entries read completely: one whose records were not all
+        // read goes, and the count becomes what the tree holds.
+        if (hEntry && i < view.m_nCount)
+            tree.DeleteItem(hEntry);
+        view.m_nCount = tree.GetChildCount(TVI_ROOT);
+        throw;
+    }
+}

@@ -1,0 +1,58 @@
+// A buffered stream of bytes to or from a file, or from and to memory (which
+// keeps the readers easy to test and to fuzz). Reading knows how many bytes
+// remain, so a reader can refuse a length that runs past the end before it
+// allocates anything.
+#pragma once
+
+#include "AfxTypes.h"
+
+#include <memory>
+
+class CFile;
+
+class CArchive {
+public:
+    enum Mode { store = 0, load = 1 };
+    static constexpr UINT kDefaultBufferSize = 1u << 20;
+
+    CArchive(CFile* pFile, UINT nMode, UINT nBufSize = kDefaultBufferSize);
+    explicit CArchive(std::string_view memory);  // loads from memory
+    explicit CArchive(std::string* pOut);         // stores into a string
+    ~CArchive();
+    CArchive(const CArchive&) = delete;
+    CArchive& operator=(const CArchive&) = delete;
+
+    bool IsLoading() const { return m_nMode == load; }
+    bool IsStoring() const { return m_nMode == store; }
+
+    // Takes the next nMax bytes, fewer at the end of the data; returns how many it delivered.
+    UINT Read(void* lpBuf, UINT nMax);
+    // Appends nMax bytes.
+    void Write(const void* lpBuf, UINT nMax);
+
+    ULONGLONG GetPosition() const { return m_nPosition; }
+    // Bytes left to read, from the length the data had when the archive was made.
+    ULONGLONG GetRemaining() const { return m_nLength > m_nPosition ? m_nLength - m_nPosition : 0; }
+
+    void Flush();
+    // Writes what is buffered. Throws on failure.
+    void Close();
+    // Drops what is buffered without writing it.
+    void Abort();
+    CFile* GetFile() const { return m_pFile; }
+
+private:
+    void Fill();
+
+    UINT m_nMode;
+    CFile* m_pFile = nullptr;
+    std::string* m_pOut = nullptr;
+    std::unique_ptr<char[]> m_buffer;
+    UINT m_nBufSize = 0;
+    const char* m_pCur = nullptr;  // loading: next byte in the buffer
+    const char* m_pEnd = nullptr;
+    UINT m_nUsed = 0;              // storing: bytes in the buffer
+    ULONGLONG m_nPosition = 0;
+    ULONGLONG m_nLength = 0;
+    bool m_bMemory = false;
+};

@@ -1,0 +1,191 @@
+#include "Document.h"
+
+#include "AfxRes.h"
+#include "Archive.h"
+#include "DocTemplate.h"
+#include "Exceptions.h"
+#include "File.h"
+#include "FrameWnd.h"
+#include "View.h"
+#include "WinApp.h"
+
+#include <filesystem>
+
+const CRuntimeClass CDocument::classCDocument{"CDocument", nullptr, &CObject::classCObject};
+
+const CCmdMap* CDocument::GetThisCmdMap()
+{
+    static constexpr CCmdEntry entries[] = {
+        OnCommand<&CDocument::OnFileSave>(ID_FILE_SAVE),
+        OnCommand<&CDocument::OnFileSaveAs>(ID_FILE_SAVE_AS),
+    };
+    static const CCmdMap map{CCmdTarget::GetThisCmdMap(), entries};
+    return &map;
+}
+
+const CCmdMap* CDocument::GetCmdMap() const
+{
+    return GetThisCmdMap();
+}
+
+void CDocument::SetTitle(const CString& strTitle)
+{
+    m_strTitle = strTitle;
+    UpdateFrameTitles();
+}
+
+void CDocument::SetPathName(const CString& strPathName)
+{
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(strPathName, ec);
+    if (ec)
+        path = strPathName;
+    m_strPathName = path.lexically_normal().string();
+    SetTitle(path.filename().string());
+}
+
+void CDocument::UpdateFrameTitles()
+{
+    for (CView* pView : m_viewList)
+        if (CFrameWnd* pFrame = pView->GetParentFrame())
+            pFrame->OnUpdateFrameTitle();
+}
+
+POSITION CDocument::GetFirstViewPosition() const
+{
+    return m_viewList.empty() ? nullptr : reinterpret_cast<POSITION>(std::uintptr_t{1});
+}
+
+CView* CDocument::GetNextView(POSITION& rPosition) const
+{
+    const auto index = reinterpret_cast<std::uintptr_t>(rPosition);
+    if (index == 0 || index > m_viewList.size())
+        return rPosition = nullptr, nullptr;
+    rPosition = index < m_viewList.size() ? reinterpret_cast<POSITION>(index + 1) : nullptr;
+    return m_viewList[index - 1];
+}
+
+void CDocument::AddView(CView* pView)
+{
+    m_viewList.push_back(pView);
+    pView->m_pDocument = this;
+}
+
+void CDocument::RemoveView(CView* pView)
+{
+    std::erase(m_viewList, pView);
+    if (pView->m_pDocument == this)
+        pView->m_pDocument = nullptr;
+}
+
+bool CDocument::OnNewDocument()
+{
+    DeleteContents();
+    m_strPathName.clear();
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CDocument::OnOpenDocument(LPCTSTR lpszPathName)
+{
+    CFile file;
+    try {
+        file.Open(lpszPathName, CFile::modeRead);
+    } catch (const std::exception& e) {
+        ReportSaveLoadException(lpszPathName, &e, false);
+        return false;
+    }
+    DeleteContents();
+    SetModifiedFlag(true);  // dirty while the contents are replaced
+    try {
+        CArchive ar(&file, CArchive::load);
+        Serialize(ar);
+        ar.Close();
+    } catch (const std::exception& e) {
+        ReportSaveLoadException(lpszPathName, &e, false);
+        DeleteContents();
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CDocument::OnSaveDocument(LPCTSTR lpszPathName)
+{
+    CFile file;
+    try {
+        file.Open(lpszPathName, CFile::modeReplace);
+        CArchive ar(&file, CArchive::store);
+        Serialize(ar);
+        ar.Close();
+        file.Commit();
+    } catch (const std::exception& e) {
+        file.Abort();
+        ReportSaveLoadException(lpszPathName, &e, true);
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+void CDocument::ReportSaveLoadException(LPCTSTR lpszPathName, const std::exception* e, bool bSaving)
+{
+    const CString reason = e ? AfxDescribeException(*e) : CString("an unknown error occurred");
+    CString text = (bSaving ? "Cannot save \"" : "Cannot open \"") + CString(lpszPathName) + "\":\n" + reason + ".";
+    if (bSaving)
+        text += "\nThe file on disk was not changed.";
+    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool CDocument::SaveModified()
+{
+    if (!IsModified())
+        return true;
+    const CString name = m_strTitle.empty() ? CString("Untitled") : m_strTitle;
+    switch (AfxMessageBox("Save changes to " + name + "?", MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES:
+        return DoFileSave();
+    case IDNO:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CDocument::DoSave(LPCTSTR lpszPathName, bool bReplace)
+{
+    CString newName = lpszPathName ? CString(lpszPathName) : CString();
+    if (newName.empty()) {
+        CSingleDocTemplate* pTemplate = m_pDocTemplate;
+        newName = m_strPathName;
+        if (newName.empty()) {
+            newName = m_strTitle;
+            CString ext;
+            if (pTemplate && pTemplate->GetDocString(ext, CSingleDocTemplate::filterExt) && !ext.empty() &&
+                std::filesystem::path(newName).extension().empty())
+                newName += ext;
+        }
+        if (!AfxGetApp() || !AfxGetApp()->DoPromptFileName(newName, false, pTemplate))
+            return false;
+    }
+    if (!OnSaveDocument(newName.c_str()))
+        return false;
+    if (bReplace)
+        SetPathName(newName);
+    return true;
+}
+
+bool CDocument::DoFileSave()
+{
+    return DoSave(m_strPathName.empty() ? nullptr : m_strPathName.c_str());
+}
+
+void CDocument::OnFileSave()
+{
+    DoFileSave();
+}
+
+void CDocument::OnFileSaveAs()
+{
+    DoSave(nullptr);
+}

@@ -1,0 +1,165 @@
+#include "File.h"
+
+#include "Exceptions.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include <sys/stat.h>
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#define LUMO_POSIX 1
+#endif
+
+namespace fs = std::filesystem;
+
+CFile::~CFile()
+{
+    Abort();
+}
+
+void CFile::Open(const CString& strFileName, OpenFlags nFlags)
+{
+    Abort();
+    m_strFileName = strFileName;
+    std::error_code ec;
+    const fs::path path(strFileName);
+    if (nFlags == modeRead) {
+        if (fs::is_directory(path, ec))
+            throw CFileException(CFileException::isDirectory, EISDIR, strFileName);
+        errno = 0;
+        m_pFile = std::fopen(strFileName.c_str(), "rb");
+        if (!m_pFile)
+            CFileException::ThrowOsError(errno, strFileName);
+        std::setvbuf(m_pFile, nullptr, _IONBF, 0);  // the archive buffers
+        struct stat st {};
+        if (::fstat(fileno(m_pFile), &st) != 0) {
+            const int err = errno;
+            Abort();
+            CFileException::ThrowOsError(err, strFileName);
+        }
+        if (!S_ISREG(st.st_mode)) {
+            Abort();
+            throw CFileException(S_ISDIR(st.st_mode) ? CFileException::isDirectory : CFileException::badPath, 0,
+                                 strFileName);
+        }
+        m_nLength = static_cast<ULONGLONG>(st.st_size);
+        return;
+    }
+
+    // Replace: write beside the target (links followed), so the rename stays on one file system.
+    fs::path target = path;
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec)
+            target = resolved;
+    }
+    struct stat st {};
+    const bool bExists = ::stat(target.c_str(), &st) == 0;
+    if (bExists && S_ISDIR(st.st_mode))
+        throw CFileException(CFileException::isDirectory, EISDIR, strFileName);
+    if (bExists && !S_ISREG(st.st_mode))
+        throw CFileException(CFileException::badPath, 0, strFileName);
+    // A file marked read-only is not replaced, even where the user could.
+    if (bExists && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        throw CFileException(CFileException::readOnly, EACCES, strFileName);
+#ifdef LUMO_POSIX
+    if (bExists && ::access(target.c_str(), W_OK) != 0)
+        CFileException::ThrowOsError(errno, strFileName);
+#endif
+
+    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100 && !m_pFile; ++attempt) {
+        const fs::path temp = dir / ("." + target.filename().string() + "." + std::to_string(rd() % 1000000) + ".tmp");
+        errno = 0;
+        m_pFile = std::fopen(temp.c_str(), "wbx");  // exclusive: never touch someone else's file
+        if (m_pFile)
+            m_strTempName = temp.string();
+        else if (errno != EEXIST)
+            CFileException::ThrowOsError(errno, strFileName);
+    }
+    if (!m_pFile)
+        throw CFileException(CFileException::generic, EEXIST, strFileName);
+    std::setvbuf(m_pFile, nullptr, _IONBF, 0);
+#ifdef LUMO_POSIX
+    // The replacement keeps the target's permissions; a new file gets the usual ones.
+    const mode_t mode = bExists ? (st.st_mode & 07777) : [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    ::fchmod(fileno(m_pFile), mode);
+#endif
+    m_strTarget = target.string();
+    m_bReplacing = true;
+}
+
+UINT CFile::Read(void* lpBuf, UINT nCount)
+{
+    if (!m_pFile || nCount == 0)
+        return 0;
+    const std::size_t n = std::fread(lpBuf, 1, nCount, m_pFile);
+    if (n < nCount && std::ferror(m_pFile))
+        CFileException::ThrowOsError(errno, m_strFileName);
+    return static_cast<UINT>(n);
+}
+
+void CFile::Write(const void* lpBuf, UINT nCount)
+{
+    if (!m_pFile)
+        throw CFileException(CFileException::generic, EBADF, m_strFileName);
+    if (nCount == 0)
+        return;
+    errno = 0;
+    if (std::fwrite(lpBuf, 1, nCount, m_pFile) != nCount)
+        CFileException::ThrowOsError(errno != 0 ? errno : EIO, m_strFileName);
+}
+
+void CFile::Commit()
+{
+    if (!m_pFile || !m_bReplacing)
+        return;
+    int err = 0;
+    if (std::fflush(m_pFile) != 0)
+        err = errno;
+#ifdef LUMO_POSIX
+    if (err == 0 && ::fsync(fileno(m_pFile)) != 0)
+        err = errno;
+#endif
+    if (std::fclose(m_pFile) != 0 && err == 0)
+        err = errno;
+    m_pFile = nullptr;
+    if (err == 0) {
+        std::error_code ec;
+        fs::rename(m_strTempName, m_strTarget, ec);
+        if (ec)
+            err = ec.value();
+    }
+    if (err != 0) {
+        std::error_code ignored;
+        fs::remove(m_strTempName, ignored);
+        m_strTempName.clear();
+        m_bReplacing = false;
+        CFileException::ThrowOsError(err, m_strFileName);
+    }
+    m_strTempName.clear();
+    m_bReplacing = false;
+}
+
+void CFile::Abort()
+{
+    if (m_pFile) {
+        std::fclose(m_pFile);
+        m_pFile = nullptr;
+    }
+    if (!m_strTempName.empty()) {
+        std::error_code ignored;
+        fs::remove(m_strTempName, ignored);
+        m_strTempName.clear();
+    }
+    m_bReplacing = false;
+}

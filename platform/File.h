@@ -1,0 +1,39 @@
+// A file opened for reading, or a file being written as the replacement of
+// a target: written to a temporary file beside the target and renamed over it
+// only by Commit, after everything reached the disk. Until then, and after a
+// failure, the target stays exactly as it was.
+#pragma once
+
+#include "AfxTypes.h"
+
+#include <cstdio>
+
+class CFile {
+public:
+    enum OpenFlags { modeRead = 0, modeReplace = 1 };
+
+    CFile() = default;
+    ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Throws CFileException naming the file and the reason.
+    void Open(const CString& strFileName, OpenFlags nFlags);
+    UINT Read(void* lpBuf, UINT nCount);  // bytes delivered; 0 at the end
+    void Write(const void* lpBuf, UINT nCount);
+    ULONGLONG GetLength() const { return m_nLength; }  // of a file open for reading, as opened
+    // Makes the written file the target. Throws on failure; the target is then untouched.
+    void Commit();
+    // Gives up: closes and removes the temporary file, if any. Never throws.
+    void Abort();
+    const CString& GetFilePath() const { return m_strFileName; }
+    bool IsOpen() const { return m_pFile != nullptr; }
+
+private:
+    std::FILE* m_pFile = nullptr;
+    CString m_strFileName;
+    CString m_strTarget;  // the file Commit replaces (links resolved)
+    CString m_strTempName;
+    ULONGLONG m_nLength = 0;
+    bool m_bReplacing = false;
+};
