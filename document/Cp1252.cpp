@@ -1,0 +1,87 @@
+#include "Cp1252.h"
+
+namespace {
+// 0x80..0x9F; the unassigned bytes map to themselves.
+constexpr char32_t kHigh[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+}  // namespace
+
+char32_t Cp1252ToUnicode(unsigned char byte)
+{
+    return byte >= 0x80 && byte <= 0x9F ? kHigh[byte - 0x80] : char32_t{byte};
+}
+
+std::optional<unsigned char> UnicodeToCp1252(char32_t ch)
+{
+    if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF))
+        return static_cast<unsigned char>(ch);
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] == ch)
+            return static_cast<unsigned char>(0x80 + i);
+    return std::nullopt;
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (const char c : bytes) {
+        const char32_t ch = Cp1252ToUnicode(static_cast<unsigned char>(c));
+        if (ch < 0x80) {
+            out += static_cast<char>(ch);
+        } else if (ch < 0x800) {
+            out += static_cast<char>(0xC0 | (ch >> 6));
+            out += static_cast<char>(0x80 | (ch & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (ch >> 12));
+            out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (ch & 0x3F));
+        }
+    }
+    return out;
+}
+
+CUtf8ToCp1252Result Utf8ToCp1252(std::string_view utf8, std::string& out)
+{
+    out.clear();
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const std::size_t start = i;
+        const auto b0 = static_cast<unsigned char>(utf8[i++]);
+        char32_t ch;
+        int more;
+        if (b0 < 0x80) {
+            ch = b0;
+            more = 0;
+        } else if ((b0 & 0xE0) == 0xC0) {
+            ch = b0 & 0x1F;
+            more = 1;
+        } else if ((b0 & 0xF0) == 0xE0) {
+            ch = b0 & 0x0F;
+            more = 2;
+        } else if ((b0 & 0xF8) == 0xF0) {
+            ch = b0 & 0x07;
+            more = 3;
+        } else {
+            return {false, start, 0};
+        }
+        for (int k = 0; k < more; ++k) {
+            if (i >= utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80)
+                return {false, start, 0};
+            ch = (ch << 6) | (static_cast<unsigned char>(utf8[i++]) & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        static constexpr char32_t kMin[4] = {0, 0x80, 0x800, 0x10000};
+        if (ch < kMin[more] || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF))
+            return {false, start, 0};
+        const auto byte = UnicodeToCp1252(ch);
+        if (!byte)
+            return {false, start, ch};
+        out += static_cast<char>(*byte);
+    }
+    return {};
+}
