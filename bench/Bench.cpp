@@ -1,0 +1,298 @@
+// lumo_bench: makes a large entry file and measures, in one run, how long the
+// program's real code paths take on it next to the plain cost of reading and
+// writing its bytes, how long the Edit commands take, and how much memory a
+// loaded file needs.
+//
+//   lumo_bench [--entries N] [--repeat R] [--moves M] [--dir DIR] [--keep]
+
+#include "BenchFrontEnd.h"
+#include "BenchSupport.h"
+
+#include "app/LumoEditApp.h"
+#include "platform/Document.h"
+#include "platform/FrameWnd.h"
+#include "res/resource.h"
+#include "tree/LumoEditView.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace lumo_bench;
+
+namespace {
+
+struct Options {
+    std::uint32_t nEntries = 1000000;
+    int nRepeat = 3;
+    int nMoves = 1000;
+    int nEdits = 5;
+    std::optional<fs::path> dir;
+    bool bKeep = false;
+};
+
+[[noreturn]] void Usage(const char* why)
+{
+    std::fprintf(stderr, "lumo_bench: %s\n", why);
+    std::fprintf(stderr,
+                 "usage: lumo_bench [--entries N] [--repeat R] [--moves M] [--dir DIR] [--keep]\n"
+                 "  --entries N  entries in the generated file (default 1000000)\n"
+                 "  --repeat R   runs of each file measurement; the best counts (default 3)\n"
+                 "  --moves M    Move Up / Move Down commands timed (default 1000)\n"
+                 "  --dir DIR    where the files go (default: a new folder in the temp folder)\n"
+                 "  --keep       keep the generated files\n");
+    std::exit(2);
+}
+
+std::uint64_t ParseNumber(const char* text, std::uint64_t max)
+{
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || value > max)
+        Usage((std::string("not a valid number: ") + text).c_str());
+    return value;
+}
+
+Options ParseOptions(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> const char* {
+            if (i + 1 >= argc)
+                Usage((arg + " needs a value").c_str());
+            return argv[++i];
+        };
+        if (arg == "--entries")
+            o.nEntries = static_cast<std::uint32_t>(ParseNumber(value(), 50000000));
+        else if (arg == "--repeat")
+            o.nRepeat = static_cast<int>(std::max<std::uint64_t>(1, ParseNumber(value(), 100)));
+        else if (arg == "--moves")
+            o.nMoves = static_cast<int>(ParseNumber(value(), 1000000));
+        else if (arg == "--dir")
+            o.dir = value();
+        else if (arg == "--keep")
+            o.bKeep = true;
+        else if (arg == "--help" || arg == "-h")
+            Usage("measures load, store, the Edit commands and memory on a generated entry file");
+        else
+            Usage(("unknown option " + arg).c_str());
+    }
+    return o;
+}
+
+// The headless program: ClumoEditApp on the benchmark's front end, started
+// with no file like from a bare command line.
+class CHeadlessProgram {
+public:
+    CHeadlessProgram() : m_app(std::make_unique<ClumoEditApp>())
+    {
+        if (!m_app->InitInstance())
+            throw std::runtime_error("the program did not start");
+    }
+    CBenchFrontEnd& fe() { return m_fe; }
+    CFrameWnd& frame() { return *m_app->m_pMainWnd; }
+    ClumoEditView& view() { return *dynamic_cast<ClumoEditView*>(frame().GetActiveView()); }
+    CDocument& doc() { return *frame().GetActiveDocument(); }
+    CTreeCtrl& tree() { return view().GetTreeCtrl(); }
+    bool Open(const fs::path& path) { return m_app->OpenDocumentFile(path.c_str()) != nullptr; }
+    bool Command(UINT nID) { return frame().OnCommand(nID); }
+    void SelectEntry(UINT nRow) { tree().SelectItem(tree().GetChildAt(TVI_ROOT, nRow)); }
+
+private:
+    CBenchFrontEnd m_fe;  // made first, gone last
+    std::unique_ptr<ClumoEditApp> m_app;
+};
+
+void Require(bool bOk, const std::string& what)
+{
+    if (!bOk)
+        throw std::runtime_error(what);
+}
+
+// The keys must run 0 .. n-1 in display order, rows must match, and every
+// entry must have its data node.
+void CheckTree(CHeadlessProgram& program)
+{
+    CTreeCtrl& tree = program.tree();
+    std::uint32_t n = 0;
+    for (HTREEITEM h = tree.GetRootItem(); h; h = tree.GetNextSiblingItem(h), ++n) {
+        Require(tree.GetItemData(h) == n, "entry " + std::to_string(n) + " has the wrong key");
+        Require(tree.GetChildItem(h) != nullptr, "entry " + std::to_string(n) + " lost its data");
+    }
+    Require(n == program.view().m_nCount, "the entry count disagrees with the tree");
+    Require(n == 0 || tree.GetItemRow(tree.GetChildAt(TVI_ROOT, n - 1)) == n - 1, "the rows are wrong");
+}
+
+struct Ratio {
+    const char* name;
+    double value;
+    double target;
+};
+
+int Run(const Options& o)
+{
+    CScratchDir scratch(o.dir, o.bKeep);
+    const fs::path source = scratch / "entries.lumo";
+    const fs::path rawCopy = scratch / "raw-copy.lumo";
+    const fs::path stored = scratch / "stored.lumo";
+
+    CReport report;
+    report.Line("machine", MachineDescription());
+    report.Line("entries", std::to_string(o.nEntries));
+
+    const std::uint64_t nFileSize = WriteEntryFile(source, o.nEntries);
+    report.Figure("file size", static_cast<double>(nFileSize) / 1e6, "MB");
+
+    CHeadlessProgram program;
+
+    // The load first, in a fresh process, so the memory peak is the load's.
+    const bool bPeakReset = ResetPeakMemory();
+    const std::uint64_t nRssBefore = ResidentBytes();
+    std::vector<double> loads;
+    {
+        CStopwatch sw;
+        Require(program.Open(source), "the file did not open");
+        loads.push_back(sw.Ms());
+    }
+    const std::uint64_t nPeak = PeakResidentBytes();
+    Require(program.view().m_nCount == o.nEntries, "the file opened with the wrong number of entries");
+    Require(program.fe().m_messages.empty(), "the program reported: " +
+                                                 (program.fe().m_messages.empty() ? "" : program.fe().m_messages[0]));
+
+    // The floor: the same bytes read into memory and written to a new file
+    // (with fsync, as a save does).
+    std::vector<double> rawReads, rawWrites;
+    for (int r = 0; r < o.nRepeat; ++r) {
+        std::unique_ptr<char[]> bytes;
+        {
+            CStopwatch sw;
+            bytes = ReadWholeFile(source, nFileSize);
+            rawReads.push_back(sw.Ms());
+        }
+        CStopwatch sw;
+        WriteWholeFile(rawCopy, bytes.get(), nFileSize);
+        rawWrites.push_back(sw.Ms());
+    }
+    std::error_code ec;
+    fs::remove(rawCopy, ec);
+
+    for (int r = 1; r < o.nRepeat; ++r) {
+        CStopwatch sw;
+        Require(program.Open(source), "the file did not open again");
+        loads.push_back(sw.Ms());
+    }
+    CheckTree(program);
+
+    std::vector<double> stores;
+    for (int r = 0; r < o.nRepeat; ++r) {
+        CStopwatch sw;
+        Require(program.doc().OnSaveDocument(stored.c_str()), "the file was not saved");
+        stores.push_back(sw.Ms());
+    }
+    Require(FilesEqual(source, stored), "the saved file differs from the file loaded");
+    fs::remove(stored, ec);
+
+    report.Figure("raw read", Best(rawReads), "ms");
+    report.Figure("raw write", Best(rawWrites), "ms");
+    report.Figure("load", Best(loads), "ms");
+    report.Figure("store", Best(stores), "ms");
+    report.Figure("peak memory", static_cast<double>(nPeak) / 1e6, "MB");
+    if (!bPeakReset)
+        report.Line("note", "the peak could not be reset before the load; it is the whole run's so far");
+    report.Figure("memory before load", static_cast<double>(nRssBefore) / 1e6, "MB");
+
+    // Edit commands through the command route, the selection set before each.
+    std::vector<double> moves;
+    if (o.nEntries >= 3) {
+        CRandom random(0x5EED);
+        for (int i = 0; i < o.nMoves; ++i) {
+            const auto row = static_cast<UINT>(1 + random.Below(o.nEntries - 2));
+            const UINT nID = random.Below(2) == 0 ? ID_EDIT_MOVEUP : ID_EDIT_MOVEDOWN;
+            program.SelectEntry(row);
+            CStopwatch sw;
+            const bool bRan = program.Command(nID);
+            moves.push_back(sw.Ms());
+            Require(bRan, "a Move command was disabled");
+        }
+        report.Figure("move median", Median(moves), "ms", 1.0);
+        report.Figure("move max", *std::max_element(moves.begin(), moves.end()), "ms", 5.0);
+    }
+
+    std::vector<double> removes;
+    for (int i = 0; i < o.nEdits && program.view().m_nCount > 1; ++i) {
+        program.SelectEntry(program.view().m_nCount / 2);
+        CStopwatch sw;
+        const bool bRan = program.Command(ID_EDIT_REMOVEITEM);
+        removes.push_back(sw.Ms());
+        Require(bRan, "Remove Item was disabled");
+    }
+    if (!removes.empty()) {
+        report.Figure("remove median", Median(removes), "ms");
+        report.Figure("remove max", *std::max_element(removes.begin(), removes.end()), "ms", 10.0);
+    }
+
+    std::vector<double> adds;
+    for (int i = 0; i < o.nEdits && program.tree().GetCount() > 0; ++i) {
+        const CString name = "STR_ADDED_" + std::to_string(i);
+        program.fe().m_dialogScripts.push_back([name](CBenchFrontEnd::CRunningDialog& dlg) {
+            dlg.SetText(IDC_VALUE_NAME, name);
+            dlg.SetText(IDC_VALUE_DATA, "Added by the benchmark");
+            dlg.Click(IDOK);
+        });
+        const UINT nBefore = program.view().m_nCount;
+        CStopwatch sw;
+        const bool bRan = program.Command(ID_EDIT_ADDITEM);
+        adds.push_back(sw.Ms());
+        Require(bRan && program.view().m_nCount == nBefore + 1, "Add Item added nothing");
+        Require(program.tree().GetItemText(program.tree().GetChildAt(TVI_ROOT, nBefore)) == name,
+                "Add Item added the wrong entry");
+    }
+    if (!adds.empty()) {
+        report.Figure("add median", Median(adds), "ms");
+        report.Figure("add max", *std::max_element(adds.begin(), adds.end()), "ms", 1.0);
+    }
+    CheckTree(program);
+    Require(program.fe().m_messages.empty(), "the program reported: " +
+                                                 (program.fe().m_messages.empty() ? "" : program.fe().m_messages[0]));
+
+    std::optional<double> window;
+#ifdef LUMO_BENCH_GUI
+    window = MeasureWindow(source, o.nRepeat, report);
+#endif
+
+    std::vector<Ratio> ratios{
+        {"load/raw-read", Best(loads) / Best(rawReads), 3.0},
+        {"store/raw-write", Best(stores) / Best(rawWrites), 2.0},
+        {"memory/file-size", static_cast<double>(nPeak) / static_cast<double>(std::max<std::uint64_t>(nFileSize, 1)),
+         2.5},
+    };
+    if (window)
+        ratios.push_back({"window/load", *window / Best(loads), 1.3});
+    for (const Ratio& r : ratios)
+        report.Figure(r.name, r.value, "", r.target);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = ParseOptions(argc, argv);
+    try {
+        return Run(options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lumo_bench: %s\n", e.what());
+        return 1;
+    }
+}
