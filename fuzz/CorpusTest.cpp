@@ -1,0 +1,87 @@
+// Runs every file of the fuzzer's seed corpus through the same load check the
+// fuzzer uses, with the normal compiler: a regression test for each damaged
+// shape, and for every input the fuzzer once found.
+#include "LoadCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<fs::path> CorpusFiles()
+{
+    std::vector<fs::path> files;
+    for (const auto& item : fs::directory_iterator(LUMO_CORPUS_DIR))
+        if (item.is_regular_file())
+            files.push_back(item.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string Bytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool StartsWith(const std::string& s, const char* prefix)
+{
+    return s.rfind(prefix, 0) == 0;
+}
+
+TEST(FuzzCorpus, EveryFileLoadsOrIsRefusedWithAReport)
+{
+    const std::vector<fs::path> files = CorpusFiles();
+    // The script writes over thirty; far fewer means the corpus went missing.
+    ASSERT_GE(files.size(), 30u) << LUMO_CORPUS_DIR;
+    std::size_t nLoaded = 0, nRefused = 0;
+    for (const fs::path& path : files) {
+        const std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        const lumo_fuzz::LoadOutcome outcome = lumo_fuzz::CheckLoad(Bytes(path));
+        EXPECT_EQ(outcome.problem, "");
+        if (outcome.bLoaded) {
+            ++nLoaded;
+            EXPECT_FALSE(StartsWith(name, "bad-")) << "a damaged file loaded";
+        } else {
+            ++nRefused;
+            EXPECT_FALSE(StartsWith(name, "ok-")) << "refused: " << outcome.report;
+            EXPECT_TRUE(StartsWith(outcome.report, "the file is damaged: ")) << outcome.report;
+            EXPECT_NE(outcome.report.find("byte offset"), std::string::npos) << outcome.report;
+        }
+    }
+    EXPECT_GT(nLoaded, 0u);
+    EXPECT_GT(nRefused, 0u);
+}
+
+// The same checks on inputs made here: every prefix of a sound file, and the
+// sound file with each byte changed, so each cut and each bad value in every
+// position of the format goes through the load check too.
+TEST(FuzzCorpus, EveryCutAndEveryByteOfASoundFile)
+{
+    const std::string sound = Bytes(fs::path(LUMO_CORPUS_DIR) / "ok-extra-texts.lumo");
+    ASSERT_FALSE(sound.empty());
+    for (std::size_t cut = 0; cut < sound.size(); ++cut) {
+        const lumo_fuzz::LoadOutcome outcome = lumo_fuzz::CheckLoad(std::string_view(sound).substr(0, cut));
+        EXPECT_EQ(outcome.problem, "") << "cut at " << cut;
+        EXPECT_EQ(outcome.bLoaded, cut == 0) << "cut at " << cut;
+    }
+    for (std::size_t i = 0; i < sound.size(); ++i) {
+        for (unsigned char value : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
+            std::string changed = sound;
+            changed[i] = static_cast<char>(value);
+            EXPECT_EQ(lumo_fuzz::CheckLoad(changed).problem, "") << "byte " << i << " set to " << int{value};
+        }
+    }
+}
+
+}  // namespace
