@@ -1,0 +1,145 @@
+#include "Commands.h"
+
+#include "Cli.h"
+
+#include "platform/Exceptions.h"
+
+#include <ostream>
+
+namespace lumo_cli {
+
+namespace {
+
+constexpr const char* kMainHelp = R"(Usage: lumo COMMAND [OPTION]... [FILE]...
+Check entry files (.lumo), and move their entries to and from JSON or CSV
+without losing a byte.
+
+Commands:
+  check FILE...                   check that entry files are sound
+  export FILE [-o OUT] [--format json|csv]
+                                  write the entries as JSON or CSV (UTF-8)
+  import IN -o OUT.lumo [--format json|csv]
+                                  write an entry file from JSON or CSV
+
+Options:
+  -h, --help     show this help, or with a command that command's help
+      --version  show the version
+
+Exit status: 0 when all went well, 1 when a file is damaged or an import
+refuses its input, 2 for a usage error or a file that cannot be read or
+written.
+
+Run 'lumo COMMAND --help' for more about a command.
+)";
+
+constexpr const char* kCheckHelp = R"(Usage: lumo check FILE...
+Read each entry file strictly and report on it, one line per file:
+  FILE: ok, N entries
+  FILE: damaged: WHAT at entry K of N, byte offset B
+Bytes after the last entry count as damage.
+
+Options:
+  -h, --help     show this help
+
+Exit status: 0 when every file is sound, 1 when any is damaged, 2 for a
+usage error or a file that cannot be read.
+)";
+
+constexpr const char* kExportHelp = R"(Usage: lumo export FILE [-o OUT] [--format json|csv]
+Write the entries of an entry file, in file order, as JSON or CSV. Texts are
+converted from Windows-1252 to UTF-8; every byte has its own character, so
+'lumo import' turns the result back into the same file.
+
+  JSON: an array of objects with the keys "name", "data" and "extra"
+  CSV:  RFC 4180, header name,data,extra, CRLF line ends
+
+Options:
+  -o, --output=OUT   write to OUT (replacing it only once all is written)
+                     instead of standard output; '-' is standard output
+      --format=FMT   json or csv; without it, an OUT named *.csv gets CSV
+                     and anything else JSON
+  -h, --help         show this help
+
+A damaged entry file is not exported (exit status 1).
+)";
+
+constexpr const char* kImportHelp = R"(Usage: lumo import IN.json|IN.csv -o OUT.lumo [--format json|csv]
+Write an entry file from JSON or CSV in UTF-8, in the shape 'lumo export'
+writes. The format follows the input's extension unless --format names it.
+
+Options:
+  -o, --output=OUT   the entry file to write (required); it is replaced only
+                     once everything was written
+      --format=FMT   json or csv
+  -h, --help         show this help
+
+Refused, naming the line (CSV) or line and column (JSON), and writing
+nothing: malformed JSON or CSV, a missing or unknown key or column, a text
+with a character Windows-1252 cannot hold or with a NUL (U+0000).
+Exit status 1 then, 2 for a usage error or a file that cannot be read or
+written.
+)";
+
+}  // namespace
+
+const char* HelpText(std::string_view command)
+{
+    if (command.empty())
+        return kMainHelp;
+    if (command == "check")
+        return kCheckHelp;
+    if (command == "export")
+        return kExportHelp;
+    if (command == "import")
+        return kImportHelp;
+    return nullptr;
+}
+
+int UsageError(std::ostream& err, std::string_view command, const std::string& message)
+{
+    if (command.empty())
+        err << "lumo: " << message << "\nTry 'lumo --help' for more information.\n";
+    else
+        err << "lumo " << command << ": " << message << "\nTry 'lumo " << command
+            << " --help' for more information.\n";
+    return exitUsage;
+}
+
+void FileError(std::ostream& err, const std::string& path, const std::exception& e)
+{
+    err << "lumo: " << path << ": " << AfxDescribeException(e) << '\n';
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    if (args.empty())
+        return UsageError(err, "", "a command is missing (check, export or import)");
+    const std::string& command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "-h" || command == "--help") {
+        out << kMainHelp;
+        return exitOk;
+    }
+    if (command == "--version") {
+        out << "lumo " << LUMO_VERSION << '\n';
+        return exitOk;
+    }
+    if (command == "help") {
+        const char* text = HelpText(rest.empty() ? "" : rest[0]);
+        if (!text)
+            return UsageError(err, "", "there is no command '" + rest[0] + "'");
+        out << text;
+        return exitOk;
+    }
+    if (command == "check")
+        return RunCheck(rest, out, err);
+    if (command == "export")
+        return RunExport(rest, out, err);
+    if (command == "import")
+        return RunImport(rest, out, err);
+    if (!command.empty() && command[0] == '-')
+        return UsageError(err, "", "unknown option '" + command + "'");
+    return UsageError(err, "", "unknown command '" + command + "'");
+}
+
+}  // namespace lumo_cli

@@ -1,0 +1,65 @@
+#include "Cli.h"
+#include "Commands.h"
+#include "EntryIo.h"
+#include "Formats.h"
+#include "Options.h"
+
+#include <ostream>
+
+namespace lumo_cli {
+
+int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    CCommandLine cl;
+    try {
+        cl = ParseCommandLine(args, optOutput | optFormat);
+    } catch (const CUsageError& e) {
+        return UsageError(err, "export", e.what());
+    }
+    if (cl.help) {
+        out << HelpText("export");
+        return exitOk;
+    }
+    if (cl.operands.size() != 1)
+        return UsageError(err, "export", cl.operands.empty() ? "name the entry file to export"
+                                                               : "export takes exactly one entry file");
+    const std::string& input = cl.operands[0];
+    const bool bToStdout = !cl.output || *cl.output == "-";
+    // Without --format, an output named .csv or .json says which it wants.
+    const EFormat format = cl.format ? *cl.format
+                                     : (bToStdout ? EFormat::json : FormatFromExtension(*cl.output).value_or(EFormat::json));
+    if (!bToStdout && IsSameFile(input, *cl.output))
+        return UsageError(err, "export", "the output '" + *cl.output + "' is the entry file itself; it would be replaced");
+
+    std::vector<Entry> entries;
+    CIrregularRecords irregular;
+    try {
+        ReadEntryFile(input, &entries, &irregular);
+    } catch (const CEntryFileException& e) {
+        err << "lumo: " << input << ": " << DescribeDamage(e) << "; nothing was exported\n";
+        return exitRefused;
+    } catch (const std::exception& e) {
+        FileError(err, input, e);
+        return exitUsage;
+    }
+    if (irregular.bEmptyFile || irregular.nCount > 0)
+        err << "lumo: warning: " << input << ": " << DescribeIrregular(irregular) << '\n';
+
+    const std::string text = format == EFormat::json ? EntriesToJson(entries) : EntriesToCsv(entries);
+    if (bToStdout) {
+        if (!out.write(text.data(), static_cast<std::streamsize>(text.size())).flush()) {
+            err << "lumo: cannot write to standard output\n";
+            return exitUsage;
+        }
+        return exitOk;
+    }
+    try {
+        ReplaceFile(*cl.output, text);
+    } catch (const std::exception& e) {
+        FileError(err, *cl.output, e);
+        return exitUsage;
+    }
+    return exitOk;
+}
+
+}  // namespace lumo_cli

@@ -1,0 +1,63 @@
+#include "Cli.h"
+#include "Commands.h"
+#include "EntryIo.h"
+#include "Formats.h"
+#include "Options.h"
+
+#include <ostream>
+
+namespace lumo_cli {
+
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    CCommandLine cl;
+    try {
+        cl = ParseCommandLine(args, optOutput | optFormat);
+    } catch (const CUsageError& e) {
+        return UsageError(err, "import", e.what());
+    }
+    if (cl.help) {
+        out << HelpText("import");
+        return exitOk;
+    }
+    if (cl.operands.size() != 1)
+        return UsageError(err, "import", cl.operands.empty() ? "name the JSON or CSV file to import"
+                                                               : "import takes exactly one JSON or CSV file");
+    const std::string& input = cl.operands[0];
+    if (!cl.output)
+        return UsageError(err, "import", "name the entry file to write with -o OUT.lumo");
+    const std::string& output = *cl.output;
+    if (output == "-")
+        return UsageError(err, "import", "the entry file is binary; name a file to write with -o OUT.lumo");
+    const std::optional<EFormat> format = cl.format ? cl.format : FormatFromExtension(input);
+    if (!format)
+        return UsageError(err, "import",
+                          "cannot tell the format of '" + input + "' from its name; add --format json or --format csv");
+    if (IsSameFile(input, output))
+        return UsageError(err, "import", "the output '" + output + "' is the input itself; it would be replaced");
+
+    std::string text;
+    try {
+        text = ReadWholeFile(input);
+    } catch (const std::exception& e) {
+        FileError(err, input, e);
+        return exitUsage;
+    }
+    std::vector<Entry> entries;
+    try {
+        entries = *format == EFormat::json ? EntriesFromJson(text) : EntriesFromCsv(text);
+    } catch (const CImportError& e) {
+        err << "lumo: " << input << ": " << e.what() << "\nlumo: nothing was written to " << output << '\n';
+        return exitRefused;
+    }
+    try {
+        WriteEntryFile(output, entries);
+    } catch (const std::exception& e) {
+        FileError(err, output, e);
+        err << "lumo: " << output << " was left as it was\n";
+        return exitUsage;
+    }
+    return exitOk;
+}
+
+}  // namespace lumo_cli

@@ -1,0 +1,39 @@
+// Texts between the entry file (Windows-1252 bytes) and JSON or CSV (UTF-8),
+// and where in an input file something is, for messages.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace lumo_cli {
+
+// The input of an import was refused; the message says where and why.
+class CImportError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CTextProblem {
+    std::size_t offset;   // byte offset in the UTF-8 text
+    std::string message;  // what is wrong, as a phrase
+};
+
+// Converts a UTF-8 text to the bytes an entry file stores. Refuses invalid
+// UTF-8, a character Windows-1252 cannot hold and a NUL (the file format
+// ends a text at its first 0x00); out is then unspecified.
+std::optional<CTextProblem> ToEntryText(std::string_view utf8, std::string& out);
+
+// "U+4E2D (中)", or just "U+0007" for a control character.
+std::string DescribeCharacter(char32_t ch);
+
+struct CLineColumn {
+    std::size_t line;    // 1-based
+    std::size_t column;  // 1-based, in characters
+};
+// The line and column of a byte offset in UTF-8 text.
+CLineColumn LineColumnOf(std::string_view text, std::size_t offset);
+
+}  // namespace lumo_cli
