@@ -117,6 +117,13 @@ bool CWinApp::SaveAllModified()
     return !m_pTemplate || m_pTemplate->SaveAllModified();
 }
 
+void CWinApp::CloseAllDocuments()
+{
+    if (m_pTemplate)
+        m_pTemplate->CloseAllDocuments();
+    m_pMainWnd = nullptr;
+}
+
 void CWinApp::OnFileNew()
 {
     if (m_pTemplate)
@@ -163,7 +170,10 @@ int AfxWinMain(int argc, char** argv)
         pApp->m_strAppName = AfxLoadString(AFX_IDS_APP_TITLE);
     if (!pApp->InitInstance()) {
         pApp->ExitInstance();
+        pApp->CloseAllDocuments();
         return 1;
     }
-    return pApp->Run();
+    const int nResult = pApp->Run();
+    pApp->CloseAllDocuments();
+    return nResult;
 }

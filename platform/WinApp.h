@@ -37,6 +37,8 @@ public:
     virtual CDocument* OpenDocumentFile(LPCTSTR lpszFileName);
     bool DoPromptFileName(CString& fileName, bool bOpenFileDialog, CSingleDocTemplate* pTemplate);
     bool SaveAllModified();
+    // Destroys the document, frame and view (at the end, while the front end still exists).
+    void CloseAllDocuments();
     void OnMainWindowClosed(CFrameWnd* pFrame);
 
     void OnFileNew();

@@ -1,0 +1,224 @@
+#include "QtFrontEnd.h"
+
+#include "DialogBuilder.h"
+#include "MainWindow.h"
+#include "QtText.h"
+#include "TreeWidget.h"
+#include "platform/Dialog.h"
+#include "platform/FrameWnd.h"
+#include "platform/View.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <stdexcept>
+
+QIcon LoadIconResource(UINT nID)
+{
+    QIcon icon;
+    if (const CIconResource* resource = AfxFindIcon(nID))
+        for (const CIconImage& image : resource->images)
+            icon.addFile(QStringLiteral(":/icons/") + QString::fromLatin1(image.fileName),
+                         QSize(image.size, image.size));
+    return icon;
+}
+
+static void InitIconResources()
+{
+    // The icons are compiled into a static library: register them explicitly.
+    Q_INIT_RESOURCE(lumoEdit);
+}
+
+CQtFrontEnd::CQtFrontEnd()
+{
+    InitIconResources();
+    AfxSetFrontEnd(this);
+}
+
+CQtFrontEnd::~CQtFrontEnd()
+{
+    if (AfxGetFrontEnd() == this)
+        AfxSetFrontEnd(nullptr);
+}
+
+CMainWindow* CQtFrontEnd::WindowOf(const CFrameWnd& frame)
+{
+    return static_cast<CMainWindow*>(frame.m_pPeer);
+}
+
+CQtDialog* CQtFrontEnd::DialogOf(const CDialog& dlg)
+{
+    return static_cast<CQtDialog*>(dlg.m_pPeer);
+}
+
+QWidget* CQtFrontEnd::WidgetOf(CWnd* pWnd) const
+{
+    if (!pWnd)
+        return QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow();
+    return static_cast<QWidget*>(pWnd->m_pPeer);
+}
+
+void CQtFrontEnd::CreateFrameWindow(CFrameWnd& frame, const CREATESTRUCT&, UINT nIDResource)
+{
+    frame.m_pPeer = new CMainWindow(frame, nIDResource);
+}
+
+void CQtFrontEnd::CreateViewWindow(CView& view, const CREATESTRUCT& cs, CFrameWnd& frame)
+{
+    CMainWindow* window = WindowOf(frame);
+    auto* treeView = dynamic_cast<CTreeView*>(&view);
+    if (!window || !treeView)
+        throw std::logic_error("the Qt front end shows tree views in frames only");
+    auto* widget = new CTreeWidget(treeView->GetTreeCtrl(), cs.style, window);
+    window->setCentralWidget(widget);
+    view.m_pPeer = widget;
+    widget->setFocus();
+}
+
+void CQtFrontEnd::DestroyFrameWindow(CFrameWnd& frame)
+{
+    CMainWindow* window = WindowOf(frame);
+    if (!window)
+        return;
+    frame.m_pPeer = nullptr;
+    if (CView* view = frame.GetActiveView())
+        view->m_pPeer = nullptr;
+    window->ForgetFrame();
+    window->hide();
+    // The tree widget stops listening now; the window itself goes when the event loop is back.
+    if (auto* widget = qobject_cast<CTreeWidget*>(window->centralWidget()))
+        delete widget;
+    window->deleteLater();
+}
+
+void CQtFrontEnd::ShowWindow(CFrameWnd& frame, int nCmdShow)
+{
+    if (CMainWindow* window = WindowOf(frame))
+        window->setVisible(nCmdShow != SW_HIDE);
+}
+
+void CQtFrontEnd::UpdateWindow(CFrameWnd& frame)
+{
+    if (CMainWindow* window = WindowOf(frame); window && window->isVisible())
+        window->repaint();
+}
+
+void CQtFrontEnd::SetWindowText(CFrameWnd& frame, const CString& strText)
+{
+    if (CMainWindow* window = WindowOf(frame))
+        window->setWindowTitle(SystemToQString(strText));
+}
+
+void CQtFrontEnd::DragAcceptFiles(CFrameWnd& frame, bool bAccept)
+{
+    if (CMainWindow* window = WindowOf(frame))
+        window->SetAcceptsFiles(bAccept);
+}
+
+INT_PTR CQtFrontEnd::RunModalDialog(CDialog& dlg)
+{
+    const CDialogTemplate* tmpl = AfxFindDialogTemplate(dlg.GetTemplateId());
+    if (!tmpl)
+        throw std::logic_error("no dialog template " + std::to_string(dlg.GetTemplateId()));
+    CQtDialog window(dlg, *tmpl, WidgetOf(dlg.m_pParentWnd));
+    dlg.m_pPeer = &window;
+    struct Detach {
+        CDialog& dlg;
+        ~Detach() { dlg.m_pPeer = nullptr; }
+    } detach{dlg};
+    dlg.OnInitDialog();
+    return window.exec();
+}
+
+void CQtFrontEnd::EndDialog(CDialog& dlg, int nResult)
+{
+    if (CQtDialog* window = DialogOf(dlg))
+        window->done(nResult);
+}
+
+CString CQtFrontEnd::GetDlgItemText(const CDialog& dlg, int nID)
+{
+    CQtDialog* window = DialogOf(dlg);
+    QWidget* control = window ? window->Control(nID) : nullptr;
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        return QStringToBytes(edit->text()).value_or(CString());  // the validator lets nothing else in
+    if (auto* button = qobject_cast<QPushButton*>(control))
+        return QStringToBytes(button->text()).value_or(CString());
+    return {};
+}
+
+void CQtFrontEnd::SetDlgItemText(CDialog& dlg, int nID, const CString& strText)
+{
+    CQtDialog* window = DialogOf(dlg);
+    if (auto* edit = qobject_cast<QLineEdit*>(window ? window->Control(nID) : nullptr))
+        edit->setText(BytesToQString(strText));
+}
+
+int CQtFrontEnd::MessageBox(CWnd* pOwner, const CString& strText, const CString& strCaption, UINT nType)
+{
+    QMessageBox box(WidgetOf(pOwner));
+    box.setWindowTitle(SystemToQString(strCaption));
+    box.setText(SystemToQString(strText));
+    switch (nType & MB_ICONMASK) {
+    case MB_ICONEXCLAMATION:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MB_ICONQUESTION:
+        box.setIcon(QMessageBox::Question);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+    }
+    if ((nType & MB_TYPEMASK) == MB_YESNOCANCEL) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    case QMessageBox::Cancel:
+        return IDCANCEL;
+    default:
+        return IDOK;
+    }
+}
+
+bool CQtFrontEnd::PromptFileName(CString& fileName, bool bOpen, const CString& strFilterName,
+                                 const CString& strFilterExt)
+{
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setAcceptMode(bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode(bOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    QStringList filters;
+    if (!strFilterName.empty())
+        filters << SystemToQString(strFilterName);
+    filters << QStringLiteral("All Files (*)");
+    dialog.setNameFilters(filters);
+    if (!strFilterExt.empty())
+        dialog.setDefaultSuffix(SystemToQString(strFilterExt).mid(strFilterExt[0] == '.' ? 1 : 0));
+    if (!fileName.empty())
+        dialog.selectFile(SystemToQString(fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName = QStringToSystem(dialog.selectedFiles().constFirst());
+    return true;
+}
+
+int CQtFrontEnd::Run()
+{
+    return QApplication::exec();
+}
+
+void CQtFrontEnd::Quit(int nExitCode)
+{
+    QApplication::exit(nExitCode);
+}

@@ -1,0 +1,43 @@
+// The Qt 6 Widgets front end of the framework.
+#pragma once
+
+#include "platform/FrontEnd.h"
+
+#include <QPointer>
+
+class CMainWindow;
+class CQtDialog;
+class QWidget;
+class QIcon;
+
+class CQtFrontEnd : public CFrontEnd {
+public:
+    CQtFrontEnd();
+    ~CQtFrontEnd() override;
+
+    void CreateFrameWindow(CFrameWnd& frame, const CREATESTRUCT& cs, UINT nIDResource) override;
+    void CreateViewWindow(CView& view, const CREATESTRUCT& cs, CFrameWnd& frame) override;
+    void DestroyFrameWindow(CFrameWnd& frame) override;
+    void ShowWindow(CFrameWnd& frame, int nCmdShow) override;
+    void UpdateWindow(CFrameWnd& frame) override;
+    void SetWindowText(CFrameWnd& frame, const CString& strText) override;
+    void DragAcceptFiles(CFrameWnd& frame, bool bAccept) override;
+    INT_PTR RunModalDialog(CDialog& dlg) override;
+    void EndDialog(CDialog& dlg, int nResult) override;
+    CString GetDlgItemText(const CDialog& dlg, int nID) override;
+    void SetDlgItemText(CDialog& dlg, int nID, const CString& strText) override;
+    int MessageBox(CWnd* pOwner, const CString& strText, const CString& strCaption, UINT nType) override;
+    bool PromptFileName(CString& fileName, bool bOpen, const CString& strFilterName,
+                        const CString& strFilterExt) override;
+    int Run() override;
+    void Quit(int nExitCode) override;
+
+    static CMainWindow* WindowOf(const CFrameWnd& frame);
+    static CQtDialog* DialogOf(const CDialog& dlg);
+
+protected:
+    QWidget* WidgetOf(CWnd* pWnd) const;
+};
+
+// An icon from the program's resources (all its sizes).
+QIcon LoadIconResource(UINT nID);

@@ -1,0 +1,186 @@
+#include "TreeModel.h"
+
+#include "QtText.h"
+
+#include <QTimer>
+
+CTreeModel::CTreeModel(CTreeCtrl& tree, QObject* parent) : QAbstractItemModel(parent), m_tree(tree)
+{
+    m_nPublished = static_cast<int>(m_tree.GetChildCount(TVI_ROOT));
+    m_tree.SetObserver(this);
+}
+
+CTreeModel::~CTreeModel()
+{
+    if (m_tree.GetObserver() == this)
+        m_tree.SetObserver(nullptr);
+}
+
+HTREEITEM CTreeModel::ItemOf(const QModelIndex& index) const
+{
+    return index.isValid() ? static_cast<HTREEITEM>(index.internalPointer()) : TVI_ROOT;
+}
+
+QModelIndex CTreeModel::IndexOf(HTREEITEM hItem) const
+{
+    if (!hItem || hItem == TVI_ROOT || !m_tree.IsValidItem(hItem) || !IsPublished(hItem))
+        return {};
+    return createIndex(static_cast<int>(m_tree.GetItemRow(hItem)), 0, hItem);
+}
+
+bool CTreeModel::IsPublished(HTREEITEM hItem) const
+{
+    HTREEITEM hTop = hItem;
+    for (HTREEITEM h = m_tree.GetParentItem(hTop); h; h = m_tree.GetParentItem(h))
+        hTop = h;
+    return static_cast<int>(m_tree.GetItemRow(hTop)) < m_nPublished;
+}
+
+QModelIndex CTreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (row < 0 || column != 0 || row >= rowCount(parent))
+        return {};
+    HTREEITEM h = m_tree.GetChildAt(ItemOf(parent), static_cast<UINT>(row));
+    return h ? createIndex(row, 0, h) : QModelIndex();
+}
+
+QModelIndex CTreeModel::parent(const QModelIndex& child) const
+{
+    if (!child.isValid())
+        return {};
+    HTREEITEM hParent = m_tree.GetParentItem(ItemOf(child));
+    return hParent ? createIndex(static_cast<int>(m_tree.GetItemRow(hParent)), 0, hParent) : QModelIndex();
+}
+
+int CTreeModel::rowCount(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return m_nPublished;
+    if (parent.column() != 0)
+        return 0;
+    return static_cast<int>(m_tree.GetChildCount(ItemOf(parent)));
+}
+
+int CTreeModel::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
+
+bool CTreeModel::hasChildren(const QModelIndex& parent) const
+{
+    return rowCount(parent) > 0;
+}
+
+QVariant CTreeModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || role != Qt::DisplayRole)
+        return {};
+    return BytesToQString(m_tree.GetItemTextView(ItemOf(index)));
+}
+
+Qt::ItemFlags CTreeModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void CTreeModel::ScheduleFlush()
+{
+    if (m_bFlushScheduled)
+        return;
+    m_bFlushScheduled = true;
+    QTimer::singleShot(0, this, [this] { Flush(); });
+}
+
+void CTreeModel::Flush()
+{
+    m_bFlushScheduled = false;
+    const int count = static_cast<int>(m_tree.GetChildCount(TVI_ROOT));
+    if (count <= m_nPublished)
+        return;
+    beginInsertRows({}, m_nPublished, count - 1);
+    m_nPublished = count;
+    endInsertRows();
+}
+
+void CTreeModel::OnItemInserting(HTREEITEM hParent, UINT nRow)
+{
+    if (hParent == TVI_ROOT) {
+        ScheduleFlush();  // published with the others of its batch
+        return;
+    }
+    if (!IsPublished(hParent))
+        return;  // comes with its entry
+    beginInsertRows(IndexOf(hParent), static_cast<int>(nRow), static_cast<int>(nRow));
+    m_bInserting = true;
+}
+
+void CTreeModel::OnItemInserted(HTREEITEM)
+{
+    if (m_bInserting) {
+        m_bInserting = false;
+        endInsertRows();
+    }
+}
+
+void CTreeModel::OnItemDeleting(HTREEITEM hItem, HTREEITEM hParent, UINT nRow)
+{
+    Flush();
+    if (!IsPublished(hItem))
+        return;
+    beginRemoveRows(hParent == TVI_ROOT ? QModelIndex() : IndexOf(hParent), static_cast<int>(nRow),
+                    static_cast<int>(nRow));
+    if (hParent == TVI_ROOT)
+        --m_nPublished;
+    m_bRemoving = true;
+}
+
+void CTreeModel::OnItemDeleted()
+{
+    if (m_bRemoving) {
+        m_bRemoving = false;
+        endRemoveRows();
+        emit controlSelectionChanged();
+    }
+}
+
+void CTreeModel::OnAllDeleting()
+{
+    beginResetModel();
+}
+
+void CTreeModel::OnAllDeleted()
+{
+    m_nPublished = 0;
+    endResetModel();
+}
+
+void CTreeModel::OnChildrenReordering(HTREEITEM hParent)
+{
+    Flush();
+    const QModelIndex parent = IndexOf(hParent);
+    emit layoutAboutToBeChanged({QPersistentModelIndex(parent)}, QAbstractItemModel::VerticalSortHint);
+    m_persistentBefore = persistentIndexList();
+    m_persistentItems.clear();
+    m_persistentItems.reserve(static_cast<std::size_t>(m_persistentBefore.size()));
+    for (const QModelIndex& index : m_persistentBefore)
+        m_persistentItems.push_back(ItemOf(index));
+}
+
+void CTreeModel::OnChildrenReordered(HTREEITEM hParent)
+{
+    QModelIndexList after;
+    after.reserve(m_persistentBefore.size());
+    for (HTREEITEM h : m_persistentItems)
+        after.push_back(IndexOf(h));
+    changePersistentIndexList(m_persistentBefore, after);
+    m_persistentBefore.clear();
+    m_persistentItems.clear();
+    emit layoutChanged({QPersistentModelIndex(IndexOf(hParent))}, QAbstractItemModel::VerticalSortHint);
+    emit controlSelectionChanged();
+}
+
+void CTreeModel::OnSelectionChanged(HTREEITEM)
+{
+    Flush();
+    emit controlSelectionChanged();
+}
