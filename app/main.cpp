@@ -6,6 +6,7 @@
 #include "platform/FrameWnd.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtFrontEnd.h"
+#include "platform/qt/TreeModel.h"
 
 #include <QApplication>
 #include <QDir>
@@ -78,7 +79,8 @@ int main(int argc, char** argv)
                 return;
             CMainWindow* window = CQtFrontEnd::WindowOf(*frame);
             if (auto* tree = window ? qobject_cast<QTreeView*>(window->centralWidget()) : nullptr) {
-                QApplication::processEvents();
+                if (auto* model = qobject_cast<CTreeModel*>(tree->model()))
+                    model->Flush();
                 for (int row = 0; row < 6; ++row)
                     tree->expand(tree->model()->index(row, 0));
                 tree->setCurrentIndex(tree->model()->index(5, 0));
