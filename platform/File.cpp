@@ -10,6 +10,7 @@
 
 #include <sys/stat.h>
 #if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
 #include <unistd.h>
 #define LUMO_POSIX 1
 #endif
@@ -31,9 +32,24 @@ void CFile::Open(const CString& strFileName, OpenFlags nFlags)
         if (fs::is_directory(path, ec))
             throw CFileException(CFileException::isDirectory, EISDIR, strFileName);
         errno = 0;
+#ifdef LUMO_POSIX
+        // Without O_NONBLOCK, opening a named pipe waits for a writer, maybe forever;
+        // what is not a regular file is refused below, before anything is read.
+        const int fd = ::open(strFileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            CFileException::ThrowOsError(errno, strFileName);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        m_pFile = ::fdopen(fd, "rb");
+        if (!m_pFile) {
+            const int err = errno;
+            ::close(fd);
+            CFileException::ThrowOsError(err, strFileName);
+        }
+#else
         m_pFile = std::fopen(strFileName.c_str(), "rb");
         if (!m_pFile)
             CFileException::ThrowOsError(errno, strFileName);
+#endif
         std::setvbuf(m_pFile, nullptr, _IONBF, 0);  // the archive buffers
         struct stat st {};
         if (::fstat(fileno(m_pFile), &st) != 0) {
