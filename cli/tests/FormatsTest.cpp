@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace lumo_cli;
 using namespace lumo_cli_test;
 
@@ -149,6 +151,46 @@ TEST(Formats, CsvTextsTheFileCannotHoldAreRefusedAtTheirLine)
     const std::string withNul("name,data,extra\r\na,b,c\r\nx,y,\"z\0\"\r\n", 34);
     EXPECT_REFUSED(CsvRefusal(withNul), "line 3: the extra of entry 2: the text contains a NUL character (U+0000)");
     EXPECT_REFUSED(CsvRefusal("name,data,extra\r\n\xC3(,b,c\r\n"), "line 2: the name of entry 1: the text is not valid UTF-8");
+}
+
+}  // namespace
+
+namespace {
+
+// Damaged inputs are read or refused with a CImportError, never anything
+// else; the sanitizer build watches the parsers on the way.
+TEST(Formats, MangledInputIsReadOrRefusedCleanly)
+{
+    std::mt19937 rng(5);
+    const std::vector<Entry> entries = AwkwardEntries();
+    const std::string sources[] = {EntriesToJson(entries), EntriesToCsv(entries)};
+    const std::string inserts[] = {"\"", ",", "\r", "\n", "\\", "\\u", "\\ud800", "{", "[", "]", "}", ":", std::string(1, '\0'), "\xC3",
+                                   "\xE2\x82", "\xF4\x90\x80\x80", "1e999", "null"};
+    for (int round = 0; round < 3000; ++round) {
+        const bool bJson = round % 2 == 0;
+        std::string input = sources[bJson ? 0 : 1];
+        for (int edits = 1 + static_cast<int>(rng() % 3); edits > 0; --edits) {
+            const std::size_t pos = rng() % (input.size() + 1);
+            switch (rng() % 3) {
+            case 0:
+                input.erase(pos, 1 + rng() % 8);
+                break;
+            case 1:
+                input.insert(pos, inserts[rng() % std::size(inserts)]);
+                break;
+            default:
+                input.resize(pos);
+                break;
+            }
+        }
+        try {
+            const std::vector<Entry> read = bJson ? EntriesFromJson(input) : EntriesFromCsv(input);
+            for (const Entry& entry : read)
+                ASSERT_EQ((entry.name + entry.data + entry.extra).find('\0'), std::string::npos);
+        } catch (const CImportError& e) {
+            ASSERT_EQ(std::string(e.what()).rfind("line ", 0), 0u) << e.what();
+        }
+    }
 }
 
 }  // namespace
