@@ -136,9 +136,15 @@ void CheckTree(CHeadlessProgram& program)
 
 struct Ratio {
     const char* name;
-    double value;
+    Timing numerator, denominator;
     double target;
 };
+
+void RequireNoMessages(CHeadlessProgram& program)
+{
+    const auto& messages = program.fe().m_messages;
+    Require(messages.empty(), "the program reported: " + (messages.empty() ? CString() : messages.front()));
+}
 
 int Run(const Options& o)
 {
@@ -159,61 +165,65 @@ int Run(const Options& o)
     // The load first, in a fresh process, so the memory peak is the load's.
     const bool bPeakReset = ResetPeakMemory();
     const std::uint64_t nRssBefore = ResidentBytes();
-    std::vector<double> loads;
+    CSeries loads;
     {
         CStopwatch sw;
-        Require(program.Open(source), "the file did not open");
-        loads.push_back(sw.Ms());
+        const bool bOpened = program.Open(source);
+        loads.Add(sw.Stop());
+        Require(bOpened, "the file did not open");
     }
     const std::uint64_t nPeak = PeakResidentBytes();
     Require(program.view().m_nCount == o.nEntries, "the file opened with the wrong number of entries");
-    Require(program.fe().m_messages.empty(), "the program reported: " +
-                                                 (program.fe().m_messages.empty() ? "" : program.fe().m_messages[0]));
+    RequireNoMessages(program);
+    const Timing firstLoad = loads.Best();
 
     // The floor: the same bytes read into memory and written to a new file
     // (with fsync, as a save does).
-    std::vector<double> rawReads, rawWrites;
+    CSeries rawReads, rawWrites;
     for (int r = 0; r < o.nRepeat; ++r) {
         std::unique_ptr<char[]> bytes;
         {
             CStopwatch sw;
             bytes = ReadWholeFile(source, nFileSize);
-            rawReads.push_back(sw.Ms());
+            rawReads.Add(sw.Stop());
         }
         CStopwatch sw;
         WriteWholeFile(rawCopy, bytes.get(), nFileSize);
-        rawWrites.push_back(sw.Ms());
+        rawWrites.Add(sw.Stop());
     }
     std::error_code ec;
     fs::remove(rawCopy, ec);
 
     for (int r = 1; r < o.nRepeat; ++r) {
         CStopwatch sw;
-        Require(program.Open(source), "the file did not open again");
-        loads.push_back(sw.Ms());
+        const bool bOpened = program.Open(source);
+        loads.Add(sw.Stop());
+        Require(bOpened, "the file did not open again");
     }
     CheckTree(program);
 
-    std::vector<double> stores;
+    CSeries stores;
     for (int r = 0; r < o.nRepeat; ++r) {
         CStopwatch sw;
-        Require(program.doc().OnSaveDocument(stored.c_str()), "the file was not saved");
-        stores.push_back(sw.Ms());
+        const bool bSaved = program.doc().OnSaveDocument(stored.c_str());
+        stores.Add(sw.Stop());
+        Require(bSaved, "the file was not saved");
     }
     Require(FilesEqual(source, stored), "the saved file differs from the file loaded");
     fs::remove(stored, ec);
 
-    report.Figure("raw read", Best(rawReads), "ms");
-    report.Figure("raw write", Best(rawWrites), "ms");
-    report.Figure("load", Best(loads), "ms");
-    report.Figure("store", Best(stores), "ms");
+    report.Time("raw read", rawReads.Best());
+    report.Time("raw write", rawWrites.Best());
+    report.Time("load", loads.Best());
+    report.Time("load (first)", firstLoad);
+    report.Time("store", stores.Best());
     report.Figure("peak memory", static_cast<double>(nPeak) / 1e6, "MB");
     if (!bPeakReset)
         report.Line("note", "the peak could not be reset before the load; it is the whole run's so far");
     report.Figure("memory before load", static_cast<double>(nRssBefore) / 1e6, "MB");
 
     // Edit commands through the command route, the selection set before each.
-    std::vector<double> moves;
+    CSeries moves;
     if (o.nEntries >= 3) {
         CRandom random(0x5EED);
         for (int i = 0; i < o.nMoves; ++i) {
@@ -222,27 +232,39 @@ int Run(const Options& o)
             program.SelectEntry(row);
             CStopwatch sw;
             const bool bRan = program.Command(nID);
-            moves.push_back(sw.Ms());
+            moves.Add(sw.Stop());
             Require(bRan, "a Move command was disabled");
         }
-        report.Figure("move median", Median(moves), "ms", 1.0);
-        report.Figure("move max", *std::max_element(moves.begin(), moves.end()), "ms", 5.0);
+        report.Time("move median", moves.Median(), 1.0);
+        report.Time("move max", moves.Max(), 5.0);
     }
 
-    std::vector<double> removes;
+    // Remove renumbers the keys below the entry; the first Move after it is
+    // timed too, since it finds the level changed.
+    CSeries removes, movesAfterRemove;
+    CRandom random(0xD1CE);
     for (int i = 0; i < o.nEdits && program.view().m_nCount > 1; ++i) {
         program.SelectEntry(program.view().m_nCount / 2);
         CStopwatch sw;
         const bool bRan = program.Command(ID_EDIT_REMOVEITEM);
-        removes.push_back(sw.Ms());
+        removes.Add(sw.Stop());
         Require(bRan, "Remove Item was disabled");
+        if (program.view().m_nCount >= 3) {
+            program.SelectEntry(static_cast<UINT>(1 + random.Below(program.view().m_nCount - 2)));
+            CStopwatch swMove;
+            const bool bMoved = program.Command(ID_EDIT_MOVEDOWN);
+            movesAfterRemove.Add(swMove.Stop());
+            Require(bMoved, "Move Down was disabled");
+        }
     }
-    if (!removes.empty()) {
-        report.Figure("remove median", Median(removes), "ms");
-        report.Figure("remove max", *std::max_element(removes.begin(), removes.end()), "ms", 10.0);
+    if (!removes.Empty()) {
+        report.Time("remove median", removes.Median());
+        report.Time("remove max", removes.Max(), 10.0);
     }
+    if (!movesAfterRemove.Empty())
+        report.Time("move after remove", movesAfterRemove.Max(), 5.0);
 
-    std::vector<double> adds;
+    CSeries adds;
     for (int i = 0; i < o.nEdits && program.tree().GetCount() > 0; ++i) {
         const CString name = "STR_ADDED_" + std::to_string(i);
         program.fe().m_dialogScripts.push_back([name](CBenchFrontEnd::CRunningDialog& dlg) {
@@ -253,34 +275,30 @@ int Run(const Options& o)
         const UINT nBefore = program.view().m_nCount;
         CStopwatch sw;
         const bool bRan = program.Command(ID_EDIT_ADDITEM);
-        adds.push_back(sw.Ms());
+        adds.Add(sw.Stop());
         Require(bRan && program.view().m_nCount == nBefore + 1, "Add Item added nothing");
         Require(program.tree().GetItemText(program.tree().GetChildAt(TVI_ROOT, nBefore)) == name,
                 "Add Item added the wrong entry");
     }
-    if (!adds.empty()) {
-        report.Figure("add median", Median(adds), "ms");
-        report.Figure("add max", *std::max_element(adds.begin(), adds.end()), "ms", 1.0);
+    if (!adds.Empty()) {
+        report.Time("add median", adds.Median());
+        report.Time("add max", adds.Max(), 1.0);
     }
     CheckTree(program);
-    Require(program.fe().m_messages.empty(), "the program reported: " +
-                                                 (program.fe().m_messages.empty() ? "" : program.fe().m_messages[0]));
-
-    std::optional<double> window;
-#ifdef LUMO_BENCH_GUI
-    window = MeasureWindow(source, o.nRepeat, report);
-#endif
+    RequireNoMessages(program);
 
     std::vector<Ratio> ratios{
-        {"load/raw-read", Best(loads) / Best(rawReads), 3.0},
-        {"store/raw-write", Best(stores) / Best(rawWrites), 2.0},
-        {"memory/file-size", static_cast<double>(nPeak) / static_cast<double>(std::max<std::uint64_t>(nFileSize, 1)),
-         2.5},
+        {"load/raw-read", loads.Best(), rawReads.Best(), 3.0},
+        {"store/raw-write", stores.Best(), rawWrites.Best(), 2.0},
     };
-    if (window)
-        ratios.push_back({"window/load", *window / Best(loads), 1.3});
+#ifdef LUMO_BENCH_GUI
+    ratios.push_back({"window/load", MeasureWindow(source, o.nRepeat, report), loads.Best(), 1.3});
+#endif
     for (const Ratio& r : ratios)
-        report.Figure(r.name, r.value, "", r.target);
+        report.Figure(r.name, r.numerator.wall / r.denominator.wall, "", r.target,
+                      r.numerator.cpu / std::max(r.denominator.cpu, 1e-6));
+    report.Figure("memory/file-size",
+                  static_cast<double>(nPeak) / static_cast<double>(std::max<std::uint64_t>(nFileSize, 1)), "", 2.5);
     return 0;
 }
 

@@ -11,6 +11,8 @@
 #include <system_error>
 #include <thread>
 
+#include <time.h>
+
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -230,22 +232,66 @@ bool FilesEqual(const fs::path& a, const fs::path& b)
     return std::memcmp(x.get(), y.get(), size) == 0;
 }
 
-double Best(const std::vector<double>& values)
+namespace {
+double ThreadCpuMs()
 {
-    return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
 }
 
-double Median(std::vector<double> values)
+double MedianOf(std::vector<double> values)
 {
     if (values.empty())
         return 0.0;
     const std::size_t mid = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + mid, values.end());
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(mid), values.end());
     if (values.size() % 2 == 1)
         return values[mid];
     const double upper = values[mid];
-    const double lower = *std::max_element(values.begin(), values.begin() + mid);
+    const double lower = *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(mid));
     return (lower + upper) / 2;
+}
+}  // namespace
+
+CStopwatch::CStopwatch() : m_start(std::chrono::steady_clock::now()), m_cpuStart(ThreadCpuMs()) {}
+
+Timing CStopwatch::Stop() const
+{
+    const double cpu = ThreadCpuMs() - m_cpuStart;
+    const double wall =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_start).count();
+    return {wall, cpu};
+}
+
+Timing CSeries::Best() const
+{
+    Timing best{0, 0};
+    for (std::size_t i = 0; i < m_runs.size(); ++i) {
+        best.wall = i == 0 ? m_runs[i].wall : std::min(best.wall, m_runs[i].wall);
+        best.cpu = i == 0 ? m_runs[i].cpu : std::min(best.cpu, m_runs[i].cpu);
+    }
+    return best;
+}
+
+Timing CSeries::Median() const
+{
+    std::vector<double> wall, cpu;
+    for (const Timing& t : m_runs) {
+        wall.push_back(t.wall);
+        cpu.push_back(t.cpu);
+    }
+    return {MedianOf(wall), MedianOf(cpu)};
+}
+
+Timing CSeries::Max() const
+{
+    Timing most{0, 0};
+    for (const Timing& t : m_runs) {
+        most.wall = std::max(most.wall, t.wall);
+        most.cpu = std::max(most.cpu, t.cpu);
+    }
+    return most;
 }
 
 bool ResetPeakMemory()
@@ -293,13 +339,23 @@ void CReport::Line(const std::string& name, const std::string& text)
     std::fflush(stdout);
 }
 
-void CReport::Figure(const std::string& name, double value, const char* unit, std::optional<double> target)
+namespace {
+std::string Number(double value)
 {
     char number[64];
     std::snprintf(number, sizeof number, value < 10 ? "%.3f" : value < 1000 ? "%.2f" : "%.1f", value);
-    std::string text = number;
+    return number;
+}
+}  // namespace
+
+void CReport::Figure(const std::string& name, double value, const char* unit, std::optional<double> target,
+                     std::optional<double> cpu)
+{
+    std::string text = Number(value);
     if (unit && *unit)
         text += std::string(" ") + unit;
+    if (cpu)
+        text += "   (cpu " + Number(*cpu) + (unit && *unit ? std::string(" ") + unit : "") + ")";
     if (target) {
         char goal[64];
         std::snprintf(goal, sizeof goal, "%g", *target);

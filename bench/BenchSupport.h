@@ -56,20 +56,36 @@ std::unique_ptr<char[]> ReadWholeFile(const std::filesystem::path& path, std::ui
 void WriteWholeFile(const std::filesystem::path& path, const char* bytes, std::uint64_t nSize);
 bool FilesEqual(const std::filesystem::path& a, const std::filesystem::path& b);
 
+// Wall-clock time, and the processor time of this thread over the same span:
+// on a machine shared with other work the second shows what the code itself
+// cost.
+struct Timing {
+    double wall = 0;  // milliseconds
+    double cpu = 0;
+};
+
 class CStopwatch {
 public:
-    CStopwatch() : m_start(std::chrono::steady_clock::now()) {}
-    double Ms() const
-    {
-        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_start).count();
-    }
+    CStopwatch();
+    Timing Stop() const;
 
 private:
     std::chrono::steady_clock::time_point m_start;
+    double m_cpuStart;
 };
 
-double Best(const std::vector<double>& values);
-double Median(std::vector<double> values);
+// Timings of repeated runs of one thing.
+class CSeries {
+public:
+    void Add(Timing t) { m_runs.push_back(t); }
+    bool Empty() const { return m_runs.empty(); }
+    Timing Best() const;    // of each clock
+    Timing Median() const;
+    Timing Max() const;
+
+private:
+    std::vector<Timing> m_runs;
+};
 
 // Resets the process's peak resident size to the current one; false where
 // the system does not allow it.
@@ -84,7 +100,11 @@ class CReport {
 public:
     void Line(const std::string& name, const std::string& text);
     void Figure(const std::string& name, double value, const char* unit,
-                std::optional<double> target = std::nullopt);
+                std::optional<double> target = std::nullopt, std::optional<double> cpu = std::nullopt);
+    void Time(const std::string& name, Timing t, std::optional<double> target = std::nullopt)
+    {
+        Figure(name, t.wall, "ms", target, t.cpu);
+    }
 };
 
 }  // namespace lumo_bench
@@ -92,5 +112,5 @@ public:
 #ifdef LUMO_BENCH_GUI
 // Opens the file in the Qt front end's window, offscreen, and times the open
 // up to the end of the tree's first paint; the best of nRepeat runs.
-double MeasureWindow(const std::filesystem::path& file, int nRepeat, lumo_bench::CReport& report);
+lumo_bench::Timing MeasureWindow(const std::filesystem::path& file, int nRepeat, lumo_bench::CReport& report);
 #endif

@@ -82,26 +82,48 @@ UINT CEntryReader::ReadCount()
 
 std::string_view CEntryReader::ReadRecord(UINT nEntry, EEntryField field)
 {
-    unsigned char bytes[4];
     const ULONGLONG offset = m_ar.GetPosition();
-    const UINT n = m_ar.Read(bytes, 4);
-    if (n < 4)
-        throw CEntryFileException(EEntryFileError::lengthTruncated, offset, nEntry + 1, m_nCount, field, 4, n);
-    const UINT length = DecodeLE32(bytes);
+    UINT length;
+    if (const char* p = m_ar.ReadInPlace(4)) {
+        length = DecodeLE32(reinterpret_cast<const unsigned char*>(p));
+    } else {
+        unsigned char bytes[4];
+        const UINT n = m_ar.Read(bytes, 4);
+        if (n < 4)
+            throw CEntryFileException(EEntryFileError::lengthTruncated, offset, nEntry + 1, m_nCount, field, 4, n);
+        length = DecodeLE32(bytes);
+    }
     const ULONGLONG remaining = m_ar.GetRemaining();
     if (length > remaining)
         throw CEntryFileException(EEntryFileError::textPastEnd, offset, nEntry + 1, m_nCount, field, length, remaining);
-    // One buffer for all records; it grows to the longest and always leaves
-    // room for a terminating 0x00.
-    if (m_buffer.size() < std::size_t{length} + 1)
-        m_buffer.resize(std::size_t{length} + 1);
-    const UINT got = m_ar.Read(m_buffer.data(), length);
-    if (got < length)
-        throw CEntryFileException(EEntryFileError::textTruncated, offset, nEntry + 1, m_nCount, field, length, got);
+    if (length == 0)
+        return {"", 0};
+
+    // Most records are read where they lie in the archive's buffer; the text
+    // ends at the record's first 0x00, which then also follows it in memory.
+    const char* text = m_ar.ReadInPlace(length);
+    if (text) {
+        if (const void* nul = std::memchr(text, 0, length))
+            return {text, static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
+    } else {
+        // A record too long for the buffer goes into one of our own; it grows
+        // to the longest.
+        if (m_buffer.size() < std::size_t{length} + 1)
+            m_buffer.resize(std::size_t{length} + 1);
+        const UINT got = m_ar.Read(m_buffer.data(), length);
+        if (got < length)
+            throw CEntryFileException(EEntryFileError::textTruncated, offset, nEntry + 1, m_nCount, field, length, got);
+        if (const void* nul = std::memchr(m_buffer.data(), 0, length))
+            return {m_buffer.data(), static_cast<std::size_t>(static_cast<const char*>(nul) - m_buffer.data())};
+    }
+    // No 0x00 in the record: the text is all of it, copied so a 0x00 can follow.
+    if (text) {
+        if (m_buffer.size() < std::size_t{length} + 1)
+            m_buffer.resize(std::size_t{length} + 1);
+        std::memcpy(m_buffer.data(), text, length);
+    }
     m_buffer[length] = '\0';
-    const void* nul = std::memchr(m_buffer.data(), 0, length);
-    const std::size_t textLength = nul ? static_cast<const char*>(nul) - m_buffer.data() : length;
-    return {m_buffer.data(), textLength};
+    return {m_buffer.data(), length};
 }
 
 void CEntryReader::ExpectEnd()
@@ -125,8 +147,18 @@ void CEntryWriter::WriteRecord(std::string_view text)
 {
     if (text.size() >= std::numeric_limits<UINT>::max())
         throw CArchiveException(CArchiveException::badFormat, "a text is too long for the file format (4 GiB or more)");
+    const auto length = static_cast<UINT>(text.size() + 1);
+    // A record that fits the archive's buffer is put together right there.
+    char* p = length < (1u << 30) ? m_ar.WriteInPlace(4 + length) : nullptr;
+    if (p) {
+        EncodeLE32(reinterpret_cast<unsigned char*>(p), length);
+        if (!text.empty())
+            std::memcpy(p + 4, text.data(), text.size());
+        p[4 + text.size()] = '\0';
+        return;
+    }
     unsigned char bytes[4];
-    EncodeLE32(bytes, static_cast<UINT>(text.size() + 1));
+    EncodeLE32(bytes, length);
     m_ar.Write(bytes, 4);
     m_ar.Write(text.data(), static_cast<UINT>(text.size()));
     m_ar.Write("", 1);

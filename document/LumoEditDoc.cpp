@@ -70,14 +70,14 @@ void ClumoEditDoc::Load(CArchive& ar, ClumoEditView& view)
     try {
         for (; i < view.m_nCount; ++i) {
             hEntry = nullptr;
+            // The entry's name node carries its position as key.
             std::string_view text = reader.ReadRecord(i, EEntryField::name);
-            hEntry = tree.InsertItem(TVIF_TEXT, text.data(), 0, 0, 0, 0, 0, TVI_ROOT, TVI_LAST);
-            tree.SetItem(hEntry, TVIF_PARAM, nullptr, 0, 0, 0, 0, static_cast<LPARAM>(i));
+            hEntry = tree.AppendItem(text, static_cast<LPARAM>(i), TVI_ROOT);
             text = reader.ReadRecord(i, EEntryField::data);
-            tree.InsertItem(TVIF_TEXT, text.data(), 0, 0, 0, 0, 0, hEntry, TVI_LAST);
+            tree.AppendItem(text, 0, hEntry);
             text = reader.ReadRecord(i, EEntryField::extra);
             if (!text.empty())
-                tree.InsertItem(TVIF_TEXT, text.data(), 0, 0, 0, 0, 0, hEntry, TVI_LAST);
+                tree.AppendItem(text, 0, hEntry);
         }
         reader.ExpectEnd();
     } catch (...) {
@@ -88,4 +88,8 @@ void ClumoEditDoc::Load(CArchive& ar, ClumoEditView& view)
         view.m_nCount = tree.GetChildCount(TVI_ROOT);
         throw;
     }
+    // The entries are in key order; sorting once now (a single walk that
+    // moves nothing) lets every Move re-sort only the two entries it swaps.
+    TVSORTCB sort{TVI_ROOT, &ClumoEditView::ComparePositionKeys, 0};
+    tree.SortChildrenCB(&sort);
 }

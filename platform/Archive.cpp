@@ -58,6 +58,43 @@ UINT CArchive::Read(void* lpBuf, UINT nMax)
     return nDone;
 }
 
+const char* CArchive::ReadInPlace(UINT nBytes)
+{
+    if (!IsLoading())
+        return nullptr;
+    if (static_cast<std::size_t>(m_pEnd - m_pCur) < nBytes) {
+        if (m_bMemory || !m_pFile || nBytes > m_nBufSize)
+            return nullptr;
+        // Keep what is left at the start of the buffer and fill the rest.
+        const std::size_t nLeft = static_cast<std::size_t>(m_pEnd - m_pCur);
+        std::memmove(m_buffer.get(), m_pCur, nLeft);
+        m_pCur = m_buffer.get();
+        m_pEnd = m_pCur + nLeft;
+        while (static_cast<std::size_t>(m_pEnd - m_pCur) < nBytes) {
+            const UINT n = m_pFile->Read(const_cast<char*>(m_pEnd), m_nBufSize - static_cast<UINT>(m_pEnd - m_pCur));
+            if (n == 0)
+                return nullptr;
+            m_pEnd += n;
+        }
+    }
+    const char* p = m_pCur;
+    m_pCur += nBytes;
+    m_nPosition += nBytes;
+    return p;
+}
+
+char* CArchive::WriteInPlace(UINT nBytes)
+{
+    if (!IsStoring() || m_pOut || !m_pFile || nBytes > m_nBufSize)
+        return nullptr;
+    if (m_nUsed + nBytes > m_nBufSize)
+        Flush();
+    char* p = m_buffer.get() + m_nUsed;
+    m_nUsed += nBytes;
+    m_nPosition += nBytes;
+    return p;
+}
+
 void CArchive::Write(const void* lpBuf, UINT nMax)
 {
     m_nPosition += nMax;

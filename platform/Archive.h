@@ -30,6 +30,16 @@ public:
     // Appends nMax bytes.
     void Write(const void* lpBuf, UINT nMax);
 
+    // Reading without a copy: the next nBytes as one piece of the buffer (or
+    // of the memory read from), valid until the next call that reads. Null,
+    // with nothing taken, when they do not fit in the buffer or fewer remain;
+    // Read then delivers what there is.
+    const char* ReadInPlace(UINT nBytes);
+    // Writing without a copy: room for nBytes in the buffer, to be filled
+    // before the next call that writes. Null when they do not fit; Write
+    // takes them then.
+    char* WriteInPlace(UINT nBytes);
+
     ULONGLONG GetPosition() const { return m_nPosition; }
     // Bytes left to read, from the length the data had when the archive was made.
     ULONGLONG GetRemaining() const { return m_nLength > m_nPosition ? m_nLength - m_nPosition : 0; }

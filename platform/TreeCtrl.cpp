@@ -43,11 +43,23 @@ HTREEITEM CTreeCtrl::InsertItem(UINT nMask, LPCTSTR lpszItem, int, int, UINT, UI
     const Id parent = Index(hParent == nullptr ? TVI_ROOT : hParent);
     if (parent == kInvalid)
         return nullptr;
-    Node& p = N(parent);
+    const Node& p = N(parent);
     if (hInsertAfter != TVI_LAST && !(p.lastChild != kNone && hInsertAfter == Handle(p.lastChild)))
         return nullptr;
     const std::string_view text = (nMask & TVIF_TEXT) && lpszItem ? std::string_view(lpszItem) : std::string_view();
+    return Append(parent, text, (nMask & TVIF_PARAM) ? lParam : 0);
+}
 
+HTREEITEM CTreeCtrl::AppendItem(std::string_view text, LPARAM lParam, HTREEITEM hParent)
+{
+    const Id parent = Index(hParent == nullptr ? TVI_ROOT : hParent);
+    if (parent == kInvalid)
+        return nullptr;
+    return Append(parent, text, lParam);
+}
+
+HTREEITEM CTreeCtrl::Append(Id parent, std::string_view text, LPARAM lParam)
+{
     // Take all memory first, so a failure leaves the tree as it was.
     const Id id = Allocate();
     CTextArena::Ref ref;
@@ -64,13 +76,14 @@ HTREEITEM CTreeCtrl::InsertItem(UINT nMask, LPCTSTR lpszItem, int, int, UINT, UI
     if (m_pObserver)
         m_pObserver->OnItemInserting(ParentHandle(parent), row);
     Node& n = N(id);
-    n = Node{(nMask & TVIF_PARAM) ? lParam : 0, parent, kNone, kNone, kNone, kNone, 0, row, ref};
+    n = Node{lParam, parent, kNone, kNone, kNone, kNone, 0, row, ref};
     LinkAfter(id, parent, N(parent).lastChild);
-    if (auto it = m_childIndex.find(parent); it != m_childIndex.end()) {
+    if (std::vector<Id>* index = ChildIndexOf(parent)) {
         try {
-            it->second.push_back(id);
+            index->push_back(id);
         } catch (const std::bad_alloc&) {
-            m_childIndex.erase(it);  // rebuilt on demand
+            m_childIndex.erase(parent);  // rebuilt on demand
+            m_lastIndexParent = kInvalid;
         }
     }
     ++m_nLive;
@@ -78,6 +91,31 @@ HTREEITEM CTreeCtrl::InsertItem(UINT nMask, LPCTSTR lpszItem, int, int, UINT, UI
     if (m_pObserver)
         m_pObserver->OnItemInserted(Handle(id));
     return Handle(id);
+}
+
+std::vector<CTreeCtrl::Id>* CTreeCtrl::ChildIndexOf(Id parent) const
+{
+    if (parent == m_lastIndexParent)
+        return m_pLastIndex;
+    if (m_childIndex.empty())
+        return nullptr;
+    auto it = m_childIndex.find(parent);
+    if (it == m_childIndex.end())
+        return nullptr;
+    m_lastIndexParent = parent;
+    m_pLastIndex = &it->second;
+    return m_pLastIndex;
+}
+
+void CTreeCtrl::ForgetParentState(Id parent)
+{
+    m_childIndex.erase(parent);
+    m_sortStates.erase(parent);
+    EraseStaleRows(parent);
+    if (m_lastIndexParent == parent)
+        m_lastIndexParent = kInvalid;
+    if (m_lastSortParent == parent)
+        m_lastSortParent = kInvalid;
 }
 
 HTREEITEM CTreeCtrl::InsertItem(LPCTSTR lpszItem, HTREEITEM hParent, HTREEITEM hInsertAfter)
@@ -121,8 +159,7 @@ void CTreeCtrl::Unlink(Id id)
 
 void CTreeCtrl::Renumber(Id parent, Id from, std::uint32_t row, Id until)
 {
-    auto it = m_childIndex.find(parent);
-    std::vector<Id>* index = it == m_childIndex.end() ? nullptr : &it->second;
+    std::vector<Id>* index = ChildIndexOf(parent);
     for (Id id = from; id != kNone && id != until; id = N(id).next, ++row) {
         N(id).row = row;
         if (index)
@@ -130,14 +167,40 @@ void CTreeCtrl::Renumber(Id parent, Id from, std::uint32_t row, Id until)
     }
 }
 
-void CTreeCtrl::EnsureRows(Id parent, Id upTo) const
+CTreeCtrl::StaleRows* CTreeCtrl::StaleRowsOf(Id parent) const
 {
+    if (parent == m_lastStaleParent)
+        return m_pLastStale;
+    if (m_staleRows.empty())
+        return nullptr;
     auto it = m_staleRows.find(parent);
     if (it == m_staleRows.end())
+        return nullptr;
+    m_lastStaleParent = parent;
+    m_pLastStale = &it->second;
+    return m_pLastStale;
+}
+
+void CTreeCtrl::EraseStaleRows(Id parent) const
+{
+    m_staleRows.erase(parent);
+    if (m_lastStaleParent == parent)
+        m_lastStaleParent = kInvalid;
+}
+
+void CTreeCtrl::EnsureRows(Id parent, Id upTo) const
+{
+    StaleRows* stale = StaleRowsOf(parent);
+    if (stale == nullptr)
+        return;
+    // Rows before `first` are right and smaller than its row; a stale row is
+    // never smaller than the right one, so a node with a smaller row comes
+    // before `first`.
+    if (upTo != kNone && N(upTo).row < stale->row)
         return;
     auto& self = const_cast<CTreeCtrl&>(*this);
-    std::uint32_t row = it->second.row;
-    Id id = it->second.first;
+    std::uint32_t row = stale->row;
+    Id id = stale->first;
     for (; id != kNone; id = N(id).next, ++row) {
         self.N(id).row = row;
         if (id == upTo) {
@@ -147,9 +210,23 @@ void CTreeCtrl::EnsureRows(Id parent, Id upTo) const
         }
     }
     if (id == kNone)
-        m_staleRows.erase(it);
+        EraseStaleRows(parent);
     else
-        it->second = {id, row};
+        *stale = {id, row};
+}
+
+void CTreeCtrl::CatchUpRows(Id id)
+{
+    // A walk over the siblings in order (as when keys are renumbered after a
+    // delete) brings the rows up to date on the way, at no extra cost.
+    StaleRows* stale = StaleRowsOf(N(id).parent);
+    if (stale == nullptr || stale->first != id)
+        return;
+    N(id).row = stale->row;
+    if (N(id).next == kNone)
+        EraseStaleRows(N(id).parent);
+    else
+        *stale = {N(id).next, stale->row + 1};
 }
 
 bool CTreeCtrl::SetItem(HTREEITEM hItem, UINT nMask, LPCTSTR, int, int, UINT, UINT, LPARAM lParam)
@@ -161,6 +238,7 @@ bool CTreeCtrl::SetItem(HTREEITEM hItem, UINT nMask, LPCTSTR, int, int, UINT, UI
         N(id).lParam = lParam;
         MarkDirty(id);
     }
+    CatchUpRows(id);
     return true;
 }
 
@@ -231,6 +309,7 @@ bool CTreeCtrl::DeleteItem(HTREEITEM hItem)
         m_childIndex.clear();
         m_sortStates.clear();
         m_staleRows.clear();
+        m_lastIndexParent = m_lastSortParent = m_lastStaleParent = kInvalid;
         if (m_pObserver) {
             m_pObserver->OnAllDeleted();
             if (bHadCaret)
@@ -263,10 +342,14 @@ bool CTreeCtrl::DeleteItem(HTREEITEM hItem)
     RemoveFromSortState(parent, id);
     FreeSubtree(id);
     // The rows after it are renumbered when next asked for.
-    if (next != kNone)
-        m_staleRows[parent] = {next, row};
-    if (auto index = m_childIndex.find(parent); index != m_childIndex.end())
-        index->second.erase(index->second.begin() + row);
+    if (next != kNone) {
+        if (StaleRows* stale = StaleRowsOf(parent))
+            *stale = {next, row};
+        else
+            m_staleRows[parent] = {next, row};
+    }
+    if (std::vector<Id>* index = ChildIndexOf(parent))
+        index->erase(index->begin() + row);
     if (m_pObserver)
         m_pObserver->OnItemDeleted();
     if (newCaret != m_caret) {
@@ -294,11 +377,8 @@ void CTreeCtrl::FreeSubtree(Id top)
             pending = c;
             c = following;
         }
-        if (n.firstChild != kNone) {
-            m_childIndex.erase(id);
-            m_sortStates.erase(id);
-            m_staleRows.erase(id);
-        }
+        if (n.firstChild != kNone)
+            ForgetParentState(id);
         m_texts.Release(n.text);
         n = Node{0, kFree, m_freeList, kNone, kNone, kNone, 0, 0, {}};
         m_freeList = id;
@@ -349,15 +429,15 @@ HTREEITEM CTreeCtrl::GetChildAt(HTREEITEM hParent, UINT nRow) const
             id = N(id).next;
         return Handle(id);
     }
-    auto it = m_childIndex.find(parent);
-    if (it == m_childIndex.end()) {
-        std::vector<Id> index;
-        index.reserve(N(parent).childCount);
+    std::vector<Id>* index = ChildIndexOf(parent);
+    if (!index) {
+        std::vector<Id> ids;
+        ids.reserve(N(parent).childCount);
         for (Id id = N(parent).firstChild; id != kNone; id = N(id).next)
-            index.push_back(id);
-        it = m_childIndex.emplace(parent, std::move(index)).first;
+            ids.push_back(id);
+        index = &m_childIndex.emplace(parent, std::move(ids)).first->second;
     }
-    return Handle(it->second[nRow]);
+    return Handle((*index)[nRow]);
 }
 
 UINT CTreeCtrl::GetItemRow(HTREEITEM hItem) const

@@ -41,6 +41,10 @@ public:
     HTREEITEM InsertItem(UINT nMask, LPCTSTR lpszItem, int nImage, int nSelectedImage, UINT nState,
                          UINT nStateMask, LPARAM lParam, HTREEITEM hParent, HTREEITEM hInsertAfter);
     HTREEITEM InsertItem(LPCTSTR lpszItem, HTREEITEM hParent = TVI_ROOT, HTREEITEM hInsertAfter = TVI_LAST);
+    // Appends a node with this text (all of its bytes) and item data as the
+    // last child of hParent: InsertItem with TVIF_TEXT | TVIF_PARAM, without
+    // measuring the text again.
+    HTREEITEM AppendItem(std::string_view text, LPARAM lParam, HTREEITEM hParent = TVI_ROOT);
 
     // With TVIF_PARAM replaces the item data; with TVIF_TEXT the text.
     bool SetItem(HTREEITEM hItem, UINT nMask, LPCTSTR lpszItem, int nImage, int nSelectedImage, UINT nState,
@@ -71,7 +75,10 @@ public:
     // function, which receives the two nodes' item data. Nodes keep their
     // children and the selection stays on the same node. Equal nodes keep
     // their order. Re-sorting after a few item data changes costs only as much
-    // as the changed nodes move.
+    // as the changed nodes move; a change that leaves a node in order with its
+    // neighbours (as when keys are renumbered in order) costs nothing to place.
+    // The comparison function must not change the tree; between sorts it may
+    // be called with the nodes' item data as they change.
     bool SortChildrenCB(LPTVSORTCB pSort);
 
     bool SelectItem(HTREEITEM hItem);
@@ -112,6 +119,14 @@ private:
     };
     static constexpr std::size_t kMaxDirty = 32;
 
+    // Rows are renumbered lazily after a delete: from `first` (at position
+    // `row`) on, a parent's children may carry stale rows, never smaller than
+    // the right ones; those before are right.
+    struct StaleRows {
+        Id first;
+        std::uint32_t row;
+    };
+
     Node& N(Id id) { return m_blocks[id >> kBlockBits][id & ((1u << kBlockBits) - 1)]; }
     const Node& N(Id id) const { return m_blocks[id >> kBlockBits][id & ((1u << kBlockBits) - 1)]; }
     Id Index(HTREEITEM h) const;  // kRootId for TVI_ROOT, kInvalid for null, foreign or deleted handles
@@ -122,9 +137,17 @@ private:
     void FreeSubtree(Id id);
     void Unlink(Id id);
     void LinkAfter(Id id, Id parent, Id after);  // after == kNone: first child
+    HTREEITEM Append(Id parent, std::string_view text, LPARAM lParam);
     void MarkDirty(Id id);
+    bool InOrderWithNeighbours(Id id, const SortState& state) const;
+    SortState* SortStateOf(Id parent);
+    std::vector<Id>* ChildIndexOf(Id parent) const;
+    void ForgetParentState(Id parent);
     void Renumber(Id parent, Id from, std::uint32_t row, Id until);
     void EnsureRows(Id parent, Id upTo) const;  // upTo == kNone: all of them
+    void CatchUpRows(Id id);  // the node's row, if it is the first stale one
+    StaleRows* StaleRowsOf(Id parent) const;
+    void EraseStaleRows(Id parent) const;
     void RemoveFromSortState(Id parent, Id id);
     bool SortIncremental(Id parent, SortState& state, PFNTVCOMPARE pfn, LPARAM lParam);
     void SortFull(Id parent, PFNTVCOMPARE pfn, LPARAM lParam);
@@ -137,13 +160,16 @@ private:
     Id m_caret = kNone;
     CTextArena m_texts;
     mutable std::unordered_map<Id, std::vector<Id>> m_childIndex;  // row -> node, for parents with many children
-    // Rows are renumbered lazily after a delete: from `first` (at position
-    // `row`) on, a parent's children may carry stale rows; those before are right.
-    struct StaleRows {
-        Id first;
-        std::uint32_t row;
-    };
     mutable std::unordered_map<Id, StaleRows> m_staleRows;
     std::unordered_map<Id, SortState> m_sortStates;
+    // The last parent whose entry was found in each of the maps above: edits
+    // come in runs under one parent, so most lookups end here. Reset whenever
+    // an entry leaves its map.
+    mutable Id m_lastStaleParent = kInvalid;
+    mutable StaleRows* m_pLastStale = nullptr;
+    Id m_lastSortParent = kInvalid;
+    SortState* m_pLastSort = nullptr;
+    mutable Id m_lastIndexParent = kInvalid;
+    mutable std::vector<Id>* m_pLastIndex = nullptr;
     CTreeCtrlObserver* m_pObserver = nullptr;
 };

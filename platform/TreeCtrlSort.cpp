@@ -11,16 +11,52 @@
 
 #include <algorithm>
 
+CTreeCtrl::SortState* CTreeCtrl::SortStateOf(Id parent)
+{
+    if (parent == m_lastSortParent)
+        return m_pLastSort;
+    if (m_sortStates.empty())
+        return nullptr;
+    auto it = m_sortStates.find(parent);
+    if (it == m_sortStates.end())
+        return nullptr;
+    m_lastSortParent = parent;
+    m_pLastSort = &it->second;
+    return m_pLastSort;
+}
+
+// Whether the node sorts between its neighbours, neither of which waits to be
+// placed. The nodes not waiting are in order (the sort relies on that), so
+// such a node can join them.
+bool CTreeCtrl::InOrderWithNeighbours(Id id, const SortState& state) const
+{
+    const auto isDirty = [&state](Id other) {
+        return std::find(state.dirty.begin(), state.dirty.end(), other) != state.dirty.end();
+    };
+    const Node& n = N(id);
+    if (n.prev != kNone && (isDirty(n.prev) || state.pfn(N(n.prev).lParam, n.lParam, state.lParam) > 0))
+        return false;
+    if (n.next != kNone && (isDirty(n.next) || state.pfn(n.lParam, N(n.next).lParam, state.lParam) > 0))
+        return false;
+    return true;
+}
+
 void CTreeCtrl::MarkDirty(Id id)
 {
-    auto it = m_sortStates.find(N(id).parent);
-    if (it == m_sortStates.end() || it->second.bOverflow)
+    SortState* state = SortStateOf(N(id).parent);
+    if (state == nullptr || state->bOverflow)
         return;
-    auto& dirty = it->second.dirty;
-    if (std::find(dirty.begin(), dirty.end(), id) != dirty.end())
+    auto& dirty = state->dirty;
+    const auto it = std::find(dirty.begin(), dirty.end(), id);
+    if (InOrderWithNeighbours(id, *state)) {
+        if (it != dirty.end())
+            dirty.erase(it);
+        return;
+    }
+    if (it != dirty.end())
         return;
     if (dirty.size() >= kMaxDirty) {
-        it->second.bOverflow = true;
+        state->bOverflow = true;
         dirty.clear();
         return;
     }
@@ -29,10 +65,10 @@ void CTreeCtrl::MarkDirty(Id id)
 
 void CTreeCtrl::RemoveFromSortState(Id parent, Id id)
 {
-    auto it = m_sortStates.find(parent);
-    if (it == m_sortStates.end())
+    SortState* state = SortStateOf(parent);
+    if (state == nullptr)
         return;
-    auto& dirty = it->second.dirty;
+    auto& dirty = state->dirty;
     dirty.erase(std::remove(dirty.begin(), dirty.end(), id), dirty.end());
 }
 
@@ -45,15 +81,15 @@ bool CTreeCtrl::SortChildrenCB(LPTVSORTCB pSort)
         return false;
     EnsureRows(parent, kNone);  // rows break ties and bound what moved
 
-    auto it = m_sortStates.find(parent);
-    const bool bKnown = it != m_sortStates.end() && !it->second.bOverflow &&
-                        it->second.pfn == pSort->lpfnCompare && it->second.lParam == pSort->lParam;
-    if (!(bKnown && it->second.dirty.empty())) {
-        if (!(bKnown && SortIncremental(parent, it->second, pSort->lpfnCompare, pSort->lParam)))
+    SortState* known = SortStateOf(parent);
+    const bool bKnown = known != nullptr && !known->bOverflow && known->pfn == pSort->lpfnCompare &&
+                        known->lParam == pSort->lParam;
+    if (!(bKnown && known->dirty.empty())) {
+        if (!(bKnown && SortIncremental(parent, *known, pSort->lpfnCompare, pSort->lParam)))
             SortFull(parent, pSort->lpfnCompare, pSort->lParam);
     }
 
-    SortState& state = m_sortStates[parent];
+    SortState& state = known != nullptr ? *known : m_sortStates[parent];
     state.pfn = pSort->lpfnCompare;
     state.lParam = pSort->lParam;
     state.bOverflow = false;
@@ -151,6 +187,17 @@ void CTreeCtrl::SortFull(Id parent, PFNTVCOMPARE pfn, LPARAM lParam)
         Id id;
     };
     const std::size_t count = N(parent).childCount;
+    // A level already in order (the usual case) is only walked once.
+    bool bSorted = true;
+    for (Id id = N(parent).firstChild; id != kNone && N(id).next != kNone; id = N(id).next) {
+        if (pfn(N(N(id).next).lParam, N(id).lParam, lParam) < 0) {
+            bSorted = false;
+            break;
+        }
+    }
+    if (bSorted)
+        return;
+
     std::vector<Item> items;
     items.reserve(count);
     for (Id id = N(parent).firstChild; id != kNone; id = N(id).next)
@@ -197,9 +244,9 @@ void CTreeCtrl::SortFull(Id parent, PFNTVCOMPARE pfn, LPARAM lParam)
     }
     p.firstChild = items.front().id;
     p.lastChild = items.back().id;
-    if (auto it = m_childIndex.find(parent); it != m_childIndex.end())
+    if (std::vector<Id>* index = ChildIndexOf(parent))
         for (std::size_t i = 0; i < count; ++i)
-            it->second[i] = items[i].id;
+            (*index)[i] = items[i].id;
     if (m_pObserver)
         m_pObserver->OnChildrenReordered(ParentHandle(parent));
 }
