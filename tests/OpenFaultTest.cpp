@@ -324,8 +324,9 @@ TEST(OpenFault, AFileThatChangesSizeWhileReadIsReported)
             ADD_FAILURE() << "the changed file loaded";
         } catch (const CEntryFileException& e) {
             EXPECT_EQ(e.m_error, change.error) << e.GetErrorMessage();
-            if (!change.message.empty())
+            if (!change.message.empty()) {
                 EXPECT_EQ(e.GetErrorMessage(), change.message);
+            }
         }
         EXPECT_EQ(EntriesOf(app.view()), std::vector<Entry>(kSample.begin(), kSample.begin() + change.nKept));
         EXPECT_TRUE(TreeIsConsistent(app.view()));
