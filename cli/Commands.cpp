@@ -4,6 +4,7 @@
 
 #include "platform/Exceptions.h"
 
+#include <filesystem>
 #include <ostream>
 
 namespace lumo_cli {
@@ -107,6 +108,16 @@ int UsageError(std::ostream& err, std::string_view command, const std::string& m
 
 void FileError(std::ostream& err, const std::string& path, const std::exception& e)
 {
+    // "does not exist" would blame the file when its folder is what is missing.
+    const auto* pFileError = dynamic_cast<const CFileException*>(&e);
+    if (pFileError && pFileError->m_cause == CFileException::fileNotFound) {
+        const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+        std::error_code ec;
+        if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+            err << "lumo: " << path << ": the folder " << folder.string() << " does not exist\n";
+            return;
+        }
+    }
     err << "lumo: " << path << ": " << AfxDescribeException(e) << '\n';
 }
 

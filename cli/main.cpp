@@ -1,5 +1,7 @@
 #include "Cli.h"
 
+#include "platform/Exceptions.h"
+
 #include <exception>
 #include <iostream>
 #include <new>
@@ -9,11 +11,17 @@ int main(int argc, char** argv)
     std::ios::sync_with_stdio(false);
     try {
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-        return lumo_cli::Run(args, std::cout, std::cerr);
+        const int status = lumo_cli::Run(args, std::cout, std::cerr);
+        // Help and version text too must reach their reader.
+        if (status == lumo_cli::exitOk && !std::cout.flush()) {
+            std::cerr << "lumo: cannot write to standard output\n";
+            return lumo_cli::exitUsage;
+        }
+        return status;
     } catch (const std::bad_alloc&) {
         std::cerr << "lumo: there is not enough memory\n";
     } catch (const std::exception& e) {
-        std::cerr << "lumo: " << e.what() << '\n';
+        std::cerr << "lumo: " << AfxDescribeException(e) << '\n';
     }
     return lumo_cli::exitUsage;
 }

@@ -49,6 +49,9 @@ TEST(Binary, ExitStatusAndMessagesReachTheShell)
     EXPECT_EQ(ReadFile(dir / "err.txt"), "lumo: " + (dir / "missing.lumo") + ": the file does not exist\n");
     EXPECT_EQ(Shell(kLumo + " 2> /dev/null"), 2);
     EXPECT_EQ(Shell(kLumo + " --help > /dev/null"), 0);
+    // Output that cannot be written is a failure, not silence.
+    EXPECT_EQ(Shell(kLumo + " --help > /dev/full 2> /dev/null"), 2);
+    EXPECT_EQ(Shell(kLumo + " check " + Quoted(dir / "bad.lumo") + " > /dev/full 2> /dev/null"), 2);
 }
 
 }  // namespace

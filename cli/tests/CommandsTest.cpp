@@ -197,6 +197,8 @@ TEST_F(Commands, ImportFailingToWriteKeepsTheTarget)
 
     r = lumo_cli_test::Lumo({"import", dir / "in.json", "-o", dir / "no/such/folder.lumo"});
     EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("lumo: " + (dir / "no/such/folder.lumo") + ": the folder " + (dir / "no/such") +
+                              " does not exist\n", 0), 0u) << r.err;
     r = lumo_cli_test::Lumo({"import", dir / "missing.json", "-o", dir / "x.lumo"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "lumo: " + (dir / "missing.json") + ": the file does not exist\n");
