@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QPointer>
 
 #include <fstream>
 #include <sstream>
@@ -75,18 +74,21 @@ std::vector<std::string> GuiApp::Names()
 
 void OnNextModal(std::function<void(QWidget*)> action)
 {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [action, poll] {
-        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
-            action(modal);
-            // A failed check must not leave the dialog waiting for a person.
-            if (QPointer<QWidget> still = QApplication::activeModalWidget(); still == modal && modal->isVisible())
-                if (auto* dialog = qobject_cast<QDialog*>(modal))
-                    dialog->done(QDialog::Rejected);
-        } else
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        action(modal);
+        // A failed check must not leave the dialog waiting for a person.
+        if (QApplication::activeModalWidget() == modal && modal->isVisible())
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->done(QDialog::Rejected);
+    });
+    timer->start();
 }
 
 std::string SampleBytes()
