@@ -23,7 +23,7 @@ struct CTextProblem {
 
 // Converts a UTF-8 text to the bytes an entry file stores. Refuses invalid
 // UTF-8, a character Windows-1252 cannot hold and a NUL (the file format
-// ends a text at its first 0x00); out is then unspecified.
+// ends a text at its first 0x00); out then holds nothing of use.
 std::optional<CTextProblem> ToEntryText(std::string_view utf8, std::string& out);
 
 // "U+4E2D (中)", or just "U+0007" for a control character.
