@@ -113,6 +113,9 @@ public:
     std::uint64_t Finish()
     {
         Flush();
+        // On disk before anything is measured, so no write-back runs alongside.
+        if (::fsync(m_fd.Get()) != 0)
+            ThrowErrno("cannot sync", m_path);
         m_fd.Close(m_path);
         return m_nWritten;
     }

@@ -62,6 +62,11 @@ void ClumoEditDoc::Load(CArchive& ar, ClumoEditView& view)
     CTreeCtrl& tree = view.GetTreeCtrl();
     tree.DeleteItem(TVI_ROOT);
     view.m_nCount = 0;
+    // Sorting the still empty level by position key makes the tree check
+    // each entry's order as it is appended: after the load it knows the
+    // level is in order, and every Move re-sorts only the two entries it swaps.
+    TVSORTCB sort{TVI_ROOT, &ClumoEditView::ComparePositionKeys, 0};
+    tree.SortChildrenCB(&sort);
     CEntryReader reader(ar);
     view.m_nCount = reader.ReadCount();
 
@@ -88,8 +93,4 @@ void ClumoEditDoc::Load(CArchive& ar, ClumoEditView& view)
         view.m_nCount = tree.GetChildCount(TVI_ROOT);
         throw;
     }
-    // The entries are in key order; sorting once now (a single walk that
-    // moves nothing) lets every Move re-sort only the two entries it swaps.
-    TVSORTCB sort{TVI_ROOT, &ClumoEditView::ComparePositionKeys, 0};
-    tree.SortChildrenCB(&sort);
 }

@@ -58,7 +58,7 @@ UINT CArchive::Read(void* lpBuf, UINT nMax)
     return nDone;
 }
 
-const char* CArchive::ReadInPlace(UINT nBytes)
+const char* CArchive::ReadInPlaceRefill(UINT nBytes)
 {
     if (!IsLoading())
         return nullptr;
@@ -83,7 +83,7 @@ const char* CArchive::ReadInPlace(UINT nBytes)
     return p;
 }
 
-char* CArchive::WriteInPlace(UINT nBytes)
+char* CArchive::WriteInPlaceFlush(UINT nBytes)
 {
     if (!IsStoring() || m_pOut || !m_pFile || nBytes > m_nBufSize)
         return nullptr;

@@ -34,11 +34,29 @@ public:
     // of the memory read from), valid until the next call that reads. Null,
     // with nothing taken, when they do not fit in the buffer or fewer remain;
     // Read then delivers what there is.
-    const char* ReadInPlace(UINT nBytes);
+    const char* ReadInPlace(UINT nBytes)
+    {
+        if (m_nMode == load && static_cast<std::size_t>(m_pEnd - m_pCur) >= nBytes) {
+            const char* p = m_pCur;
+            m_pCur += nBytes;
+            m_nPosition += nBytes;
+            return p;
+        }
+        return ReadInPlaceRefill(nBytes);
+    }
     // Writing without a copy: room for nBytes in the buffer, to be filled
     // before the next call that writes. Null when they do not fit; Write
     // takes them then.
-    char* WriteInPlace(UINT nBytes);
+    char* WriteInPlace(UINT nBytes)
+    {
+        if (m_nMode == store && m_buffer && nBytes <= m_nBufSize - m_nUsed) {
+            char* p = m_buffer.get() + m_nUsed;
+            m_nUsed += nBytes;
+            m_nPosition += nBytes;
+            return p;
+        }
+        return WriteInPlaceFlush(nBytes);
+    }
 
     ULONGLONG GetPosition() const { return m_nPosition; }
     // Bytes left to read, from the length the data had when the archive was made.
@@ -53,6 +71,8 @@ public:
 
 private:
     void Fill();
+    const char* ReadInPlaceRefill(UINT nBytes);
+    char* WriteInPlaceFlush(UINT nBytes);
 
     UINT m_nMode;
     CFile* m_pFile = nullptr;

@@ -1,9 +1,56 @@
 #include "TextArena.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
-CTextArena::Ref CTextArena::Add(std::string_view text)
+#if defined(__linux__)
+#include <sys/mman.h>
+#define LUMO_MMAP 1
+#endif
+
+namespace {
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kSmall = std::size_t{256} << 10;  // below this the heap serves better
+}  // namespace
+
+void* AllocateLarge(std::size_t nBytes)
+{
+#ifdef LUMO_MMAP
+    if (nBytes >= kSmall) {
+        // Map a huge page more than asked for, and keep an aligned stretch.
+        const std::size_t nMapped = nBytes + kHugePage;
+        void* p = ::mmap(nullptr, nMapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        const auto start = reinterpret_cast<std::uintptr_t>(p);
+        const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+        if (aligned > start)
+            ::munmap(p, aligned - start);
+        const std::uintptr_t end = aligned + nBytes;
+        if (start + nMapped > end)
+            ::munmap(reinterpret_cast<void*>(end), start + nMapped - end);
+#ifdef MADV_HUGEPAGE
+        ::madvise(reinterpret_cast<void*>(aligned), nBytes, MADV_HUGEPAGE);  // a hint; fine if refused
+#endif
+        return reinterpret_cast<void*>(aligned);
+    }
+#endif
+    return ::operator new(nBytes);
+}
+
+void ReleaseLarge(void* p, std::size_t nBytes) noexcept
+{
+#ifdef LUMO_MMAP
+    if (nBytes >= kSmall) {
+        ::munmap(p, nBytes);
+        return;
+    }
+#endif
+    ::operator delete(p);
+}
+
+CTextArena::Ref CTextArena::AddSlow(std::string_view text)
 {
     Ref ref;
     if (text.empty())
@@ -13,25 +60,23 @@ CTextArena::Ref CTextArena::Add(std::string_view text)
     const auto length = static_cast<std::uint32_t>(text.size());
     if (length > kChunkSize / 4) {
         // A big text gets a chunk of its own, sized exactly.
-        Chunk chunk;
-        chunk.data.reset(new char[length]);
-        chunk.size = chunk.used = length;
+        Chunk chunk{CLargeArray<char>(length)};
         std::memcpy(chunk.data.get(), text.data(), length);
         m_chunks.push_back(std::move(chunk));
         ref.chunk = static_cast<std::uint32_t>(m_chunks.size() - 1);
     } else {
-        if (m_nCurrent == UINT32_MAX || m_chunks[m_nCurrent].size - m_chunks[m_nCurrent].used < length) {
-            Chunk chunk;
-            chunk.data.reset(new char[kChunkSize]);
-            chunk.size = kChunkSize;
-            m_chunks.push_back(std::move(chunk));
+        if (m_nCurrent == UINT32_MAX || m_nRoom < length) {
+            m_chunks.push_back(Chunk{CLargeArray<char>(kChunkSize)});
             m_nCurrent = static_cast<std::uint32_t>(m_chunks.size() - 1);
+            m_pCurrent = m_chunks.back().data.get();
+            m_nUsed = 0;
+            m_nRoom = kChunkSize;
         }
-        Chunk& chunk = m_chunks[m_nCurrent];
-        std::memcpy(chunk.data.get() + chunk.used, text.data(), length);
+        std::memcpy(m_pCurrent + m_nUsed, text.data(), length);
         ref.chunk = m_nCurrent;
-        ref.offset = chunk.used;
-        chunk.used += length;
+        ref.offset = m_nUsed;
+        m_nUsed += length;
+        m_nRoom -= length;
     }
     ref.length = length;
     m_nLive += length;
@@ -43,6 +88,8 @@ void CTextArena::Clear()
     m_chunks.clear();
     m_chunks.shrink_to_fit();
     m_nCurrent = UINT32_MAX;
+    m_pCurrent = nullptr;
+    m_nUsed = m_nRoom = 0;
     m_nLive = 0;
     m_nWaste = 0;
 }

@@ -5,36 +5,43 @@
 
 CTreeCtrl::CTreeCtrl()
 {
-    m_blocks.emplace_back(new Node[std::size_t{1} << kBlockBits]);
+    m_blocks.emplace_back(kBlockSize);
+    m_blockFill.push_back(1);
+    m_blockPool.push_back(1);
+    m_pools[1].block = 0;
     N(kRootId) = Node{0, kFree, kNone, kNone, kNone, kNone, 0, 0, {}};
 }
 
 CTreeCtrl::~CTreeCtrl() = default;
 
-CTreeCtrl::Id CTreeCtrl::Index(HTREEITEM h) const
+CTreeCtrl::Id CTreeCtrl::Allocate(Id parent)
 {
-    if (h == TVI_ROOT)
-        return kRootId;
-    const auto value = reinterpret_cast<std::uintptr_t>(h);
-    if (value == 0 || value >= m_nAllocated)
-        return kInvalid;
-    const auto id = static_cast<Id>(value);
-    return N(id).parent == kFree ? kInvalid : id;
-}
-
-CTreeCtrl::Id CTreeCtrl::Allocate()
-{
-    if (m_freeList != kNone) {
-        const Id id = m_freeList;
-        m_freeList = N(id).next;
+    const std::uint8_t nPool = parent == kRootId ? 0 : 1;
+    Pool& pool = m_pools[nPool];
+    if (pool.freeList != kNone) {
+        const Id id = pool.freeList;
+        pool.freeList = N(id).next;
         return id;
     }
-    // Handles must stay clear of the TVI_ special values.
-    if (m_nAllocated >= 0xFFFF0000u)
-        throw std::bad_alloc();
-    if ((m_nAllocated >> kBlockBits) >= m_blocks.size())
-        m_blocks.emplace_back(new Node[std::size_t{1} << kBlockBits]);
-    return m_nAllocated++;
+    if (pool.block == kNoBlock || m_blockFill[pool.block] == kBlockSize) {
+        if (m_blocks.size() >= kMaxBlocks)
+            throw std::bad_alloc();
+        // Room in all three lists first, so a failure changes nothing.
+        m_blockFill.reserve(m_blocks.size() + 1);
+        m_blockPool.reserve(m_blocks.size() + 1);
+        m_blocks.emplace_back(kBlockSize);
+        m_blockFill.push_back(0);
+        m_blockPool.push_back(nPool);
+        pool.block = static_cast<std::uint32_t>(m_blocks.size() - 1);
+    }
+    return static_cast<Id>((std::size_t{pool.block} << kBlockBits) | m_blockFill[pool.block]++);
+}
+
+void CTreeCtrl::Release(Id id)
+{
+    Pool& pool = m_pools[m_blockPool[id >> kBlockBits]];
+    N(id) = Node{0, kFree, pool.freeList, kNone, kNone, kNone, 0, 0, {}};
+    pool.freeList = id;
 }
 
 HTREEITEM CTreeCtrl::InsertItem(UINT nMask, LPCTSTR lpszItem, int, int, UINT, UINT, LPARAM lParam, HTREEITEM hParent,
@@ -61,14 +68,12 @@ HTREEITEM CTreeCtrl::AppendItem(std::string_view text, LPARAM lParam, HTREEITEM 
 HTREEITEM CTreeCtrl::Append(Id parent, std::string_view text, LPARAM lParam)
 {
     // Take all memory first, so a failure leaves the tree as it was.
-    const Id id = Allocate();
+    const Id id = Allocate(parent);
     CTextArena::Ref ref;
     try {
         ref = m_texts.Add(text);
     } catch (...) {
-        N(id).parent = kFree;
-        N(id).next = m_freeList;
-        m_freeList = id;
+        Release(id);
         throw;
     }
 
@@ -82,8 +87,7 @@ HTREEITEM CTreeCtrl::Append(Id parent, std::string_view text, LPARAM lParam)
         try {
             index->push_back(id);
         } catch (const std::bad_alloc&) {
-            m_childIndex.erase(parent);  // rebuilt on demand
-            m_lastIndexParent = kInvalid;
+            m_childIndex.Erase(parent);  // rebuilt on demand
         }
     }
     ++m_nLive;
@@ -93,29 +97,11 @@ HTREEITEM CTreeCtrl::Append(Id parent, std::string_view text, LPARAM lParam)
     return Handle(id);
 }
 
-std::vector<CTreeCtrl::Id>* CTreeCtrl::ChildIndexOf(Id parent) const
-{
-    if (parent == m_lastIndexParent)
-        return m_pLastIndex;
-    if (m_childIndex.empty())
-        return nullptr;
-    auto it = m_childIndex.find(parent);
-    if (it == m_childIndex.end())
-        return nullptr;
-    m_lastIndexParent = parent;
-    m_pLastIndex = &it->second;
-    return m_pLastIndex;
-}
-
 void CTreeCtrl::ForgetParentState(Id parent)
 {
-    m_childIndex.erase(parent);
-    m_sortStates.erase(parent);
-    EraseStaleRows(parent);
-    if (m_lastIndexParent == parent)
-        m_lastIndexParent = kInvalid;
-    if (m_lastSortParent == parent)
-        m_lastSortParent = kInvalid;
+    m_childIndex.Erase(parent);
+    m_sortStates.Erase(parent);
+    m_staleRows.Erase(parent);
 }
 
 HTREEITEM CTreeCtrl::InsertItem(LPCTSTR lpszItem, HTREEITEM hParent, HTREEITEM hInsertAfter)
@@ -167,27 +153,6 @@ void CTreeCtrl::Renumber(Id parent, Id from, std::uint32_t row, Id until)
     }
 }
 
-CTreeCtrl::StaleRows* CTreeCtrl::StaleRowsOf(Id parent) const
-{
-    if (parent == m_lastStaleParent)
-        return m_pLastStale;
-    if (m_staleRows.empty())
-        return nullptr;
-    auto it = m_staleRows.find(parent);
-    if (it == m_staleRows.end())
-        return nullptr;
-    m_lastStaleParent = parent;
-    m_pLastStale = &it->second;
-    return m_pLastStale;
-}
-
-void CTreeCtrl::EraseStaleRows(Id parent) const
-{
-    m_staleRows.erase(parent);
-    if (m_lastStaleParent == parent)
-        m_lastStaleParent = kInvalid;
-}
-
 void CTreeCtrl::EnsureRows(Id parent, Id upTo) const
 {
     StaleRows* stale = StaleRowsOf(parent);
@@ -210,23 +175,18 @@ void CTreeCtrl::EnsureRows(Id parent, Id upTo) const
         }
     }
     if (id == kNone)
-        EraseStaleRows(parent);
+        m_staleRows.Erase(parent);
     else
         *stale = {id, row};
 }
 
-void CTreeCtrl::CatchUpRows(Id id)
+void CTreeCtrl::CatchUpRow(Id id, StaleRows& stale)
 {
-    // A walk over the siblings in order (as when keys are renumbered after a
-    // delete) brings the rows up to date on the way, at no extra cost.
-    StaleRows* stale = StaleRowsOf(N(id).parent);
-    if (stale == nullptr || stale->first != id)
-        return;
-    N(id).row = stale->row;
+    N(id).row = stale.row;
     if (N(id).next == kNone)
-        EraseStaleRows(N(id).parent);
+        m_staleRows.Erase(N(id).parent);
     else
-        *stale = {N(id).next, stale->row + 1};
+        stale = {N(id).next, stale.row + 1};
 }
 
 bool CTreeCtrl::SetItem(HTREEITEM hItem, UINT nMask, LPCTSTR, int, int, UINT, UINT, LPARAM lParam)
@@ -247,49 +207,9 @@ bool CTreeCtrl::SetItemData(HTREEITEM hItem, DWORD_PTR dwData)
     return SetItem(hItem, TVIF_PARAM, nullptr, 0, 0, 0, 0, static_cast<LPARAM>(dwData));
 }
 
-DWORD_PTR CTreeCtrl::GetItemData(HTREEITEM hItem) const
-{
-    const Id id = Index(hItem);
-    return id == kInvalid || id == kRootId ? 0 : static_cast<DWORD_PTR>(N(id).lParam);
-}
-
-std::string_view CTreeCtrl::GetItemTextView(HTREEITEM hItem) const
-{
-    const Id id = Index(hItem);
-    return id == kInvalid || id == kRootId ? std::string_view() : m_texts.Get(N(id).text);
-}
-
 CString CTreeCtrl::GetItemText(HTREEITEM hItem) const
 {
     return CString(GetItemTextView(hItem));
-}
-
-HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM hItem, UINT nCode) const
-{
-    switch (nCode) {
-    case TVGN_ROOT:
-        return Handle(N(kRootId).firstChild);
-    case TVGN_CARET:
-        return Handle(m_caret);
-    default:
-        break;
-    }
-    const Id id = Index(hItem == nullptr && nCode == TVGN_CHILD ? TVI_ROOT : hItem);
-    if (id == kInvalid)
-        return nullptr;
-    const Node& n = N(id);
-    switch (nCode) {
-    case TVGN_NEXT:
-        return id == kRootId ? nullptr : Handle(n.next);
-    case TVGN_PREVIOUS:
-        return id == kRootId ? nullptr : Handle(n.prev);
-    case TVGN_PARENT:
-        return id == kRootId || n.parent == kRootId ? nullptr : Handle(n.parent);
-    case TVGN_CHILD:
-        return Handle(n.firstChild);
-    default:
-        return nullptr;
-    }
 }
 
 bool CTreeCtrl::DeleteItem(HTREEITEM hItem)
@@ -300,16 +220,17 @@ bool CTreeCtrl::DeleteItem(HTREEITEM hItem)
             m_pObserver->OnAllDeleting();
         m_blocks.resize(1);
         m_blocks.shrink_to_fit();
+        m_blockFill.assign(1, 1);
+        m_blockPool.assign(1, 1);
+        m_pools[0] = Pool{};
+        m_pools[1] = Pool{kNone, 0};
         N(kRootId) = Node{0, kFree, kNone, kNone, kNone, kNone, 0, 0, {}};
-        m_nAllocated = 1;
-        m_freeList = kNone;
         m_nLive = 0;
         m_caret = kNone;
         m_texts.Clear();
-        m_childIndex.clear();
-        m_sortStates.clear();
-        m_staleRows.clear();
-        m_lastIndexParent = m_lastSortParent = m_lastStaleParent = kInvalid;
+        m_childIndex.Clear();
+        m_sortStates.Clear();
+        m_staleRows.Clear();
         if (m_pObserver) {
             m_pObserver->OnAllDeleted();
             if (bHadCaret)
@@ -346,7 +267,7 @@ bool CTreeCtrl::DeleteItem(HTREEITEM hItem)
         if (StaleRows* stale = StaleRowsOf(parent))
             *stale = {next, row};
         else
-            m_staleRows[parent] = {next, row};
+            m_staleRows.Make(parent, {next, row});
     }
     if (std::vector<Id>* index = ChildIndexOf(parent))
         index->erase(index->begin() + row);
@@ -380,8 +301,7 @@ void CTreeCtrl::FreeSubtree(Id top)
         if (n.firstChild != kNone)
             ForgetParentState(id);
         m_texts.Release(n.text);
-        n = Node{0, kFree, m_freeList, kNone, kNone, kNone, 0, 0, {}};
-        m_freeList = id;
+        Release(id);
         --m_nLive;
     }
 }
@@ -389,9 +309,10 @@ void CTreeCtrl::FreeSubtree(Id top)
 void CTreeCtrl::CompactTexts()
 {
     m_texts.Compact([this](auto&& visit) {
-        for (Id id = 1; id < m_nAllocated; ++id)
-            if (N(id).parent != kFree)
-                visit(N(id).text);
+        for (std::size_t b = 0; b < m_blocks.size(); ++b)
+            for (std::uint32_t i = 0; i < m_blockFill[b]; ++i)
+                if (m_blocks[b][i].parent != kFree)
+                    visit(m_blocks[b][i].text);
     });
 }
 
@@ -435,7 +356,7 @@ HTREEITEM CTreeCtrl::GetChildAt(HTREEITEM hParent, UINT nRow) const
         ids.reserve(N(parent).childCount);
         for (Id id = N(parent).firstChild; id != kNone; id = N(id).next)
             ids.push_back(id);
-        index = &m_childIndex.emplace(parent, std::move(ids)).first->second;
+        index = &m_childIndex.Make(parent, std::move(ids));
     }
     return Handle((*index)[nRow]);
 }

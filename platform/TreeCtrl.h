@@ -7,7 +7,9 @@
 #include "AfxTypes.h"
 #include "TextArena.h"
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -99,7 +101,7 @@ private:
     static constexpr Id kRootId = 0;
     static constexpr Id kInvalid = UINT32_MAX;  // what Index returns for a handle that names no node
     static constexpr Id kFree = UINT32_MAX;     // parent of a node on the free list
-    static constexpr unsigned kBlockBits = 16;
+    static constexpr unsigned kBlockBits = 17;  // 6 MiB: three huge pages
 
     struct Node {
         LPARAM lParam;
@@ -133,43 +135,174 @@ private:
     static HTREEITEM Handle(Id id) { return id == kNone ? nullptr : reinterpret_cast<HTREEITEM>(std::uintptr_t{id}); }
     HTREEITEM ParentHandle(Id parent) const { return parent == kRootId ? TVI_ROOT : Handle(parent); }
 
-    Id Allocate();
+    Id Allocate(Id parent);
+    void Release(Id id);  // back to its pool's free list
     void FreeSubtree(Id id);
     void Unlink(Id id);
     void LinkAfter(Id id, Id parent, Id after);  // after == kNone: first child
     HTREEITEM Append(Id parent, std::string_view text, LPARAM lParam);
-    void MarkDirty(Id id);
+    // A node was inserted or got new item data: unless it is still in order,
+    // the next sort with the same function has to place it.
+    void MarkDirty(Id id)
+    {
+        SortState* state = SortStateOf(N(id).parent);
+        if (state == nullptr || state->bOverflow)
+            return;
+        if (state->dirty.empty() && InOrderWithNeighbours(id, *state))
+            return;  // the usual case: nothing waits to be placed, and this node needs no place either
+        MarkDirtySlow(id, *state);
+    }
+    void MarkDirtySlow(Id id, SortState& state);
     bool InOrderWithNeighbours(Id id, const SortState& state) const;
-    SortState* SortStateOf(Id parent);
-    std::vector<Id>* ChildIndexOf(Id parent) const;
+    // What is kept for some parents (row index, stale rows, sort state). In
+    // practice only the root has any, so its entry is kept aside and finding
+    // the entry of any other parent usually ends at an empty map.
+    template <class T>
+    class CParentMap {
+    public:
+        T* Find(Id parent)
+        {
+            if (parent == kRootId)
+                return m_root ? &*m_root : nullptr;
+            if (m_others.empty())
+                return nullptr;
+            auto it = m_others.find(parent);
+            return it == m_others.end() ? nullptr : &it->second;
+        }
+        T& Make(Id parent, T value)
+        {
+            if (parent == kRootId)
+                return m_root.emplace(std::move(value));
+            return m_others.insert_or_assign(parent, std::move(value)).first->second;
+        }
+        void Erase(Id parent)
+        {
+            if (parent == kRootId)
+                m_root.reset();
+            else if (!m_others.empty())
+                m_others.erase(parent);
+        }
+        void Clear()
+        {
+            m_root.reset();
+            m_others.clear();
+        }
+
+    private:
+        std::optional<T> m_root;
+        std::unordered_map<Id, T> m_others;
+    };
+
+    SortState* SortStateOf(Id parent) { return m_sortStates.Find(parent); }
+    std::vector<Id>* ChildIndexOf(Id parent) const { return m_childIndex.Find(parent); }
+    StaleRows* StaleRowsOf(Id parent) const { return m_staleRows.Find(parent); }
     void ForgetParentState(Id parent);
     void Renumber(Id parent, Id from, std::uint32_t row, Id until);
     void EnsureRows(Id parent, Id upTo) const;  // upTo == kNone: all of them
-    void CatchUpRows(Id id);  // the node's row, if it is the first stale one
-    StaleRows* StaleRowsOf(Id parent) const;
-    void EraseStaleRows(Id parent) const;
+    // A walk over the siblings in order (as when keys are renumbered after a
+    // delete) brings the rows up to date on the way, at no extra cost.
+    void CatchUpRows(Id id)
+    {
+        StaleRows* stale = StaleRowsOf(N(id).parent);
+        if (stale != nullptr && stale->first == id)
+            CatchUpRow(id, *stale);
+    }
+    void CatchUpRow(Id id, StaleRows& stale);
     void RemoveFromSortState(Id parent, Id id);
     bool SortIncremental(Id parent, SortState& state, PFNTVCOMPARE pfn, LPARAM lParam);
     void SortFull(Id parent, PFNTVCOMPARE pfn, LPARAM lParam);
     void CompactTexts();
 
-    std::vector<std::unique_ptr<Node[]>> m_blocks;
-    Id m_nAllocated = 1;       // node 0 is the root
-    Id m_freeList = kNone;
+    // Nodes come from two pools of blocks: one for the children of the root
+    // (the entries), one for all others. Walks along the top level, which
+    // every edit of the entry list makes, then read consecutive memory.
+    static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockBits;
+    static constexpr std::size_t kMaxBlocks = 0xFFFF0000u >> kBlockBits;  // handles stay clear of the TVI_ values
+    static constexpr std::uint32_t kNoBlock = UINT32_MAX;
+    struct Pool {
+        Id freeList = kNone;
+        std::uint32_t block = kNoBlock;  // the block new nodes are taken from
+    };
+    std::vector<CLargeArray<Node>> m_blocks;
+    std::vector<std::uint32_t> m_blockFill;  // nodes taken from each block; the rest never held one
+    std::vector<std::uint8_t> m_blockPool;
+    Pool m_pools[2];  // [0]: children of the root, [1]: the root and all others
     UINT m_nLive = 0;
     Id m_caret = kNone;
     CTextArena m_texts;
-    mutable std::unordered_map<Id, std::vector<Id>> m_childIndex;  // row -> node, for parents with many children
-    mutable std::unordered_map<Id, StaleRows> m_staleRows;
-    std::unordered_map<Id, SortState> m_sortStates;
-    // The last parent whose entry was found in each of the maps above: edits
-    // come in runs under one parent, so most lookups end here. Reset whenever
-    // an entry leaves its map.
-    mutable Id m_lastStaleParent = kInvalid;
-    mutable StaleRows* m_pLastStale = nullptr;
-    Id m_lastSortParent = kInvalid;
-    SortState* m_pLastSort = nullptr;
-    mutable Id m_lastIndexParent = kInvalid;
-    mutable std::vector<Id>* m_pLastIndex = nullptr;
+    mutable CParentMap<std::vector<Id>> m_childIndex;  // row -> node, for parents with many children
+    mutable CParentMap<StaleRows> m_staleRows;
+    CParentMap<SortState> m_sortStates;
     CTreeCtrlObserver* m_pObserver = nullptr;
 };
+
+// The accessors every walk over the tree calls, inline.
+
+inline CTreeCtrl::Id CTreeCtrl::Index(HTREEITEM h) const
+{
+    if (h == TVI_ROOT)
+        return kRootId;
+    const auto value = reinterpret_cast<std::uintptr_t>(h);
+    if (value == 0 || value >= (m_blocks.size() << kBlockBits))
+        return kInvalid;
+    const auto id = static_cast<Id>(value);
+    if ((id & (kBlockSize - 1)) >= m_blockFill[id >> kBlockBits])
+        return kInvalid;
+    return N(id).parent == kFree ? kInvalid : id;
+}
+
+inline HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM hItem, UINT nCode) const
+{
+    switch (nCode) {
+    case TVGN_ROOT:
+        return Handle(N(kRootId).firstChild);
+    case TVGN_CARET:
+        return Handle(m_caret);
+    default:
+        break;
+    }
+    const Id id = Index(hItem == nullptr && nCode == TVGN_CHILD ? TVI_ROOT : hItem);
+    if (id == kInvalid)
+        return nullptr;
+    const Node& n = N(id);
+    switch (nCode) {
+    case TVGN_NEXT:
+        return id == kRootId ? nullptr : Handle(n.next);
+    case TVGN_PREVIOUS:
+        return id == kRootId ? nullptr : Handle(n.prev);
+    case TVGN_PARENT:
+        return id == kRootId || n.parent == kRootId ? nullptr : Handle(n.parent);
+    case TVGN_CHILD:
+        return Handle(n.firstChild);
+    default:
+        return nullptr;
+    }
+}
+
+inline DWORD_PTR CTreeCtrl::GetItemData(HTREEITEM hItem) const
+{
+    const Id id = Index(hItem);
+    return id == kInvalid || id == kRootId ? 0 : static_cast<DWORD_PTR>(N(id).lParam);
+}
+
+inline std::string_view CTreeCtrl::GetItemTextView(HTREEITEM hItem) const
+{
+    const Id id = Index(hItem);
+    return id == kInvalid || id == kRootId ? std::string_view() : m_texts.Get(N(id).text);
+}
+
+// Whether the node sorts between its neighbours, neither of which waits to be
+// placed. The nodes not waiting are in order (the sort relies on that), so
+// such a node can join them.
+inline bool CTreeCtrl::InOrderWithNeighbours(Id id, const SortState& state) const
+{
+    const auto isDirty = [&state](Id other) {
+        return !state.dirty.empty() && std::find(state.dirty.begin(), state.dirty.end(), other) != state.dirty.end();
+    };
+    const Node& n = N(id);
+    if (n.prev != kNone && (isDirty(n.prev) || state.pfn(N(n.prev).lParam, n.lParam, state.lParam) > 0))
+        return false;
+    if (n.next != kNone && (isDirty(n.next) || state.pfn(n.lParam, N(n.next).lParam, state.lParam) > 0))
+        return false;
+    return true;
+}

@@ -11,44 +11,11 @@
 
 #include <algorithm>
 
-CTreeCtrl::SortState* CTreeCtrl::SortStateOf(Id parent)
+void CTreeCtrl::MarkDirtySlow(Id id, SortState& state)
 {
-    if (parent == m_lastSortParent)
-        return m_pLastSort;
-    if (m_sortStates.empty())
-        return nullptr;
-    auto it = m_sortStates.find(parent);
-    if (it == m_sortStates.end())
-        return nullptr;
-    m_lastSortParent = parent;
-    m_pLastSort = &it->second;
-    return m_pLastSort;
-}
-
-// Whether the node sorts between its neighbours, neither of which waits to be
-// placed. The nodes not waiting are in order (the sort relies on that), so
-// such a node can join them.
-bool CTreeCtrl::InOrderWithNeighbours(Id id, const SortState& state) const
-{
-    const auto isDirty = [&state](Id other) {
-        return std::find(state.dirty.begin(), state.dirty.end(), other) != state.dirty.end();
-    };
-    const Node& n = N(id);
-    if (n.prev != kNone && (isDirty(n.prev) || state.pfn(N(n.prev).lParam, n.lParam, state.lParam) > 0))
-        return false;
-    if (n.next != kNone && (isDirty(n.next) || state.pfn(n.lParam, N(n.next).lParam, state.lParam) > 0))
-        return false;
-    return true;
-}
-
-void CTreeCtrl::MarkDirty(Id id)
-{
-    SortState* state = SortStateOf(N(id).parent);
-    if (state == nullptr || state->bOverflow)
-        return;
-    auto& dirty = state->dirty;
+    auto& dirty = state.dirty;
     const auto it = std::find(dirty.begin(), dirty.end(), id);
-    if (InOrderWithNeighbours(id, *state)) {
+    if (InOrderWithNeighbours(id, state)) {
         if (it != dirty.end())
             dirty.erase(it);
         return;
@@ -56,7 +23,7 @@ void CTreeCtrl::MarkDirty(Id id)
     if (it != dirty.end())
         return;
     if (dirty.size() >= kMaxDirty) {
-        state->bOverflow = true;
+        state.bOverflow = true;
         dirty.clear();
         return;
     }
@@ -89,7 +56,7 @@ bool CTreeCtrl::SortChildrenCB(LPTVSORTCB pSort)
             SortFull(parent, pSort->lpfnCompare, pSort->lParam);
     }
 
-    SortState& state = known != nullptr ? *known : m_sortStates[parent];
+    SortState& state = known != nullptr ? *known : m_sortStates.Make(parent, SortState{});
     state.pfn = pSort->lpfnCompare;
     state.lParam = pSort->lParam;
     state.bOverflow = false;
