@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
-#include <new>
 #include <optional>
 #include <vector>
 
@@ -114,122 +113,52 @@ std::string Canonical(const std::vector<Entry>& entries)
     return out;
 }
 
-// ---- Allocation accounting ------------------------------------------------
+// ---- Allocation accounting (with AddressSanitizer only) --------------------
+
+struct AllocationCount {
+    bool bCounting = false;
+    std::size_t nLargest = 0;
+    std::size_t nTotal = 0;
+};
+AllocationCount g_alloc;
+
+#ifdef LUMO_COUNT_ALLOCATIONS
+// AddressSanitizer reports every allocation to this hook.
+void OnMalloc(const volatile void*, std::size_t size)
+{
+    if (g_alloc.bCounting) {
+        g_alloc.nTotal += size;
+        if (size > g_alloc.nLargest)
+            g_alloc.nLargest = size;
+    }
+}
+void OnFree(const volatile void*) {}
+[[maybe_unused]] const int g_nHooksInstalled = __sanitizer_install_malloc_and_free_hooks(&OnMalloc, &OnFree);
+#endif
 
 // Counts what one load or store allocates and checks it against the input:
 // fixed costs (a 3 MiB block of tree nodes, 1 MiB text chunks) plus a small
 // multiple of the input's size. A count or a length taken on trust breaks it.
 class AllocationBudget {
 public:
-    explicit AllocationBudget(std::size_t nInput);
-    ~AllocationBudget();
+    explicit AllocationBudget(std::size_t nInput) : m_nInput(nInput) { g_alloc = {true, 0, 0}; }
+    ~AllocationBudget() { g_alloc.bCounting = false; }
     // Stops counting; says what was exceeded, if anything.
-    std::optional<std::string> Exceeded(const char* what);
+    std::optional<std::string> Exceeded(const char* what)
+    {
+        g_alloc.bCounting = false;
+        const std::size_t largestAllowed = (std::size_t{4} << 20) + 4 * m_nInput + 64;
+        const std::size_t totalAllowed = (std::size_t{16} << 20) + 64 * m_nInput;
+        if (g_alloc.nLargest > largestAllowed || g_alloc.nTotal > totalAllowed)
+            return std::string(what) + " of " + std::to_string(m_nInput) + " input bytes asked for " +
+                   std::to_string(g_alloc.nTotal) + " bytes in all, the largest block " +
+                   std::to_string(g_alloc.nLargest) + " bytes";
+        return std::nullopt;
+    }
 
 private:
     std::size_t m_nInput;
 };
-
-}  // namespace
-}  // namespace lumo_fuzz
-
-namespace {
-
-struct AllocationCount {
-    bool bCounting = false;
-    std::size_t nLargest = 0;
-    std::size_t nTotal = 0;
-    std::size_t nLargestAllowed = 0;
-};
-AllocationCount g_alloc;
-
-void CountAllocation(std::size_t size)
-{
-    g_alloc.nTotal += size;
-    if (size > g_alloc.nLargest)
-        g_alloc.nLargest = size;
-}
-
-}  // namespace
-
-#ifdef LUMO_COUNT_ALLOCATIONS
-// AddressSanitizer reports every allocation to these hooks.
-namespace {
-void OnMalloc(const volatile void*, std::size_t size)
-{
-    if (g_alloc.bCounting)
-        CountAllocation(size);
-}
-void OnFree(const volatile void*) {}
-[[maybe_unused]] const int g_nHooksInstalled = __sanitizer_install_malloc_and_free_hooks(&OnMalloc, &OnFree);
-}  // namespace
-#else
-// Without a sanitizer the program's allocations are counted here. A block
-// larger than the budget allows is refused before it is taken, so a length
-// taken on trust costs nothing but the report.
-namespace {
-void* CountedAllocate(std::size_t size)
-{
-    if (g_alloc.bCounting) {
-        CountAllocation(size);
-        if (size > g_alloc.nLargestAllowed)
-            throw std::bad_alloc();
-    }
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size)
-{
-    return CountedAllocate(size);
-}
-void* operator new[](std::size_t size)
-{
-    return CountedAllocate(size);
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-#endif
-
-namespace lumo_fuzz {
-namespace {
-
-AllocationBudget::AllocationBudget(std::size_t nInput) : m_nInput(nInput)
-{
-    g_alloc = {true, 0, 0, (std::size_t{4} << 20) + 4 * nInput + 64};
-}
-
-AllocationBudget::~AllocationBudget()
-{
-    g_alloc.bCounting = false;
-}
-
-std::optional<std::string> AllocationBudget::Exceeded(const char* what)
-{
-    g_alloc.bCounting = false;
-    const std::size_t totalAllowed = (std::size_t{16} << 20) + 64 * m_nInput;
-    if (g_alloc.nLargest > g_alloc.nLargestAllowed || g_alloc.nTotal > totalAllowed)
-        return std::string(what) + " of " + std::to_string(m_nInput) + " input bytes asked for " +
-               std::to_string(g_alloc.nTotal) + " bytes in all, the largest block " +
-               std::to_string(g_alloc.nLargest) + " bytes";
-    return std::nullopt;
-}
 
 // ---- The program ---------------------------------------------------------
 
