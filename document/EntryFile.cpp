@@ -82,6 +82,24 @@ UINT CEntryReader::ReadCount()
 
 std::string_view CEntryReader::ReadRecord(UINT nEntry, EEntryField field)
 {
+    // Most records lie whole in the archive's buffer, with a 0x00 in them:
+    // the text is read right there.
+    const std::string_view buffered = m_ar.Buffered();
+    if (buffered.size() >= 4) {
+        const UINT length = DecodeLE32(reinterpret_cast<const unsigned char*>(buffered.data()));
+        if (length != 0 && length <= buffered.size() - 4 && ULONGLONG{length} + 4 <= m_ar.GetRemaining()) {
+            const char* text = buffered.data() + 4;
+            if (const void* nul = std::memchr(text, 0, length)) {
+                m_ar.Take(4 + std::size_t{length});
+                return {text, static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
+            }
+        }
+    }
+    return ReadRecordPiecewise(nEntry, field);
+}
+
+std::string_view CEntryReader::ReadRecordPiecewise(UINT nEntry, EEntryField field)
+{
     const ULONGLONG offset = m_ar.GetPosition();
     UINT length;
     if (const char* p = m_ar.ReadInPlace(4)) {

@@ -57,6 +57,8 @@ public:
     UINT GetCount() const { return m_nCount; }
 
 private:
+    std::string_view ReadRecordPiecewise(UINT nEntry, EEntryField field);
+
     CArchive& m_ar;
     UINT m_nCount = 0;
     std::vector<char> m_buffer;

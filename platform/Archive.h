@@ -44,6 +44,17 @@ public:
         }
         return ReadInPlaceRefill(nBytes);
     }
+    // Loading: the bytes in the buffer (or the memory) not taken yet, and
+    // taking the first nBytes of them.
+    std::string_view Buffered() const
+    {
+        return m_nMode == load ? std::string_view(m_pCur, static_cast<std::size_t>(m_pEnd - m_pCur)) : std::string_view();
+    }
+    void Take(std::size_t nBytes)
+    {
+        m_pCur += nBytes;
+        m_nPosition += nBytes;
+    }
     // Writing without a copy: room for nBytes in the buffer, to be filled
     // before the next call that writes. Null when they do not fit; Write
     // takes them then.

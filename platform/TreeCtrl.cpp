@@ -14,7 +14,7 @@ CTreeCtrl::CTreeCtrl()
 
 CTreeCtrl::~CTreeCtrl() = default;
 
-CTreeCtrl::Id CTreeCtrl::Allocate(Id parent)
+CTreeCtrl::Id CTreeCtrl::AllocateSlow(Id parent)
 {
     const std::uint8_t nPool = parent == kRootId ? 0 : 1;
     Pool& pool = m_pools[nPool];
@@ -77,12 +77,19 @@ HTREEITEM CTreeCtrl::Append(Id parent, std::string_view text, LPARAM lParam)
         throw;
     }
 
-    const std::uint32_t row = N(parent).childCount;
+    Node& p = N(parent);
+    const std::uint32_t row = p.childCount;
     if (m_pObserver)
         m_pObserver->OnItemInserting(ParentHandle(parent), row);
-    Node& n = N(id);
-    n = Node{lParam, parent, kNone, kNone, kNone, kNone, 0, row, ref};
-    LinkAfter(id, parent, N(parent).lastChild);
+    // Linked in as the last child.
+    const Id last = p.lastChild;
+    N(id) = Node{lParam, parent, kNone, last, kNone, kNone, 0, row, ref};
+    if (last != kNone)
+        N(last).next = id;
+    else
+        p.firstChild = id;
+    p.lastChild = id;
+    ++p.childCount;
     if (std::vector<Id>* index = ChildIndexOf(parent)) {
         try {
             index->push_back(id);

@@ -135,7 +135,14 @@ private:
     static HTREEITEM Handle(Id id) { return id == kNone ? nullptr : reinterpret_cast<HTREEITEM>(std::uintptr_t{id}); }
     HTREEITEM ParentHandle(Id parent) const { return parent == kRootId ? TVI_ROOT : Handle(parent); }
 
-    Id Allocate(Id parent);
+    Id Allocate(Id parent)
+    {
+        Pool& pool = m_pools[parent == kRootId ? 0 : 1];
+        if (pool.freeList == kNone && pool.block != kNoBlock && m_blockFill[pool.block] < kBlockSize)
+            return static_cast<Id>((std::size_t{pool.block} << kBlockBits) | m_blockFill[pool.block]++);
+        return AllocateSlow(parent);
+    }
+    Id AllocateSlow(Id parent);
     void Release(Id id);  // back to its pool's free list
     void FreeSubtree(Id id);
     void Unlink(Id id);
@@ -145,11 +152,15 @@ private:
     // the next sort with the same function has to place it.
     void MarkDirty(Id id)
     {
-        SortState* state = SortStateOf(N(id).parent);
+        const Node& n = N(id);
+        SortState* state = SortStateOf(n.parent);
         if (state == nullptr || state->bOverflow)
             return;
-        if (state->dirty.empty() && InOrderWithNeighbours(id, *state))
-            return;  // the usual case: nothing waits to be placed, and this node needs no place either
+        // The usual case: nothing waits to be placed, and this node is in order.
+        if (state->dirty.empty() &&
+            (n.prev == kNone || state->pfn(N(n.prev).lParam, n.lParam, state->lParam) <= 0) &&
+            (n.next == kNone || state->pfn(n.lParam, N(n.next).lParam, state->lParam) <= 0))
+            return;
         MarkDirtySlow(id, *state);
     }
     void MarkDirtySlow(Id id, SortState& state);
