@@ -82,6 +82,7 @@ public:
     Timing Best() const;    // of each clock
     Timing Median() const;
     Timing Max() const;
+    Timing First() const { return m_runs.empty() ? Timing{} : m_runs.front(); }
 
 private:
     std::vector<Timing> m_runs;

@@ -90,12 +90,17 @@ HTREEITEM CTreeCtrl::Append(Id parent, std::string_view text, LPARAM lParam)
         p.firstChild = id;
     p.lastChild = id;
     ++p.childCount;
-    if (std::vector<Id>* index = ChildIndexOf(parent)) {
-        try {
+    // The root's row index is kept from its ninth child on, built as the
+    // entries come in: a view asks for rows right after a load, and making
+    // the index then would mean a walk over all of them.
+    std::vector<Id>* index = ChildIndexOf(parent);
+    try {
+        if (index)
             index->push_back(id);
-        } catch (const std::bad_alloc&) {
-            m_childIndex.Erase(parent);  // rebuilt on demand
-        }
+        else if (parent == kRootId && p.childCount == kWalkLimit + 1)
+            ChildAtWithoutIndex(parent, 0);
+    } catch (const std::bad_alloc&) {
+        m_childIndex.Erase(parent);  // made again when asked for
     }
     ++m_nLive;
     MarkDirty(id);
@@ -339,40 +344,17 @@ bool CTreeCtrl::SelectItem(HTREEITEM hItem)
     return true;
 }
 
-UINT CTreeCtrl::GetChildCount(HTREEITEM hParent) const
+HTREEITEM CTreeCtrl::ChildAtWithoutIndex(Id parent, UINT nRow) const
 {
-    const Id id = Index(hParent == nullptr ? TVI_ROOT : hParent);
-    return id == kInvalid ? 0 : N(id).childCount;
-}
-
-HTREEITEM CTreeCtrl::GetChildAt(HTREEITEM hParent, UINT nRow) const
-{
-    const Id parent = Index(hParent == nullptr ? TVI_ROOT : hParent);
-    if (parent == kInvalid || nRow >= N(parent).childCount)
-        return nullptr;
-    constexpr UINT kWalkLimit = 8;
     if (N(parent).childCount <= kWalkLimit) {
         Id id = N(parent).firstChild;
         for (UINT i = 0; i < nRow; ++i)
             id = N(id).next;
         return Handle(id);
     }
-    std::vector<Id>* index = ChildIndexOf(parent);
-    if (!index) {
-        std::vector<Id> ids;
-        ids.reserve(N(parent).childCount);
-        for (Id id = N(parent).firstChild; id != kNone; id = N(id).next)
-            ids.push_back(id);
-        index = &m_childIndex.Make(parent, std::move(ids));
-    }
-    return Handle((*index)[nRow]);
-}
-
-UINT CTreeCtrl::GetItemRow(HTREEITEM hItem) const
-{
-    const Id id = Index(hItem);
-    if (id == kInvalid || id == kRootId)
-        return 0;
-    EnsureRows(N(id).parent, id);
-    return N(id).row;
+    std::vector<Id> ids;
+    ids.reserve(N(parent).childCount);
+    for (Id id = N(parent).firstChild; id != kNone; id = N(id).next)
+        ids.push_back(id);
+    return Handle(m_childIndex.Make(parent, std::move(ids))[nRow]);
 }

@@ -210,6 +210,9 @@ private:
     void ForgetParentState(Id parent);
     void Renumber(Id parent, Id from, std::uint32_t row, Id until);
     void EnsureRows(Id parent, Id upTo) const;  // upTo == kNone: all of them
+    // Parents with more children than this get a row index when asked for a row.
+    static constexpr UINT kWalkLimit = 8;
+    HTREEITEM ChildAtWithoutIndex(Id parent, UINT nRow) const;  // walks a few, or makes the index
     // A walk over the siblings in order (as when keys are renumbered after a
     // delete) brings the rows up to date on the way, at no extra cost.
     void CatchUpRows(Id id)
@@ -316,4 +319,30 @@ inline bool CTreeCtrl::InOrderWithNeighbours(Id id, const SortState& state) cons
     if (n.next != kNone && (isDirty(n.next) || state.pfn(n.lParam, N(n.next).lParam, state.lParam) > 0))
         return false;
     return true;
+}
+
+inline UINT CTreeCtrl::GetChildCount(HTREEITEM hParent) const
+{
+    const Id id = Index(hParent == nullptr ? TVI_ROOT : hParent);
+    return id == kInvalid ? 0 : N(id).childCount;
+}
+
+inline HTREEITEM CTreeCtrl::GetChildAt(HTREEITEM hParent, UINT nRow) const
+{
+    const Id parent = Index(hParent == nullptr ? TVI_ROOT : hParent);
+    if (parent == kInvalid || nRow >= N(parent).childCount)
+        return nullptr;
+    if (const std::vector<Id>* index = ChildIndexOf(parent))
+        return Handle((*index)[nRow]);
+    return ChildAtWithoutIndex(parent, nRow);
+}
+
+inline UINT CTreeCtrl::GetItemRow(HTREEITEM hItem) const
+{
+    const Id id = Index(hItem);
+    if (id == kInvalid || id == kRootId)
+        return 0;
+    if (StaleRowsOf(N(id).parent) != nullptr)
+        EnsureRows(N(id).parent, id);
+    return N(id).row;
 }
