@@ -143,6 +143,28 @@ TEST(TreeCtrlResort, RandomRunsOfChangesMatchAStableSort)
     }
 }
 
+TEST(TreeCtrlResort, RowAccessStaysRightThroughClearingAndRefilling)
+{
+    // The root's row index is made while entries are appended; clearing the
+    // tree and filling it again, or removing from the middle, must not leave
+    // a stale one behind.
+    Model m;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(m.tree.DeleteAllItems());
+        m.nodes.clear();
+        for (LPARAM key = 0; key < 20 + 7 * round; ++key)
+            m.Append(key);
+        m.ExpectSame();
+        ASSERT_TRUE(m.tree.DeleteItem(m.nodes[3].first));
+        m.nodes.erase(m.nodes.begin() + 3);
+        ASSERT_TRUE(m.tree.DeleteItem(m.nodes.back().first));
+        m.nodes.pop_back();
+        m.Append(100);
+        m.ExpectSame();
+        EXPECT_EQ(m.tree.GetChildAt(TVI_ROOT, static_cast<UINT>(m.nodes.size())), nullptr);
+    }
+}
+
 TEST(TreeCtrlResort, AppendItemKeepsEveryByteAndTheData)
 {
     CTreeCtrl tree;
