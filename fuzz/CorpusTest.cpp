@@ -91,4 +91,39 @@ TEST(FuzzCorpus, EveryCutAndEveryByteOfASoundFile)
     }
 }
 
+std::string Le32(std::uint32_t value)
+{
+    std::string s(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        s[i] = static_cast<char>(value >> (8 * i));
+    return s;
+}
+
+std::string Record(const std::string& text)
+{
+    return Le32(static_cast<std::uint32_t>(text.size() + 1)) + text + std::string(1, '\0');
+}
+
+// Inputs too large for the fuzzer to make: more nodes than one block of the
+// tree holds, more text than one chunk of its text store, a text that gets a
+// chunk of its own; sound, and cut inside their last entry.
+TEST(FuzzCorpus, LargeInputsCrossTheTreesBlocks)
+{
+    const std::uint32_t nEntries = 25000;  // 75,000 nodes: past 65,536
+    std::string many = Le32(nEntries);
+    for (std::uint32_t i = 0; i < nEntries; ++i)
+        many += Record("STR_" + std::to_string(i)) + Record(std::string(40, static_cast<char>('a' + i % 26))) +
+                Record(i % 2 ? "x" : "");
+    std::string big = Le32(2) + Record("STR_BIG") + Record(std::string(300000, 'B')) + Record("") +
+                      Record("STR_AFTER") + Record("after") + Record(std::string(70000, '\xE9'));
+    for (const std::string* bytes : {&many, &big}) {
+        lumo_fuzz::LoadOutcome outcome = lumo_fuzz::CheckLoad(*bytes);
+        EXPECT_EQ(outcome.problem, "");
+        EXPECT_TRUE(outcome.bLoaded) << outcome.report;
+        outcome = lumo_fuzz::CheckLoad(std::string_view(*bytes).substr(0, bytes->size() - 3));
+        EXPECT_EQ(outcome.problem, "");
+        EXPECT_FALSE(outcome.bLoaded);
+    }
+}
+
 }  // namespace
