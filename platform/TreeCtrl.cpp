@@ -219,6 +219,39 @@ bool CTreeCtrl::SetItemData(HTREEITEM hItem, DWORD_PTR dwData)
     return SetItem(hItem, TVIF_PARAM, nullptr, 0, 0, 0, 0, static_cast<LPARAM>(dwData));
 }
 
+UINT CTreeCtrl::SetItemDataFrom(HTREEITEM hFirst, DWORD_PTR dwFirst)
+{
+    const Id first = Index(hFirst);
+    if (first == kInvalid || first == kRootId)
+        return 0;
+    const Id parent = N(first).parent;
+    // With nothing waiting to be placed, the level stays sorted when each
+    // numbered node is in order with the one before it (new data on both).
+    // Anything else leaves the next sort a full one, with the same result.
+    SortState* state = SortStateOf(parent);
+    bool bInOrder = state != nullptr && !state->bOverflow && state->dirty.empty();
+    StaleRows* stale = StaleRowsOf(parent);
+    auto data = static_cast<LPARAM>(dwFirst);
+    Id prev = N(first).prev;
+    UINT nDone = 0;
+    for (Id id = first; id != kNone; id = N(id).next, ++data, ++nDone) {
+        Node& n = N(id);
+        n.lParam = data;
+        if (bInOrder && prev != kNone && state->pfn(N(prev).lParam, data, state->lParam) > 0)
+            bInOrder = false;
+        if (stale != nullptr && stale->first == id) {
+            CatchUpRow(id, *stale);
+            stale = StaleRowsOf(parent);  // gone after the last one
+        }
+        prev = id;
+    }
+    if (state != nullptr && !bInOrder) {
+        state->bOverflow = true;
+        state->dirty.clear();
+    }
+    return nDone;
+}
+
 CString CTreeCtrl::GetItemText(HTREEITEM hItem) const
 {
     return CString(GetItemTextView(hItem));

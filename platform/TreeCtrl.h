@@ -53,6 +53,10 @@ public:
                  UINT nStateMask, LPARAM lParam);
     bool SetItemData(HTREEITEM hItem, DWORD_PTR dwData);
     DWORD_PTR GetItemData(HTREEITEM hItem) const;
+    // Gives hFirst and each sibling after it consecutive item data: dwFirst,
+    // dwFirst + 1, and so on; the same as SetItemData on each in turn, in one
+    // pass. Returns how many nodes it numbered.
+    UINT SetItemDataFrom(HTREEITEM hFirst, DWORD_PTR dwFirst);
     CString GetItemText(HTREEITEM hItem) const;
     // The text without a copy; valid until the tree next changes.
     std::string_view GetItemTextView(HTREEITEM hItem) const;

@@ -34,6 +34,14 @@ struct Model {
         ASSERT_TRUE(tree.SetItemData(nodes[i].first, static_cast<DWORD_PTR>(data)));
         nodes[i].second = data;
     }
+    // SetItemDataFrom on node i: it and the nodes after it get first, first + 1, ...
+    void Number(std::size_t i, LPARAM first)
+    {
+        const UINT n = tree.SetItemDataFrom(nodes[i].first, static_cast<DWORD_PTR>(first));
+        ASSERT_EQ(n, nodes.size() - i);
+        for (std::size_t j = i; j < nodes.size(); ++j)
+            nodes[j].second = first + static_cast<LPARAM>(j - i);
+    }
     void Sort()
     {
         TVSORTCB sort{TVI_ROOT, &CompareAscending, 0};
@@ -70,11 +78,15 @@ TEST(TreeCtrlResort, RemoveRenumberAndSwapLikeTheEntryCommands)
         const auto i = static_cast<std::size_t>(rng() % m.nodes.size());
         switch (step % 3) {
         case 0: {
-            // Remove: the keys below move up by one, in order.
+            // Remove: the keys below move up by one, in order (one by one, or in one pass).
             ASSERT_TRUE(m.tree.DeleteItem(m.nodes[i].first));
             m.nodes.erase(m.nodes.begin() + static_cast<std::ptrdiff_t>(i));
-            for (std::size_t j = i; j < m.nodes.size(); ++j)
-                m.Set(j, static_cast<LPARAM>(j));
+            if (step % 2 == 0) {
+                for (std::size_t j = i; j < m.nodes.size(); ++j)
+                    m.Set(j, static_cast<LPARAM>(j));
+            } else if (i < m.nodes.size()) {
+                m.Number(i, static_cast<LPARAM>(i));
+            }
             break;
         }
         case 1: {
@@ -127,7 +139,10 @@ TEST(TreeCtrlResort, RandomRunsOfChangesMatchAStableSort)
                     break;
                 }
                 case 3:
-                    m.Append(static_cast<LPARAM>(rng() % 60));
+                    if (rng() % 2 == 0)
+                        m.Append(static_cast<LPARAM>(rng() % 60));
+                    else  // numbered from a value that may break the order
+                        m.Number(i, static_cast<LPARAM>(rng() % 60));
                     break;
                 default:
                     ASSERT_TRUE(m.tree.DeleteItem(m.nodes[i].first));
@@ -163,6 +178,28 @@ TEST(TreeCtrlResort, RowAccessStaysRightThroughClearingAndRefilling)
         m.ExpectSame();
         EXPECT_EQ(m.tree.GetChildAt(TVI_ROOT, static_cast<UINT>(m.nodes.size())), nullptr);
     }
+}
+
+TEST(TreeCtrlResort, SetItemDataFromNumbersTheRestOfTheLevelOnly)
+{
+    CTreeCtrl tree;
+    std::vector<HTREEITEM> top;
+    for (int i = 0; i < 12; ++i) {
+        top.push_back(tree.AppendItem("e" + std::to_string(i), 100 + i));
+        tree.AppendItem("data", 7, top.back());
+    }
+    ASSERT_TRUE(tree.DeleteItem(top[4]));  // the rows below are brought up to date on the way
+    EXPECT_EQ(tree.SetItemDataFrom(top[5], 4), 7u);
+    for (int i = 0; i < 12; ++i) {
+        if (i == 4)
+            continue;
+        EXPECT_EQ(tree.GetItemData(top[i]), static_cast<DWORD_PTR>(i < 4 ? 100 + i : i - 1));
+        EXPECT_EQ(tree.GetItemRow(top[i]), static_cast<UINT>(i < 4 ? i : i - 1));
+        EXPECT_EQ(tree.GetItemData(tree.GetChildItem(top[i])), 7u);  // children untouched
+    }
+    EXPECT_EQ(tree.SetItemDataFrom(nullptr, 0), 0u);
+    EXPECT_EQ(tree.SetItemDataFrom(TVI_ROOT, 0), 0u);
+    EXPECT_EQ(tree.SetItemDataFrom(top[4], 0), 0u);  // deleted
 }
 
 TEST(TreeCtrlResort, AppendItemKeepsEveryByteAndTheData)

@@ -77,8 +77,8 @@ void ClumoEditView::OnRemoveItem()
     tree.DeleteItem(hSelected);
     --m_nCount;
     // The entries below move up one place, so the keys stay 0 .. m_nCount - 1.
-    for (HTREEITEM h = hNext; h; h = tree.GetNextSiblingItem(h))
-        tree.SetItemData(h, key++);
+    if (hNext)
+        tree.SetItemDataFrom(hNext, key);
     if (ClumoEditDoc* pDoc = GetDocument())
         pDoc->SetModifiedFlag(true);
 }
