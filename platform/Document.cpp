@@ -130,7 +130,15 @@ bool CDocument::OnSaveDocument(LPCTSTR lpszPathName)
 
 void CDocument::ReportSaveLoadException(LPCTSTR lpszPathName, const std::exception* e, bool bSaving)
 {
-    const CString reason = e ? AfxDescribeException(*e) : CString("an unknown error occurred");
+    CString reason = e ? AfxDescribeException(*e) : CString("an unknown error occurred");
+    // A file being saved need not exist: "not found" then means its folder is missing.
+    const auto* pFileError = dynamic_cast<const CFileException*>(e);
+    if (bSaving && pFileError && pFileError->m_cause == CFileException::fileNotFound) {
+        const std::filesystem::path folder = std::filesystem::path(lpszPathName).parent_path();
+        std::error_code ec;
+        if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
+            reason = "the folder " + folder.string() + " does not exist";
+    }
     CString text = (bSaving ? "Cannot save \"" : "Cannot open \"") + CString(lpszPathName) + "\":\n" + reason + ".";
     if (bSaving)
         text += "\nThe file on disk was not changed.";

@@ -265,6 +265,25 @@ TEST_F(SaveFault, TheTargetIsAFolder)
     ExpectSaveAsWorks();
 }
 
+// The document's folder was removed (or renamed) since the file was opened.
+TEST_F(SaveFault, TheFolderIsGone)
+{
+    const fs::path moved = m_dir.Path() / "moved";
+    fs::create_directory(m_dir.Path() / "sub");
+    WriteFile(m_dir.Path() / "sub" / "in.lumo", EntryFileBytes(kSample));
+    m_path = (m_dir.Path() / "sub" / "in.lumo").string();
+    app().fe().m_messageAnswers = {IDNO};  // the edit in.lumo had is not wanted
+    ASSERT_TRUE(app().Open(m_path));
+    app().fe().m_messages.clear();
+    app().doc().SetModifiedFlag(true);
+    fs::rename(m_dir.Path() / "sub", moved);
+    app().Command(ID_FILE_SAVE);
+    EXPECT_EQ(Describe(app()), Describe("in.lumo - lumoEdit", true, {CannotSave(m_path, "the folder " + (m_dir.Path() / "sub").string() + " does not exist")},
+                                        kSample));
+    EXPECT_EQ(ReadFile(moved / "in.lumo"), EntryFileBytes(kSample));
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "sub"));
+}
+
 // A file marked read-only is not replaced, not even by root.
 TEST_F(SaveFault, TheTargetIsReadOnly)
 {
