@@ -59,7 +59,8 @@ CString CEntryFileException::Describe(EEntryFileError error, ULONGLONG nOffset, 
     case EEntryFileError::textTruncated:
         return "the file is damaged: it ended while the " + what + " of " + entry + " was read (at " + offset + ")";
     case EEntryFileError::trailingData:
-        return "the file is damaged: " + std::to_string(nAvailable) + " unexpected bytes follow the last of its " +
+        return "the file is damaged: " + std::to_string(nAvailable) +
+               (nAvailable == 1 ? " unexpected byte follows" : " unexpected bytes follow") + " the last of its " +
                std::to_string(nCount) + " entries (at " + offset + ")";
     }
     return "the file is damaged (at " + offset + ")";
@@ -70,7 +71,9 @@ UINT CEntryReader::ReadCount()
     unsigned char bytes[4];
     const ULONGLONG offset = m_ar.GetPosition();
     const UINT n = m_ar.Read(bytes, 4);
-    if (n == 0 && offset == 0) {
+    // No bytes at all is an empty list; a file that had bytes when it was
+    // opened and has none now was cut short while it was read.
+    if (n == 0 && offset == 0 && m_ar.GetRemaining() == 0) {
         m_nCount = 0;
         return 0;
     }

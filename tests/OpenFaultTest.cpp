@@ -311,6 +311,8 @@ TEST(OpenFault, AFileThatChangesSizeWhileReadIsReported)
          EEntryFileError::lengthTruncated, 2,
          "the file is damaged: entry 3 of 3 ends inside the length of its name (at byte offset 78)"},
         {"grown by five bytes", [&] { WriteFile(path, bytes + "extra"); }, EEntryFileError::trailingData, 3, ""},
+        {"cut to nothing", [&] { fs::resize_file(path, 0); }, EEntryFileError::countTruncated, 0,
+         "the file is damaged: it ends inside the entry count (0 of 4 bytes, at byte offset 0)"},
     };
     for (const Change& change : changes) {
         SCOPED_TRACE(change.what);
