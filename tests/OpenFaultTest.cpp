@@ -1,6 +1,7 @@
 // Opening what cannot be opened, or cannot be opened whole: each time one
 // clear message, the editor keeps working, and a damaged file never stays the
 // document's file, so a later Save cannot overwrite it with fewer entries.
+#include "ChildProcess.h"
 #include "Harness.h"
 #include "document/EntryFile.h"
 #include "platform/AfxRes.h"
@@ -24,76 +25,6 @@ namespace {
 
 const std::vector<Entry> kSample{
     {"STR_START", "Start game", ""}, {"STR_QUIT", "Quit", "Are you sure?"}, {"STR_CAFE", "Caf\xE9", ""}};
-
-// A folder under /tmp that an unprivileged user can reach and read.
-class SharedDir {
-public:
-    SharedDir()
-    {
-        char name[] = "/tmp/lumo-open-fault-XXXXXX";
-        if (!::mkdtemp(name))
-            throw std::runtime_error("mkdtemp failed");
-        m_path = name;
-        fs::permissions(m_path, fs::perms(0755));
-    }
-    ~SharedDir()
-    {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    fs::path m_path;
-};
-
-// Runs fn in a forked child and returns what it returned. With bUnprivileged
-// the child first becomes user and group 65534 when it runs as root, so that
-// permission bits apply to it. A child that hangs is ended after 20 seconds.
-std::string RunInChild(const std::function<std::string()>& fn, bool bUnprivileged)
-{
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return "pipe failed";
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return "fork failed";
-    if (pid == 0) {
-        ::close(fds[0]);
-        ::alarm(20);
-        std::string out;
-        if (bUnprivileged && ::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            out = "could not become an unprivileged user";
-        } else {
-            try {
-                out = fn();
-            } catch (const std::exception& e) {
-                out = std::string("the child threw: ") + e.what();
-            }
-        }
-        for (std::size_t done = 0; done < out.size();) {
-            const ssize_t n = ::write(fds[1], out.data() + done, out.size() - done);
-            if (n <= 0)
-                break;
-            done += static_cast<std::size_t>(n);
-        }
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string out;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        out.append(buffer, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (WIFSIGNALED(status))
-        return out + "[the child was ended by signal " + std::to_string(WTERMSIG(status)) +
-               (WTERMSIG(status) == SIGALRM ? ": it hung]" : "]");
-    return out;
-}
 
 // What the user sees: the title, whether the document is modified, the
 // messages shown so far and the entries.
