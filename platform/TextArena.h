@@ -11,9 +11,11 @@
 #include <vector>
 
 // Memory for the large, long-lived blocks of the tree (nodes and texts),
-// straight from the system and, where it offers them, in huge pages: filling
-// a million entries then takes a few hundred page faults instead of tens of
-// thousands. The memory is not initialised.
+// straight from the system with its pages mapped up front: filling a million
+// entries then takes a few hundred calls instead of tens of thousands of page
+// faults. (Huge pages made the best load faster but the first load in a
+// process several times slower on a fragmented machine, and the first load
+// is the one a user waits for.)
 void* AllocateLarge(std::size_t nBytes);
 void ReleaseLarge(void* p, std::size_t nBytes) noexcept;
 
@@ -109,7 +111,7 @@ private:
     struct Chunk {
         CLargeArray<char> data;
     };
-    static constexpr std::uint32_t kChunkSize = 2u << 20;  // one huge page
+    static constexpr std::uint32_t kChunkSize = 2u << 20;  // 2 MiB
 
     Ref AddSlow(std::string_view text);
 

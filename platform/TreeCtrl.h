@@ -105,7 +105,7 @@ private:
     static constexpr Id kRootId = 0;
     static constexpr Id kInvalid = UINT32_MAX;  // what Index returns for a handle that names no node
     static constexpr Id kFree = UINT32_MAX;     // parent of a node on the free list
-    static constexpr unsigned kBlockBits = 17;  // 6 MiB: three huge pages
+    static constexpr unsigned kBlockBits = 17;  // 131072 nodes, 6 MiB
 
     struct Node {
         LPARAM lParam;
