@@ -1,7 +1,7 @@
 // Opening what cannot be opened, or cannot be opened whole: each time one
 // clear message, the editor keeps working, and a damaged file never stays the
 // document's file, so a later Save cannot overwrite it with fewer entries.
-#include "ChildProcess.h"
+#include "FaultSupport.h"
 #include "Harness.h"
 #include "document/EntryFile.h"
 #include "platform/AfxRes.h"
@@ -25,27 +25,6 @@ namespace {
 
 const std::vector<Entry> kSample{
     {"STR_START", "Start game", ""}, {"STR_QUIT", "Quit", "Are you sure?"}, {"STR_CAFE", "Caf\xE9", ""}};
-
-// What the user sees: the title, whether the document is modified, the
-// messages shown so far and the entries.
-std::string Describe(const CString& title, bool bModified, const std::vector<std::string>& messages,
-                     const std::vector<Entry>& entries)
-{
-    std::string s = "title: " + title + "\nmodified: " + (bModified ? "yes" : "no") + "\n";
-    for (const std::string& m : messages)
-        s += "message: " + m + "\n";
-    for (const Entry& e : entries)
-        s += "entry: " + e.name + " | " + e.data + " | " + e.extra + "\n";
-    return s;
-}
-
-std::string Describe(App& app)
-{
-    std::vector<std::string> messages;
-    for (const CRecordedMessage& m : app.fe().m_messages)
-        messages.push_back(m.text);
-    return Describe(app.fe().m_strTitle, app.doc().IsModified(), messages, EntriesOf(app.view()));
-}
 
 std::string CannotOpen(const std::string& path, const std::string& reason)
 {

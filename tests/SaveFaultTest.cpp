@@ -2,7 +2,7 @@
 // naming the file and the reason, the file on disk as it was, nothing left
 // beside it, and the entries still in the editor, modified, so the user can
 // save them elsewhere.
-#include "ChildProcess.h"
+#include "FaultSupport.h"
 #include "Harness.h"
 #include "platform/AfxRes.h"
 #include "res/resource.h"
@@ -26,32 +26,6 @@ namespace {
 
 const std::vector<Entry> kSample{
     {"STR_START", "Start game", ""}, {"STR_QUIT", "Quit", "Are you sure?"}, {"STR_CAFE", "Caf\xE9", ""}};
-
-std::string Shorten(const std::string& text)
-{
-    return text.size() <= 40 ? text : text.substr(0, 20) + "...(" + std::to_string(text.size()) + " bytes)";
-}
-
-// What the user sees: the title, whether the document is modified, the
-// messages shown so far and the entries.
-std::string Describe(const CString& title, bool bModified, const std::vector<std::string>& messages,
-                     const std::vector<Entry>& entries)
-{
-    std::string s = "title: " + title + "\nmodified: " + (bModified ? "yes" : "no") + "\n";
-    for (const std::string& m : messages)
-        s += "message: " + m + "\n";
-    for (const Entry& e : entries)
-        s += "entry: " + Shorten(e.name) + " | " + Shorten(e.data) + " | " + Shorten(e.extra) + "\n";
-    return s;
-}
-
-std::string Describe(App& app)
-{
-    std::vector<std::string> messages;
-    for (const CRecordedMessage& m : app.fe().m_messages)
-        messages.push_back(m.text);
-    return Describe(app.fe().m_strTitle, app.doc().IsModified(), messages, EntriesOf(app.view()));
-}
 
 std::string CannotSave(const std::string& path, const std::string& reason)
 {

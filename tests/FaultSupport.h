@@ -1,6 +1,9 @@
-// Helpers of the fault tests: a folder an unprivileged user can reach, and
-// running part of a test in a forked child, as that user where needed.
+// Helpers of the fault tests: a folder an unprivileged user can reach,
+// running part of a test in a forked child (as that user where needed), and
+// what the user sees, as text to compare.
 #pragma once
+
+#include "Harness.h"
 
 #include <filesystem>
 #include <functional>
@@ -30,5 +33,11 @@ private:
 // child first becomes user and group 65534 when it runs as root, so that
 // permission bits apply to it. A child that hangs is ended after 20 seconds.
 std::string RunInChild(const std::function<std::string()>& fn, bool bUnprivileged);
+
+// What the user sees: the title, whether the document is modified, the
+// messages shown so far and the entries.
+std::string Describe(const CString& title, bool bModified, const std::vector<std::string>& messages,
+                     const std::vector<Entry>& entries);
+std::string Describe(App& app);
 
 }  // namespace lumo_test

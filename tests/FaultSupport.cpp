@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "FaultSupport.h"
 
 #include <algorithm>
 #include <csignal>
@@ -81,6 +81,31 @@ std::string RunInChild(const std::function<std::string()>& fn, bool bUnprivilege
         return out + "[the child was ended by signal " + std::to_string(WTERMSIG(status)) +
                (WTERMSIG(status) == SIGALRM ? ": it hung]" : "]");
     return out;
+}
+
+// Long texts are cut, so a description stays readable and a child's report small.
+static std::string Shorten(const std::string& text)
+{
+    return text.size() <= 40 ? text : text.substr(0, 20) + "...(" + std::to_string(text.size()) + " bytes)";
+}
+
+std::string Describe(const CString& title, bool bModified, const std::vector<std::string>& messages,
+                     const std::vector<Entry>& entries)
+{
+    std::string s = "title: " + title + "\nmodified: " + (bModified ? "yes" : "no") + "\n";
+    for (const std::string& m : messages)
+        s += "message: " + m + "\n";
+    for (const Entry& e : entries)
+        s += "entry: " + Shorten(e.name) + " | " + Shorten(e.data) + " | " + Shorten(e.extra) + "\n";
+    return s;
+}
+
+std::string Describe(App& app)
+{
+    std::vector<std::string> messages;
+    for (const CRecordedMessage& m : app.fe().m_messages)
+        messages.push_back(m.text);
+    return Describe(app.fe().m_strTitle, app.doc().IsModified(), messages, EntriesOf(app.view()));
 }
 
 }  // namespace lumo_test
