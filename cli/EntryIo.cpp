@@ -8,27 +8,6 @@
 
 namespace lumo_cli {
 
-namespace {
-
-// Writes through a replacing CFile: Commit makes it the target, any failure
-// drops the temporary file and leaves the target untouched.
-template <class Fill>
-void Replace(const std::string& path, Fill fill)
-{
-    CFile file;
-    try {
-        file.Open(path, CFile::modeReplace);
-        CArchive ar(&file, CArchive::store);
-        fill(ar);
-        ar.Close();
-        file.Commit();
-    } catch (...) {
-        file.Abort();
-        throw;
-    }
-}
-
-}  // namespace
 
 UINT ReadEntries(CArchive& ar, std::vector<Entry>* pEntries, CIrregularRecords* pIrregular)
 {
@@ -92,7 +71,7 @@ void WriteEntries(CArchive& ar, const std::vector<Entry>& entries)
 
 void WriteEntryFile(const std::string& path, const std::vector<Entry>& entries)
 {
-    Replace(path, [&](CArchive& ar) { WriteEntries(ar, entries); });
+    AfxReplaceFile(path, [&](CArchive& ar) { WriteEntries(ar, entries); });
 }
 
 std::string DescribeDamage(const CEntryFileException& e)
@@ -152,7 +131,7 @@ std::string ReadWholeFile(const std::string& path)
 
 void ReplaceFile(const std::string& path, std::string_view bytes)
 {
-    Replace(path, [&](CArchive& ar) {
+    AfxReplaceFile(path, [&](CArchive& ar) {
         constexpr std::size_t kChunk = 1u << 24;
         for (std::size_t pos = 0; pos < bytes.size(); pos += kChunk) {
             const std::size_t n = std::min(kChunk, bytes.size() - pos);

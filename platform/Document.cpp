@@ -112,15 +112,9 @@ bool CDocument::OnOpenDocument(LPCTSTR lpszPathName)
 
 bool CDocument::OnSaveDocument(LPCTSTR lpszPathName)
 {
-    CFile file;
     try {
-        file.Open(lpszPathName, CFile::modeReplace);
-        CArchive ar(&file, CArchive::store);
-        Serialize(ar);
-        ar.Close();
-        file.Commit();
+        AfxReplaceFile(lpszPathName, [this](CArchive& ar) { Serialize(ar); });
     } catch (const std::exception& e) {
-        file.Abort();
         ReportSaveLoadException(lpszPathName, &e, true);
         return false;
     }

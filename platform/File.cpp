@@ -1,5 +1,6 @@
 #include "File.h"
 
+#include "Archive.h"
 #include "Exceptions.h"
 
 #include <cerrno>
@@ -178,4 +179,19 @@ void CFile::Abort()
         m_strTempName.clear();
     }
     m_bReplacing = false;
+}
+
+void AfxReplaceFile(const CString& strFileName, const std::function<void(CArchive&)>& fill)
+{
+    CFile file;
+    try {
+        file.Open(strFileName, CFile::modeReplace);
+        CArchive ar(&file, CArchive::store);
+        fill(ar);
+        ar.Close();
+        file.Commit();
+    } catch (...) {
+        file.Abort();
+        throw;
+    }
 }

@@ -7,6 +7,9 @@
 #include "AfxTypes.h"
 
 #include <cstdio>
+#include <functional>
+
+class CArchive;
 
 class CFile {
 public:
@@ -37,3 +40,8 @@ private:
     ULONGLONG m_nLength = 0;
     bool m_bReplacing = false;
 };
+
+// Writes a file as the replacement of strFileName: fill writes into a storing
+// archive, and only when all of it reached the disk does it become the file.
+// Throws on failure, with the target as it was and no temporary file left.
+void AfxReplaceFile(const CString& strFileName, const std::function<void(CArchive&)>& fill);
