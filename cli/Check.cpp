@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "EntryIo.h"
 #include "Options.h"
+#include "StreamIo.h"
 
 #include <algorithm>
 #include <ostream>
@@ -26,7 +27,7 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
     int status = exitOk;
     for (const std::string& path : cl.operands) {
         try {
-            const UINT nCount = ReadEntryFile(path, nullptr);
+            const UINT nCount = ReadEntryInput(path, nullptr);
             out << path << ": ok, " << nCount << " entries\n";
         } catch (const CEntryFileException& e) {
             out << path << ": " << DescribeDamage(e) << '\n';

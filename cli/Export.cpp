@@ -3,6 +3,7 @@
 #include "EntryIo.h"
 #include "Formats.h"
 #include "Options.h"
+#include "StreamIo.h"
 
 #include <ostream>
 
@@ -28,13 +29,13 @@ int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     // Without --format, an output named .csv or .json says which it wants.
     const EFormat format = cl.format ? *cl.format
                                      : (bToStdout ? EFormat::json : FormatFromExtension(*cl.output).value_or(EFormat::json));
-    if (!bToStdout && IsSameFile(input, *cl.output))
+    if (!bToStdout && !IsStream(*cl.output) && IsSameFile(input, *cl.output))
         return UsageError(err, "export", "the output '" + *cl.output + "' is the entry file itself; it would be replaced");
 
     std::vector<Entry> entries;
     CIrregularRecords irregular;
     try {
-        ReadEntryFile(input, &entries, &irregular);
+        ReadEntryInput(input, &entries, &irregular);
     } catch (const CEntryFileException& e) {
         err << "lumo: " << input << ": " << DescribeDamage(e) << "; nothing was exported\n";
         return exitRefused;
@@ -54,7 +55,7 @@ int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return exitOk;
     }
     try {
-        ReplaceFile(*cl.output, text);
+        WriteOutput(*cl.output, text);
     } catch (const std::exception& e) {
         FileError(err, *cl.output, e);
         return exitUsage;

@@ -3,6 +3,7 @@
 #include "EntryIo.h"
 #include "Formats.h"
 #include "Options.h"
+#include "StreamIo.h"
 
 #include <ostream>
 
@@ -33,12 +34,12 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (!format)
         return UsageError(err, "import",
                           "cannot tell the format of '" + input + "' from its name; add --format json or --format csv");
-    if (IsSameFile(input, output))
+    if (!IsStream(output) && IsSameFile(input, output))
         return UsageError(err, "import", "the output '" + output + "' is the input itself; it would be replaced");
 
     std::string text;
     try {
-        text = ReadWholeFile(input);
+        text = ReadTextInput(input);
     } catch (const std::exception& e) {
         FileError(err, input, e);
         return exitUsage;
@@ -51,7 +52,7 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return exitRefused;
     }
     try {
-        WriteEntryFile(output, entries);
+        WriteEntryOutput(output, entries);
     } catch (const std::exception& e) {
         FileError(err, output, e);
         err << "lumo: " << output << " was left as it was\n";

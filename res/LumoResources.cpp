@@ -78,8 +78,13 @@ constexpr CDialogTemplate kDialogs[] = {
     {IDD_ADDITEM, "Input Item Properties", 0, 0, 228, 84, kDialogStyle, "MS Shell Dlg", 8, 400, false, kAddItemItems},
 };
 
-constexpr CIconImage kMainIcons[] = {{48, "lumoEdit-48.png"}, {16, "lumoEdit-16.png"}};
-constexpr CIconImage kDocIcons[] = {{32, "lumoDoc-32.png"}, {16, "lumoDoc-16.png"}};
+// Every size the desktop uses, so the window icon is drawn from the nearest
+// larger image (not blurred at 2x). The first is the one the About box shows
+// at its real size.
+constexpr CIconImage kMainIcons[] = {{48, "app-48.png"}, {256, "app-256.png"}, {128, "app-128.png"}, {64, "app-64.png"},
+                                     {32, "app-32.png"}, {24, "app-24.png"},   {16, "app-16.png"}};
+constexpr CIconImage kDocIcons[] = {{32, "doc-32.png"}, {256, "doc-256.png"}, {128, "doc-128.png"}, {64, "doc-64.png"},
+                                    {48, "doc-48.png"}, {24, "doc-24.png"},   {16, "doc-16.png"}};
 constexpr CIconResource kIcons[] = {
     {IDR_MAINFRAME, kMainIcons},
     {IDR_DOCICON, kDocIcons},
