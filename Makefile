@@ -10,13 +10,20 @@ FUZZ_SECONDS ?= 60
 ENTRIES ?= 1000000
 
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libgl-dev nlohmann-json3-dev
+# The checks of the desktop entry, the metainfo and the man pages.
+PACKAGES += desktop-file-utils appstream mandoc
+# What CPack needs for the .deb: dpkg-shlibdeps computes its dependencies.
+PACKAGE_PACKAGES := dpkg-dev file
+PACKAGE_BUILD ?= build-package
+# Extra options for the editor that `make run` starts, e.g. RUN_ARGS="--run-command exit".
+RUN_ARGS ?=
 FUZZ_PACKAGES := clang libclang-rt-dev
 
 SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build test test-plain test-sanitize run bench fuzz install clean screenshot
+.PHONY: all deps build configure test test-plain test-sanitize run bench fuzz install uninstall package clean screenshot
 
 all: build
 
@@ -37,8 +44,10 @@ endef
 deps:
 	$(call install_missing,$(PACKAGES))
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
 test: test-plain test-sanitize
@@ -51,14 +60,16 @@ test-sanitize: deps
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen $(SANITIZER_ENV) ctest --output-on-failure -j$(JOBS)
 
-run: build
+# Only the editor and what it needs: no tests, no benchmark, no fuzz corpus.
+run: configure
+	cmake --build $(BUILD) -j$(JOBS) --target lumoEdit
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
 	  echo "There is no display to show the editor on (neither DISPLAY nor WAYLAND_DISPLAY is set)."; \
 	  echo "Run it on a virtual display instead:"; \
 	  echo "  apt-get install xvfb xauth && xvfb-run -a make run"; \
 	  exit 1; \
 	fi
-	./$(BUILD)/lumoEdit samples/sample.lumo
+	./$(BUILD)/lumoEdit $(RUN_ARGS) samples/sample.lumo
 
 bench: build
 	./$(BUILD)/bench/lumo_bench --entries $(ENTRIES)
@@ -72,12 +83,26 @@ fuzz: deps
 	./build-fuzz/fuzz/lumo_fuzz_load -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  build-fuzz/corpus fuzz/corpus
 
+# To the system (/usr/local); refreshes the MIME, desktop and icon caches.
 install: build
 	cmake --install $(BUILD)
+
+# Removes what `make install` installed (the list is in $(BUILD)/install_manifest.txt).
+uninstall:
+	cmake -DBUILD_DIR=$(CURDIR)/$(BUILD) -P cmake/Uninstall.cmake
+
+# A Debian package of both programs, for /usr: $(PACKAGE_BUILD)/lumoedit_VERSION_ARCH.deb.
+package: deps
+	$(call install_missing,$(PACKAGE_PACKAGES))
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DLUMO_BUILD_TESTS=OFF -DLUMO_BUILD_BENCH=OFF
+	cmake --build $(PACKAGE_BUILD) -j$(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls $(PACKAGE_BUILD)/*.deb
 
 screenshot: build
 	$(call install_missing,xvfb xauth)
 	xvfb-run -a -s "-screen 0 1280x800x24" ./$(BUILD)/lumoEdit --screenshot docs/screenshot.png samples/sample.lumo
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) build-fuzz
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(PACKAGE_BUILD) build-fuzz
