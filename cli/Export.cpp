@@ -3,6 +3,7 @@
 #include "EntryIo.h"
 #include "Formats.h"
 #include "Options.h"
+#include "TranslationCommands.h"
 #include "StreamIo.h"
 
 #include <ostream>
@@ -13,7 +14,7 @@ int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 {
     CCommandLine cl;
     try {
-        cl = ParseCommandLine(args, optOutput | optFormat);
+        cl = ParseCommandLine(args, optOutput | optFormat | optTranslationFormat | optSource);
     } catch (const CUsageError& e) {
         return UsageError(err, "export", e.what());
     }
@@ -29,6 +30,10 @@ int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     // Without --format, an output named .csv or .json says which it wants.
     const EFormat format = cl.format ? *cl.format
                                      : (bToStdout ? EFormat::json : FormatFromExtension(*cl.output).value_or(EFormat::json));
+    if (IsTranslationFormat(format))
+        return RunExportTranslation(cl, format, out, err);
+    if (cl.source || cl.language || cl.sourceLanguage)
+        return UsageError(err, "export", "--source, --language and --source-language go with --format pot, po or xliff");
     if (!bToStdout && !IsStream(*cl.output) && IsSameFile(input, *cl.output))
         return UsageError(err, "export", "the output '" + *cl.output + "' is the entry file itself; it would be replaced");
 

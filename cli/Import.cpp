@@ -3,6 +3,7 @@
 #include "EntryIo.h"
 #include "Formats.h"
 #include "Options.h"
+#include "TranslationCommands.h"
 #include "StreamIo.h"
 
 #include <ostream>
@@ -13,7 +14,7 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 {
     CCommandLine cl;
     try {
-        cl = ParseCommandLine(args, optOutput | optFormat);
+        cl = ParseCommandLine(args, optOutput | optFormat | optTranslationFormat | optTemplate);
     } catch (const CUsageError& e) {
         return UsageError(err, "import", e.what());
     }
@@ -33,7 +34,11 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const std::optional<EFormat> format = cl.format ? cl.format : FormatFromExtension(input);
     if (!format)
         return UsageError(err, "import",
-                          "cannot tell the format of '" + input + "' from its name; add --format json or --format csv");
+                          "cannot tell the format of '" + input + "' from its name; add --format json or --format csv (or po or xliff)");
+    if (IsTranslationFormat(*format))
+        return RunImportTranslation(cl, *format, out, err);
+    if (cl.templ || cl.untranslated)
+        return UsageError(err, "import", "--template and --untranslated go with --format po, pot or xliff");
     if (!IsStream(output) && IsSameFile(input, output))
         return UsageError(err, "import", "the output '" + output + "' is the input itself; it would be replaced");
 

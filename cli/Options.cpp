@@ -22,14 +22,58 @@ void SetOnce(std::optional<std::string>& slot, const std::string& value, const c
     slot = value;
 }
 
+// The long options that take a value besides --output and --format, and the
+// flag that allows each.
+struct CValueOption {
+    const char* name;
+    unsigned flag;
+};
+constexpr CValueOption kValueOptions[] = {
+    {"--source", optSource},         {"--language", optSource},        {"--source-language", optSource},
+    {"--template", optTemplate},     {"--untranslated", optTemplate},
+};
+
+// The option's name when arg is one of them (--name or --name=VALUE) and allowed.
+const char* ValueOption(const std::string& arg, unsigned allowed)
+{
+    for (const CValueOption& option : kValueOptions) {
+        const std::string name = option.name;
+        if ((allowed & option.flag) && (arg == name || arg.rfind(name + "=", 0) == 0))
+            return option.name;
+    }
+    return nullptr;
+}
+
+std::optional<std::string>* ValueSlot(CCommandLine& cl, std::optional<std::string>& untranslated, const std::string& name)
+{
+    if (name == "--source")
+        return &cl.source;
+    if (name == "--language")
+        return &cl.language;
+    if (name == "--source-language")
+        return &cl.sourceLanguage;
+    if (name == "--template")
+        return &cl.templ;
+    return &untranslated;
+}
+
 }  // namespace
 
-EFormat ParseFormat(const std::string& name)
+EFormat ParseFormat(const std::string& name, bool bTranslation)
 {
     if (name == "json")
         return EFormat::json;
     if (name == "csv")
         return EFormat::csv;
+    if (bTranslation) {
+        if (name == "pot")
+            return EFormat::pot;
+        if (name == "po")
+            return EFormat::po;
+        if (name == "xliff" || name == "xlf")
+            return EFormat::xliff;
+        throw CUsageError("unknown format '" + name + "' (use json, csv, pot, po or xliff)");
+    }
     throw CUsageError("unknown format '" + name + "' (use json or csv)");
 }
 
@@ -42,6 +86,12 @@ std::optional<EFormat> FormatFromExtension(const std::string& path)
         return EFormat::json;
     if (ext == ".csv")
         return EFormat::csv;
+    if (ext == ".pot")
+        return EFormat::pot;
+    if (ext == ".po")
+        return EFormat::po;
+    if (ext == ".xlf" || ext == ".xliff")
+        return EFormat::xliff;
     return std::nullopt;
 }
 
@@ -57,7 +107,7 @@ CCommandLine ParseCommandLine(const std::vector<std::string>& args, unsigned all
         }
     }
 
-    std::optional<std::string> output, format;
+    std::optional<std::string> output, format, untranslated;
     bool bOptionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -85,13 +135,25 @@ CCommandLine ParseCommandLine(const std::vector<std::string>& args, unsigned all
             SetOnce(format, next("--format"), "--format");
         } else if ((allowed & optFormat) && arg.rfind("--format=", 0) == 0) {
             SetOnce(format, arg.substr(9), "--format");
+        } else if (const char* name = ValueOption(arg, allowed)) {
+            const std::size_t eq = arg.find('=');
+            const std::string value = eq == std::string::npos ? next(name) : arg.substr(eq + 1);
+            SetOnce(*ValueSlot(result, untranslated, name), value, name);
         } else {
             throw CUsageError("unknown option '" + arg + "'");
         }
     }
     result.output = std::move(output);
     if (format)
-        result.format = ParseFormat(*format);
+        result.format = ParseFormat(*format, (allowed & optTranslationFormat) != 0);
+    if (untranslated) {
+        if (*untranslated == "source")
+            result.untranslated = EUntranslated::source;
+        else if (*untranslated == "empty")
+            result.untranslated = EUntranslated::empty;
+        else
+            throw CUsageError("unknown value '" + *untranslated + "' for --untranslated (use source or empty)");
+    }
     return result;
 }
 

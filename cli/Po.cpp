@@ -1,0 +1,147 @@
+// PO and POT through gettext's own library, so what lumo writes and reads is
+// exactly what gettext's tools write and read.
+#include "PoLibrary.h"
+#include "TranslationFormats.h"
+
+#include "document/Cp1252.h"
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+
+#include <ctime>
+#include <fstream>
+
+namespace lumo_cli {
+
+namespace {
+
+// A message lists at most this many references; the library checks each new
+// one against those it has, so thousands of them would cost quadratic time.
+constexpr std::size_t kMaxReferences = 50;
+
+std::string Now()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M+0000", &utc);
+    return text;
+}
+
+std::string HeaderText(const CCatalogInfo& info, bool bTemplate)
+{
+    const std::string now = Now();
+    return "Project-Id-Version: " + info.sourceFile +
+           "\n"
+           "Report-Msgid-Bugs-To: \n"
+           "POT-Creation-Date: " +
+           now + "\nPO-Revision-Date: " + (bTemplate ? std::string("YEAR-MO-DA HO:MI+ZONE") : now) +
+           "\nLast-Translator: " + (bTemplate ? "FULL NAME <EMAIL@ADDRESS>" : "") +
+           "\nLanguage-Team: " + (bTemplate ? "LANGUAGE <LL@li.org>" : "") +
+           "\nLanguage: " + (bTemplate ? "" : info.language) +
+           "\n"
+           "MIME-Version: 1.0\n"
+           "Content-Type: text/plain; charset=UTF-8\n"
+           "Content-Transfer-Encoding: 8bit\n"
+           "X-Generator: lumo " LUMO_VERSION "\n";
+}
+
+// What the translator is told about a message: which text of its entries it is.
+std::string ExtractedComment(const CMessage& message, std::size_t nMoreReferences)
+{
+    std::string comment = message.bData && message.bExtra ? "the data text of some entries, the extra text of others"
+                          : message.bData                 ? "the data text of the entry"
+                                                          : "the extra text of the entry";
+    comment += '\n';
+    if (nMoreReferences > 0)
+        comment += "(and " + std::to_string(nMoreReferences) + " more entries not listed)\n";
+    return comment;
+}
+
+po_message_t MakeMessage(const CCatalog& catalog, const CMessage& message, const CCatalogInfo& info, bool bTemplate)
+{
+    po_message_t po = po_message_create();
+    po_message_set_msgctxt(po, Cp1252ToUtf8(message.name).c_str());
+    po_message_set_msgid(po, Cp1252ToUtf8(message.source).c_str());
+    po_message_set_msgstr(po, bTemplate ? "" : Cp1252ToUtf8(message.translation).c_str());
+    std::size_t nReferences = 0, nMore = 0;
+    for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot)) {
+        if (nReferences == kMaxReferences) {
+            ++nMore;
+            continue;
+        }
+        // One reference per entry, even when both its texts are this message.
+        const std::size_t nEntry = slot / 2 + 1;
+        if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
+            continue;
+        po_message_add_filepos(po, info.sourceFile.c_str(), nEntry);
+        ++nReferences;
+    }
+    po_message_set_extracted_comments(po, ExtractedComment(message, nMore).c_str());
+    return po;
+}
+
+}  // namespace
+
+void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, const ByteSink& sink)
+{
+    CPoFile file(po_file_create());
+    {
+        CPoIterator it(po_message_iterator(file.Get(), nullptr));
+        po_message_t header = po_message_create();
+        po_message_set_msgid(header, "");
+        po_message_set_msgstr(header, HeaderText(info, bTemplate).c_str());
+        po_message_set_comments(header, ("Texts of " + info.sourceFile + " for translation.\n").c_str());
+        // A template's header is fuzzy until a translator fills it in, as gettext's own templates are.
+        po_message_set_fuzzy(header, bTemplate ? 1 : 0);
+        po_message_insert(it.Get(), header);
+        for (const CMessage& message : catalog.Messages())
+            po_message_insert(it.Get(), MakeMessage(catalog, message, info, bTemplate));
+    }
+    WritePoFile(file.Get(), sink);
+}
+
+CTranslations ReadPo(const std::string& path, CWarnings& warnings)
+{
+    {
+        // The library says no more than "cannot read" for a file it cannot
+        // open; opening it first gives the reason.
+        CFile probe;
+        probe.Open(path, CFile::modeRead);
+    }
+    CPoFile file = ReadPoFile(path, warnings);
+    CheckPoHeader(file.Get());
+
+    CTranslations translations;
+    CPoIterator it(po_message_iterator(file.Get(), nullptr));
+    std::size_t nOrdinal = 0;  // of the message among those not obsolete, the header included
+    while (po_message_t po = po_next_message(it.Get())) {
+        if (po_message_is_obsolete(po))
+            continue;
+        ++nOrdinal;
+        const char* ctxt = po_message_msgctxt(po);
+        const std::string_view id = po_message_msgid(po);
+        if (!ctxt && id.empty())
+            continue;  // the header
+        if (po_message_msgid_plural(po))
+            throw CImportError(AtLine(path, nOrdinal) + "the message " + DescribePoMessage(po) +
+                               " has plural forms (msgid_plural); entry texts have none, so it cannot be imported");
+        CTranslation translation;
+        if (!ctxt || id.empty() || ToEntryText(ctxt, translation.name) || ToEntryText(id, translation.source)) {
+            translations.AddUnmatchable();  // no entry of any file can have it
+            continue;
+        }
+        translation.bFuzzy = po_message_is_fuzzy(po) != 0;
+        const std::string_view str = po_message_msgstr(po);
+        if (const auto problem = ToEntryText(str, translation.text)) {
+            if (!translation.bFuzzy)
+                throw CImportError(AtLine(path, nOrdinal) + "the translation of " + DescribePoMessage(po) + ": " +
+                                   problem->message);
+            translation.text = "?";  // fuzzy: counted, never used
+        }
+        translations.Add(std::move(translation));
+    }
+    return translations;
+}
+
+}  // namespace lumo_cli

@@ -1,0 +1,199 @@
+#include "PoLibrary.h"
+
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+namespace lumo_cli {
+
+namespace {
+
+// The library's error handler has no room for a context pointer, so the
+// reports of the call in progress on this thread are collected here.
+struct CPoReports {
+    std::vector<std::string> errors;
+    CWarnings* pWarnings = nullptr;
+};
+thread_local CPoReports* t_pReports = nullptr;
+
+std::string Where(const char* filename, std::size_t line)
+{
+    if (!filename || line == static_cast<std::size_t>(-1) || line == 0)
+        return "";
+    return "line " + std::to_string(line) + ": ";
+}
+
+void Report(int severity, const std::string& text)
+{
+    if (severity == PO_SEVERITY_FATAL_ERROR)
+        // The library wants no return from a fatal error. Its code is built
+        // with unwind tables, so the exception passes through it to the
+        // caller; what it allocated for the call is lost, the process lives on.
+        throw CImportError(text);
+    if (!t_pReports)
+        return;
+    if (severity == PO_SEVERITY_ERROR)
+        t_pReports->errors.push_back(text);
+    else if (t_pReports->pWarnings)
+        t_pReports->pWarnings->Add("warnings from gettext", [&] { return "gettext: " + text; });
+}
+
+void OnError(int severity, po_message_t, const char* filename, std::size_t line, std::size_t, int,
+             const char* text)
+{
+    Report(severity, Where(filename, line) + text);
+}
+
+void OnError2(int severity, po_message_t, const char* filename1, std::size_t line1, std::size_t, int,
+              const char* text1, po_message_t, const char*, std::size_t line2, std::size_t, int, const char* text2)
+{
+    std::string text = Where(filename1, line1) + text1;
+    if (line2 != 0 && line2 != static_cast<std::size_t>(-1))
+        text += " (" + std::string(text2) + ": line " + std::to_string(line2) + ")";
+    Report(severity, text);
+}
+
+const po_xerror_handler kHandler = {OnError, OnError2};
+
+// Installs the collector for one call into the library.
+class CReportScope {
+public:
+    explicit CReportScope(CWarnings* pWarnings) : m_pBefore(std::exchange(t_pReports, &m_reports))
+    {
+        m_reports.pWarnings = pWarnings;
+    }
+    ~CReportScope() { t_pReports = m_pBefore; }
+    const std::vector<std::string>& Errors() const { return m_reports.errors; }
+
+private:
+    CPoReports m_reports;
+    CPoReports* m_pBefore;
+};
+
+std::string Shortened(const char* text)
+{
+    std::string result = text ? text : "";
+    if (result.size() > 40) {
+        std::size_t cut = 40;
+        while (cut > 0 && (static_cast<unsigned char>(result[cut]) & 0xC0) == 0x80)
+            --cut;  // not inside a UTF-8 character
+        result = result.substr(0, cut) + "...";
+    }
+    for (char& c : result)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    return result;
+}
+
+std::string Lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+CPoFile ReadPoFile(const std::string& path, CWarnings& warnings)
+{
+    CReportScope scope(&warnings);
+    CPoFile file(po_file_read(path.c_str(), &kHandler));
+    if (!file.Get())
+        throw CImportError(std::string("gettext cannot read it: ") + std::strerror(errno));
+    if (!scope.Errors().empty()) {
+        std::string text = scope.Errors().front();
+        if (scope.Errors().size() > 1)
+            text += " (and " + std::to_string(scope.Errors().size() - 1) + " more problems)";
+        throw CImportError(text);
+    }
+    return file;
+}
+
+void CheckPoHeader(po_file_t file)
+{
+    const char* const* domains = po_file_domains(file);
+    if (domains && domains[0] && domains[1])
+        throw CImportError(std::string("the file has messages in more than one domain (\"") + domains[1] +
+                           "\"); lumo reads files of one domain");
+    const char* header = po_file_domain_header(file, nullptr);
+    if (!header)
+        throw CImportError("the file has no header entry (msgid \"\"), so its character set is unknown; "
+                           "add the header of the template lumo wrote");
+    char* contentType = po_header_field(header, "Content-Type");
+    std::string charset = contentType ? contentType : "";
+    std::free(contentType);
+    const std::size_t at = Lowered(charset).find("charset=");
+    charset = at == std::string::npos ? "" : charset.substr(at + 8);
+    charset = charset.substr(0, charset.find_first_of(" ;\t"));
+    const std::string lowered = Lowered(charset);
+    // CHARSET is the placeholder of an unfilled template; its texts are ASCII or UTF-8.
+    if (lowered != "utf-8" && lowered != "utf8" && lowered != "charset" && lowered != "ascii" &&
+        lowered != "us-ascii")
+        throw CImportError("the header's Content-Type gives the character set \"" + charset +
+                           "\"; lumo reads UTF-8 (convert it with: msgconv --to-code=UTF-8)");
+}
+
+void WritePoFile(po_file_t file, const ByteSink& sink)
+{
+    // The library writes only to a named file and does not notice when a
+    // write fails (a full disk gives a short file and no error). So it
+    // writes into an anonymous file in memory, and the sink, which checks
+    // every write, takes the bytes from there.
+    const int fd = memfd_create("lumo-po", MFD_CLOEXEC);
+    if (fd < 0)
+        throw std::system_error(errno, std::generic_category(), "cannot make room for the PO text");
+    struct CCloser {
+        int fd;
+        ~CCloser() { close(fd); }
+    } closer{fd};
+    {
+        CReportScope scope(nullptr);
+        po_file_write(file, ("/proc/self/fd/" + std::to_string(fd)).c_str(), &kHandler);
+        if (!scope.Errors().empty())
+            throw CImportError(scope.Errors().front());
+    }
+    std::vector<char> buffer(1 << 20);
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t n = pread(fd, buffer.data(), buffer.size(), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw std::system_error(errno, std::generic_category(), "cannot read back the PO text");
+        if (n == 0)
+            break;
+        sink(buffer.data(), static_cast<std::size_t>(n));
+        offset += n;
+    }
+}
+
+std::string AtLine(const std::string& path, std::size_t nOrdinal)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    std::size_t nLine = 0, nSeen = 0;
+    while (std::getline(in, line)) {
+        ++nLine;
+        const std::size_t start = line.find_first_not_of(" \t");
+        // Every message has one msgstr keyword, first on its line; obsolete ones start with #~.
+        if (start != std::string::npos && line.compare(start, 6, "msgstr") == 0 && ++nSeen == nOrdinal)
+            return "line " + std::to_string(nLine) + ": ";
+    }
+    return "";
+}
+
+std::string DescribePoMessage(po_message_t message)
+{
+    const char* ctxt = po_message_msgctxt(message);
+    return (ctxt ? "msgctxt \"" + Shortened(ctxt) + "\" " : std::string()) + "msgid \"" +
+           Shortened(po_message_msgid(message)) + "\"";
+}
+
+}  // namespace lumo_cli

@@ -1,0 +1,120 @@
+// Texts for translators. Every distinct (entry name, source text) pair is one
+// message, as gettext sees it: the name is its context, the source text its
+// id. The data and the extra text of every entry take part; empty texts have
+// nothing to translate and are no message. Texts stay Windows-1252 bytes here;
+// the formats convert them.
+#pragma once
+
+#include "EntryIo.h"
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace lumo_cli {
+
+// Warnings about what a conversion leaves out. Only the first few of a kind
+// are kept in full, so a file that is wrong throughout gives a short report.
+class CWarnings {
+public:
+    static constexpr std::size_t kShownPerKind = 10;
+
+    // Counts a warning of this kind; makes its text only when it is shown.
+    void Add(std::string_view kind, const std::function<std::string()>& makeText);
+    // The warnings shown, then one line per kind with more than were shown.
+    std::vector<std::string> Lines() const;
+    bool Empty() const { return m_kinds.empty(); }
+
+private:
+    struct CKind {
+        std::string name;
+        std::size_t nCount = 0;
+    };
+    std::vector<CKind> m_kinds;
+    std::vector<std::string> m_shown;
+};
+
+// A text's place: 2 * entry index, plus 1 for the extra text.
+using Slot = std::size_t;
+constexpr Slot kNoSlot = static_cast<Slot>(-1);
+inline Slot SlotOf(std::size_t nEntry, bool bExtra) { return 2 * nEntry + (bExtra ? 1 : 0); }
+
+struct CMessage {
+    std::string_view name, source;  // into the source entries
+    std::string_view translation;   // into the target entries; empty: not translated
+    Slot first = kNoSlot, last = kNoSlot;
+    bool bData = false, bExtra = false;  // where it occurs: as a data text, as an extra text
+};
+
+// The messages of a list of entries, in the order they first occur. It refers
+// to the entries' texts, so the entries must outlive it and stay unchanged.
+class CCatalog {
+public:
+    explicit CCatalog(const std::vector<Entry>& source);
+
+    // Takes the translations from target, pairing each of its entries with
+    // the source entry of the same name and the same occurrence of that name
+    // (the second "A" with the second "A"). Target entries with no partner are
+    // left out; a message translated twice differently keeps the first.
+    void AddTranslations(const std::vector<Entry>& target, CWarnings& warnings);
+
+    const std::vector<CMessage>& Messages() const { return m_messages; }
+    // The message a text is, or npos for an empty text.
+    std::size_t MessageAt(Slot slot) const { return m_slotMessage[slot]; }
+    // The next place of the same message, in entry order; kNoSlot after the last.
+    Slot NextSlot(Slot slot) const { return m_nextSlot[slot]; }
+    const std::vector<Entry>& Source() const { return m_source; }
+
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+private:
+    const std::vector<Entry>& m_source;
+    std::vector<CMessage> m_messages;
+    std::vector<std::size_t> m_slotMessage;
+    std::vector<Slot> m_nextSlot;
+};
+
+// Translations as read from a translator's file, by (name, source text).
+struct CTranslation {
+    std::string name, source;  // Windows-1252
+    std::string text;          // Windows-1252; empty: untranslated
+    bool bFuzzy = false;       // there, but not to be used yet
+};
+
+class CTranslations {
+public:
+    // Adds one; false (and nothing added) when the pair is already there.
+    bool Add(CTranslation translation);
+    // Messages whose name or source text has no Windows-1252 form cannot be
+    // in any entry file; they are only counted.
+    void AddUnmatchable() { ++m_nUnmatchable; }
+    const CTranslation* Find(std::string_view name, std::string_view source) const;
+    std::size_t Size() const { return m_translations.size(); }
+    std::size_t Unmatchable() const { return m_nUnmatchable; }
+
+private:
+    struct CKeyHash {
+        std::size_t operator()(const std::pair<std::string_view, std::string_view>& key) const;
+    };
+    // A deque never moves what it holds, so the keys can look into it.
+    std::deque<CTranslation> m_translations;
+    std::unordered_map<std::pair<std::string_view, std::string_view>, const CTranslation*, CKeyHash> m_index;
+    std::size_t m_nUnmatchable = 0;
+};
+
+struct CImportCounts {
+    std::size_t nTranslated = 0, nFuzzy = 0, nUntranslated = 0;  // messages of the template
+    std::size_t nNotInTemplate = 0;  // messages of the file that match no text of the template
+};
+
+// The template's entries with every text that has a usable translation (not
+// empty, not fuzzy) replaced by it; the other texts keep their source text,
+// or become empty with bEmptyUntranslated.
+std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTranslations& translations,
+                                     bool bEmptyUntranslated, CImportCounts& counts);
+
+}  // namespace lumo_cli

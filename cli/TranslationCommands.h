@@ -1,0 +1,16 @@
+// The parts of export and import that handle the translators' formats; the
+// commands hand over once their options name one of them.
+#pragma once
+
+#include "Options.h"
+
+#include <iosfwd>
+
+namespace lumo_cli {
+
+// cl has exactly one operand: the entry file (with --source, the target).
+int RunExportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err);
+// cl has exactly one operand, the translation, and an output that is a file.
+int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err);
+
+}  // namespace lumo_cli

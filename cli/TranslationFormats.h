@@ -1,0 +1,63 @@
+// The translators' file formats: gettext PO and POT (through gettext's own
+// libgettextpo) and XLIFF 1.2 (through libxml2's streaming reader and
+// writer). Texts are UTF-8 in the files and Windows-1252 in the entries.
+#pragma once
+
+#include "Options.h"
+#include "Text.h"
+#include "Translation.h"
+
+#include <cstddef>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lumo_cli {
+
+// An export that cannot be written in the format asked for; nothing was written.
+class CExportError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CCatalogInfo {
+    std::string sourceFile;             // the source entry file's name, as references give it
+    std::string sourceLanguage = "en";  // for XLIFF's source-language
+    std::string language;               // the translation's; empty when not known
+};
+
+// Receives the bytes of an export in order; throws when they cannot be written.
+using ByteSink = std::function<void(const char* pBytes, std::size_t nCount)>;
+
+// A PO file, or with bTemplate a POT (the translations left out).
+void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, const ByteSink& sink);
+// An XLIFF 1.2 document. Throws CExportError for an entry name that XML
+// cannot carry (a control character other than tab and line breaks).
+void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSink& sink);
+
+// The translations of a PO (or POT) or XLIFF file. Throws CImportError,
+// naming the line, for a file that cannot be used as it is, and
+// CFileException when it cannot be read.
+CTranslations ReadPo(const std::string& path, CWarnings& warnings);
+CTranslations ReadXliff(const std::string& path, CWarnings& warnings);
+
+// Whole exports and imports between entries and a file (replaced only once
+// everything is written). pTarget, if given, supplies the translations; for
+// the pot format it is ignored.
+void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entry>* pTarget, EFormat format,
+                        const CCatalogInfo& info, const std::string& path, CWarnings& warnings);
+// The same, with the bytes going to a sink.
+void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entry>* pTarget, EFormat format,
+                        const CCatalogInfo& info, const ByteSink& sink, CWarnings& warnings);
+std::vector<Entry> ImportTranslations(const std::string& path, EFormat format, const std::vector<Entry>& templ,
+                                      EUntranslated untranslated, CImportCounts& counts, CWarnings& warnings);
+
+// "U+0007": how a control character that XML cannot carry is written in
+// an XLIFF text, as the content of <ph ctype="x-lumo-control">.
+inline bool IsXmlForbiddenControl(unsigned char byte)
+{
+    return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
+}
+
+}  // namespace lumo_cli

@@ -1,0 +1,207 @@
+// XLIFF 1.2 through libxml2's streaming writer: each unit goes out as it is
+// made, so the document never exists in memory as a whole.
+#include "TranslationFormats.h"
+
+#include "document/Cp1252.h"
+
+#include <libxml/xmlwriter.h>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+namespace lumo_cli {
+
+namespace {
+
+constexpr const char* kNamespace = "urn:oasis:names:tc:xliff:document:1.2";
+
+const xmlChar* X(const char* text)
+{
+    return reinterpret_cast<const xmlChar*>(text);
+}
+
+// The writer's output: every chunk handed to the sink; a failure is kept to
+// be rethrown, since it must not travel through the library's C code.
+struct COutput {
+    const ByteSink* pSink;
+    std::exception_ptr failure;
+};
+
+int WriteChunk(void* context, const char* bytes, int nCount)
+{
+    auto* pOutput = static_cast<COutput*>(context);
+    try {
+        (*pOutput->pSink)(bytes, static_cast<std::size_t>(nCount));
+        return nCount;
+    } catch (...) {
+        pOutput->failure = std::current_exception();
+        return -1;
+    }
+}
+
+int CloseOutput(void*)
+{
+    return 0;
+}
+
+class CXmlWriter {
+public:
+    explicit CXmlWriter(const ByteSink& sink) : m_output{&sink, nullptr}
+    {
+        xmlOutputBufferPtr buffer = xmlOutputBufferCreateIO(WriteChunk, CloseOutput, &m_output, nullptr);
+        m_writer = buffer ? xmlNewTextWriter(buffer) : nullptr;
+        if (!m_writer)
+            throw std::runtime_error("cannot set up the XML writer");
+    }
+    CXmlWriter(const CXmlWriter&) = delete;
+    CXmlWriter& operator=(const CXmlWriter&) = delete;
+    ~CXmlWriter() { xmlFreeTextWriter(m_writer); }
+
+    void Start(const char* name) { Check(xmlTextWriterStartElement(m_writer, X(name))); }
+    void End() { Check(xmlTextWriterEndElement(m_writer)); }
+    void Attribute(const char* name, const std::string& value)
+    {
+        Check(xmlTextWriterWriteAttribute(m_writer, X(name), X(value.c_str())));
+    }
+    void Text(const std::string& utf8) { Check(xmlTextWriterWriteString(m_writer, X(utf8.c_str()))); }
+    void Raw(const char* text) { Check(xmlTextWriterWriteRaw(m_writer, X(text))); }
+    void StartDocument() { Check(xmlTextWriterStartDocument(m_writer, nullptr, "UTF-8", nullptr)); }
+    void EndDocument() { Check(xmlTextWriterEndDocument(m_writer)); }
+    void Flush() { Check(xmlTextWriterFlush(m_writer)); }
+
+private:
+    void Check(int result)
+    {
+        if (m_output.failure)
+            std::rethrow_exception(m_output.failure);
+        if (result < 0)
+            throw std::runtime_error("the XML writer failed");
+    }
+
+    COutput m_output;
+    xmlTextWriterPtr m_writer = nullptr;
+};
+
+// A text as XLIFF content: the control characters XML 1.0 cannot carry
+// become <ph ctype="x-lumo-control">U+0007</ph>, numbered within the text.
+void WriteSegment(CXmlWriter& writer, std::string_view cp1252)
+{
+    std::size_t nPlaceholder = 0, start = 0;
+    for (std::size_t i = 0; i <= cp1252.size(); ++i) {
+        if (i < cp1252.size() && !IsXmlForbiddenControl(static_cast<unsigned char>(cp1252[i])))
+            continue;
+        if (i > start)
+            writer.Text(Cp1252ToUtf8(cp1252.substr(start, i - start)));
+        if (i == cp1252.size())
+            break;
+        char code[8];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(static_cast<unsigned char>(cp1252[i])));
+        writer.Start("ph");
+        writer.Attribute("id", std::to_string(++nPlaceholder));
+        writer.Attribute("ctype", "x-lumo-control");
+        writer.Text(code);
+        writer.End();
+        start = i + 1;
+    }
+}
+
+std::string NoteText(const CCatalog& catalog, const CMessage& message, const CCatalogInfo& info)
+{
+    constexpr std::size_t kMaxReferences = 50;
+    std::string note = message.bData && message.bExtra ? "The data text of some entries, the extra text of others:"
+                       : message.bData                 ? "The data text of the entry:"
+                                                       : "The extra text of the entry:";
+    std::size_t nShown = 0, nMore = 0;
+    for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot)) {
+        if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
+            continue;  // the entry is named already
+        if (nShown++ < kMaxReferences)
+            note += " " + info.sourceFile + ":" + std::to_string(slot / 2 + 1);
+        else
+            ++nMore;
+    }
+    if (nMore > 0)
+        note += " (and " + std::to_string(nMore) + " more entries)";
+    return note;
+}
+
+void CheckName(const CMessage& message)
+{
+    for (const char c : message.name)
+        if (IsXmlForbiddenControl(static_cast<unsigned char>(c))) {
+            char code[8];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            throw CExportError("the name of entry " + std::to_string(message.first / 2 + 1) + " holds the control "
+                               "character " + code + ", which an XML attribute cannot carry; export it as PO instead");
+        }
+}
+
+}  // namespace
+
+void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSink& sink)
+{
+    for (const CMessage& message : catalog.Messages())
+        CheckName(message);
+
+    CXmlWriter writer(sink);
+    writer.StartDocument();
+    writer.Start("xliff");
+    writer.Attribute("version", "1.2");
+    writer.Attribute("xmlns", kNamespace);
+    writer.Raw("\n");
+    writer.Start("file");
+    writer.Attribute("original", info.sourceFile);
+    writer.Attribute("datatype", "plaintext");
+    writer.Attribute("source-language", info.sourceLanguage);
+    if (!info.language.empty())
+        writer.Attribute("target-language", info.language);
+    writer.Raw("\n");
+    writer.Start("header");
+    writer.Start("tool");
+    writer.Attribute("tool-id", "lumo");
+    writer.Attribute("tool-name", "lumo");
+    writer.Attribute("tool-version", LUMO_VERSION);
+    writer.End();
+    writer.End();
+    writer.Raw("\n");
+    writer.Start("body");
+    writer.Raw("\n");
+    const std::vector<CMessage>& messages = catalog.Messages();
+    for (std::size_t m = 0; m < messages.size(); ++m) {
+        const CMessage& message = messages[m];
+        writer.Start("trans-unit");
+        writer.Attribute("id", std::to_string(m + 1));
+        writer.Attribute("resname", Cp1252ToUtf8(message.name));
+        // Blanks and line breaks are part of the texts.
+        writer.Attribute("xml:space", "preserve");
+        writer.Raw("\n  ");
+        writer.Start("source");
+        WriteSegment(writer, message.source);
+        writer.End();
+        if (!message.translation.empty()) {
+            writer.Raw("\n  ");
+            writer.Start("target");
+            writer.Attribute("state", "translated");
+            WriteSegment(writer, message.translation);
+            writer.End();
+        }
+        writer.Raw("\n  ");
+        writer.Start("note");
+        writer.Attribute("from", "lumo");
+        writer.Text(NoteText(catalog, message, info));
+        writer.End();
+        writer.Raw("\n");
+        writer.End();
+        writer.Raw("\n");
+    }
+    writer.End();  // body
+    writer.Raw("\n");
+    writer.End();  // file
+    writer.Raw("\n");
+    writer.End();  // xliff
+    writer.EndDocument();
+    writer.Flush();
+}
+
+}  // namespace lumo_cli

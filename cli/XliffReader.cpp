@@ -1,0 +1,234 @@
+// XLIFF 1.2 through libxml2's streaming reader: one unit at a time, so a
+// file of any size is read in little memory.
+#include "TranslationFormats.h"
+
+#include "platform/File.h"
+
+#include <libxml/xmlreader.h>
+
+#include <cstdio>
+
+namespace lumo_cli {
+
+namespace {
+
+constexpr std::string_view kNamespace = "urn:oasis:names:tc:xliff:document:1.2";
+
+std::string_view View(const xmlChar* text)
+{
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
+
+// The first error the parser reports, with its line.
+void OnXmlError(void* context, xmlErrorPtr error)
+{
+    auto* pText = static_cast<std::string*>(context);
+    if (!error || error->level < XML_ERR_ERROR || !pText->empty())
+        return;
+    std::string message = error->message ? error->message : "malformed XML";
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    *pText = "line " + std::to_string(error->line) + ": malformed XML: " + message;
+}
+
+// XLIFF states that mean the target is a finished translation; any other
+// state (new, needs-translation, needs-review-translation, ...) is fuzzy.
+bool IsFinalState(std::string_view state)
+{
+    return state.empty() || state == "translated" || state == "final" || state == "signed-off";
+}
+
+class CUnitReader {
+public:
+    CUnitReader(const std::string& path, CWarnings& warnings) : m_warnings(warnings)
+    {
+        // No network, no external entities; libxml2's own limits keep entity
+        // expansion in check.
+        m_reader = xmlReaderForFile(path.c_str(), nullptr, XML_PARSE_NONET);
+        if (!m_reader)
+            throw CImportError("libxml2 cannot open it");
+        xmlTextReaderSetStructuredErrorHandler(m_reader, OnXmlError, &m_error);
+    }
+    CUnitReader(const CUnitReader&) = delete;
+    CUnitReader& operator=(const CUnitReader&) = delete;
+    ~CUnitReader() { xmlFreeTextReader(m_reader); }
+
+    CTranslations Read()
+    {
+        int result;
+        while ((result = xmlTextReaderRead(m_reader)) == 1)
+            OnNode();
+        if (result < 0 || !m_error.empty())
+            throw CImportError(m_error.empty() ? "malformed XML" : m_error);
+        if (!m_bRoot)
+            throw CImportError("the file holds no XML element");
+        return std::move(m_translations);
+    }
+
+private:
+    std::string Line() const { return "line " + std::to_string(xmlTextReaderGetParserLineNumber(m_reader)) + ": "; }
+
+    std::string Attribute(const char* name) const
+    {
+        xmlChar* value = xmlTextReaderGetAttribute(m_reader, reinterpret_cast<const xmlChar*>(name));
+        std::string result(View(value));
+        xmlFree(value);
+        return result;
+    }
+
+    bool HasAttribute(const char* name) const
+    {
+        xmlChar* value = xmlTextReaderGetAttribute(m_reader, reinterpret_cast<const xmlChar*>(name));
+        xmlFree(value);
+        return value != nullptr;
+    }
+
+    void OnNode()
+    {
+        const int type = xmlTextReaderNodeType(m_reader);
+        const int depth = xmlTextReaderDepth(m_reader);
+        if (type == XML_READER_TYPE_ELEMENT)
+            OnElement(depth);
+        else if (type == XML_READER_TYPE_END_ELEMENT)
+            OnEnd(depth);
+        else if (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
+                 type == XML_READER_TYPE_WHITESPACE || type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE) {
+            if (m_textDepth >= 0)
+                (m_phDepth >= 0 ? m_ph : *m_pText) += View(xmlTextReaderConstValue(m_reader));
+        } else if (type == XML_READER_TYPE_ENTITY_REFERENCE) {
+            throw CImportError(Line() + "the entity reference &" + std::string(View(xmlTextReaderConstLocalName(m_reader))) +
+                               "; is not defined by XML itself; lumo reads only &lt; &gt; &amp; &quot; &apos; and "
+                               "character references");
+        }
+    }
+
+    void OnElement(int depth)
+    {
+        const std::string_view name = View(xmlTextReaderConstLocalName(m_reader));
+        const bool bXliff = View(xmlTextReaderConstNamespaceUri(m_reader)) == kNamespace;
+        const bool bEmpty = xmlTextReaderIsEmptyElement(m_reader) == 1;
+        if (!m_bRoot) {
+            m_bRoot = true;
+            if (name != "xliff" || !bXliff)
+                throw CImportError(Line() + "this is not XLIFF 1.2: the document element is <" + std::string(name) +
+                                   "> in the namespace \"" + std::string(View(xmlTextReaderConstNamespaceUri(m_reader))) +
+                                   "\", not <xliff> in \"" + std::string(kNamespace) + "\"");
+            return;
+        }
+        if (m_textDepth >= 0) {
+            OnInline(name, depth, bEmpty);
+            return;
+        }
+        if (bXliff && name == "trans-unit" && m_unitDepth < 0 && !bEmpty) {
+            m_unitDepth = depth;
+            m_unitLine = Line();
+            m_id = Attribute("id");
+            m_bHasName = HasAttribute("resname");
+            m_name = Attribute("resname");
+            m_source.clear();
+            m_target.clear();
+            m_state.clear();
+            m_bHasSource = m_bHasTarget = false;
+            return;
+        }
+        if (bXliff && m_unitDepth >= 0 && depth == m_unitDepth + 1 && (name == "source" || name == "target")) {
+            const bool bTarget = name == "target";
+            (bTarget ? m_bHasTarget : m_bHasSource) = true;
+            if (bTarget) {
+                m_state = Attribute("state");
+                m_targetLine = Line();
+            }
+            m_pText = bTarget ? &m_target : &m_source;
+            if (!bEmpty)
+                m_textDepth = depth;
+        }
+    }
+
+    // An element inside a source or target text.
+    void OnInline(std::string_view name, int depth, bool bEmpty)
+    {
+        if (m_phDepth >= 0 || (name != "ph" && name != "g" && name != "mrk"))
+            throw CImportError(Line() + "the inline element <" + std::string(name) +
+                               "> is not one lumo writes; a text holds only characters and "
+                               "<ph ctype=\"x-lumo-control\">U+XXXX</ph> for control characters");
+        if (name == "ph") {
+            m_ph.clear();
+            if (bEmpty)
+                AppendControl();
+            else
+                m_phDepth = depth;
+        }
+    }
+
+    void AppendControl()
+    {
+        unsigned value = 0;
+        int nRead = 0;
+        if (m_ph.size() == 6 && std::sscanf(m_ph.c_str(), "U+%4X%n", &value, &nRead) == 1 && nRead == 6 &&
+            value > 0 && value < 0x20)
+            *m_pText += static_cast<char>(value);
+        else
+            throw CImportError(Line() + "a <ph> placeholder holds \"" + m_ph +
+                               "\"; lumo writes them for control characters only, as U+0001 to U+001F");
+    }
+
+    void OnEnd(int depth)
+    {
+        if (depth == m_phDepth) {
+            m_phDepth = -1;
+            AppendControl();
+        } else if (depth == m_textDepth) {
+            m_textDepth = -1;
+        } else if (depth == m_unitDepth) {
+            m_unitDepth = -1;
+            AddUnit();
+        }
+    }
+
+    void AddUnit()
+    {
+        CTranslation translation;
+        if (!m_bHasName || !m_bHasSource || m_source.empty() || ToEntryText(m_name, translation.name) ||
+            ToEntryText(m_source, translation.source)) {
+            m_translations.AddUnmatchable();
+            return;
+        }
+        translation.bFuzzy = !IsFinalState(m_state);
+        if (const auto problem = ToEntryText(m_target, translation.text)) {
+            if (!translation.bFuzzy)
+                throw CImportError(m_targetLine + "the target of unit \"" + m_id + "\" (resname \"" + m_name +
+                                   "\"): " + problem->message);
+            translation.text = "?";  // fuzzy: counted, never used
+        }
+        if (!m_translations.Add(std::move(translation)))
+            m_warnings.Add("units repeating an earlier unit", [&] {
+                return m_unitLine + "unit \"" + m_id + "\" has the resname and source of an earlier unit; the "
+                                    "earlier one is used";
+            });
+    }
+
+    CWarnings& m_warnings;
+    xmlTextReaderPtr m_reader = nullptr;
+    std::string m_error;
+    CTranslations m_translations;
+    bool m_bRoot = false;
+    int m_unitDepth = -1, m_textDepth = -1, m_phDepth = -1;
+    std::string m_id, m_name, m_source, m_target, m_state, m_ph, m_unitLine, m_targetLine;
+    std::string* m_pText = nullptr;
+    bool m_bHasName = false, m_bHasSource = false, m_bHasTarget = false;
+};
+
+}  // namespace
+
+CTranslations ReadXliff(const std::string& path, CWarnings& warnings)
+{
+    {
+        // Opening it first gives the reason when it cannot be read.
+        CFile probe;
+        probe.Open(path, CFile::modeRead);
+    }
+    CUnitReader reader(path, warnings);
+    return reader.Read();
+}
+
+}  // namespace lumo_cli
