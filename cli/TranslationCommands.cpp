@@ -15,6 +15,17 @@ namespace lumo_cli {
 
 namespace {
 
+// Whether the reader noted anything, with the notes as they are and as they
+// are about to become (an empty description then says there is nothing).
+template <class TNotes>
+bool IsIrregular(const TNotes& notes)
+{
+    if constexpr (requires { notes.nCount; })
+        return notes.nCount > 0;
+    else
+        return true;
+}
+
 // An entry file for a command; prints the reader's warnings the way every
 // command does. False, with the message printed and status set, on failure.
 bool ReadEntriesFor(const std::string& path, std::vector<Entry>& entries, const char* what, std::ostream& err,
@@ -34,8 +45,9 @@ bool ReadEntriesFor(const std::string& path, std::vector<Entry>& entries, const 
     }
     if (irregular.bEmptyFile)
         err << "lumo: warning: " << path << ": the file is empty (0 bytes); it holds no entries\n";
-    if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
-        err << "lumo: warning: " << path << ": " << warning << '\n';
+    if (IsIrregular(irregular))
+        if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
+            err << "lumo: warning: " << path << ": " << warning << '\n';
     return true;
 }
 
