@@ -51,6 +51,8 @@ struct Expected {
     std::vector<Entry> entries;  // the complete entries, before any damage
     std::uint64_t nOffset = 0;   // where the damage starts
     std::uint32_t nEntry = 0;    // the entry it is reported for (1-based; 0 for the count)
+    std::uint64_t nTrailing = 0; // sound: bytes after the last entry
+    std::uint64_t nHidden = 0;   // sound: records with bytes after their first 0x00
 };
 
 std::uint32_t Le32At(std::string_view b, std::size_t pos)
@@ -92,15 +94,14 @@ Expected Parse(std::string_view b)
             }
             const std::string_view record = b.substr(pos + 4, Le32At(b, pos));
             *field = std::string(record.substr(0, record.find('\0')));
+            if (!record.empty() && field->size() + 1 != record.size())
+                ++r.nHidden;
             pos += 4 + record.size();
         }
         r.entries.push_back(std::move(e));
     }
-    if (pos != b.size()) {
-        r.bSound = false;
-        r.nOffset = pos;
-        r.nEntry = count;
-    }
+    // Bytes after the last entry belong to no entry: the file loads, with a warning.
+    r.nTrailing = b.size() - pos;
     return r;
 }
 
@@ -348,6 +349,20 @@ std::string CompareDamage(const CEntryFileException& e, const Expected& expected
     return {};
 }
 
+// A load that found bytes no entry holds says so, and only then.
+std::string CheckWarning(const char* what, const CDocument& doc, const Expected& expected)
+{
+    const CString& warning = doc.GetLoadWarning();
+    if (warning.empty() != (expected.nTrailing == 0 && expected.nHidden == 0))
+        return std::string(what) + ": the load warning reads \"" + warning + "\" for " +
+               std::to_string(expected.nTrailing) + " bytes after the last entry and " +
+               std::to_string(expected.nHidden) + " records with hidden bytes";
+    if (expected.nTrailing > 0 && warning.rfind(std::to_string(expected.nTrailing) + " byte", 0) != 0)
+        return std::string(what) + ": the load warning \"" + warning + "\" does not start with the " +
+               std::to_string(expected.nTrailing) + " bytes after the last entry";
+    return {};
+}
+
 // Checks one load attempt against what the bytes hold; "" when it holds.
 std::string CheckAttempt(const char* what, const Attempt& a, const Expected& expected, ClumoEditView& view,
                          std::size_t nInput)
@@ -393,6 +408,9 @@ LoadOutcome CheckLoad(std::string_view bytes)
     outcome.nEntries = view.m_nCount;
     if (outcome.problem = CheckAttempt("loading from memory", fromMemory, expected, view, n); !outcome.problem.empty())
         return outcome;
+    if (fromMemory.bLoaded)
+        if (outcome.problem = CheckWarning("loading from memory", doc, expected); !outcome.problem.empty())
+            return outcome;
 
     // What is shown, sound or left after damage, stores canonically and survives a round trip.
     const std::string canonical = Canonical(expected.entries);
@@ -437,6 +455,9 @@ LoadOutcome CheckLoad(std::string_view bytes)
     });
     if (outcome.problem = CheckAttempt("loading from a file", fromFile, expected, view, n); !outcome.problem.empty())
         return outcome;
+    if (fromFile.bLoaded)
+        if (outcome.problem = CheckWarning("loading from a file", doc, expected); !outcome.problem.empty())
+            return outcome;
     if (fromFile.damage && fromFile.damage->GetErrorMessage() != outcome.report)
         outcome.problem = "loading from a file reported \"" + fromFile.damage->GetErrorMessage() +
                           "\", from memory \"" + outcome.report + "\"";

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the entry file fuzzer into fuzz/corpus/.
 
-Each file is small. A name starting with "ok-" is a file that must load; one
-starting with "bad-" is damaged and must be refused with a report. The corpus
+Each file is small. A name starting with "ok-" is a file that must load (bytes
+after the last entry load too, with a warning); one starting with "bad-" is
+damaged and must be refused with a report. The corpus
 test holds the program to that, so keep the prefixes right when adding files
 (an input the fuzzer found goes in under the prefix that fits it).
 
@@ -77,10 +78,10 @@ def files():
     yield "bad-length-ffffffff-in-extra", one_entry_then + record(b"d") + le32(0xFFFFFFFF)
     yield "bad-length-one-past-end", le32(1) + record(b"n") + record(b"d") + le32(3) + b"ab"
     yield "bad-record-without-nul-cut", le32(2) + record(b"a") + record(b"b") + record(b"") + raw(b"abc")[:-1]
-    yield "bad-trailing-bytes", WORKED + b"junk"
-    yield "bad-trailing-one-byte", WORKED + b"\x00"
-    yield "bad-trailing-after-count-zero", le32(0) + b"\x00\x00\x00"
-    yield "bad-trailing-non-ascii", sample + b"\xe9\xff\x80"
+    yield "ok-trailing-bytes", WORKED + b"junk"
+    yield "ok-trailing-one-byte", WORKED + b"\x00"
+    yield "ok-trailing-after-count-zero", le32(0) + b"\x00\x00\x00"
+    yield "ok-trailing-non-ascii", sample + b"\xe9\xff\x80"
     yield "bad-second-entry-truncated", entry_file(SAMPLE[:2]) + record(b"STR_C")[:3]
 
 

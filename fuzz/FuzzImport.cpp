@@ -1,0 +1,18 @@
+// libFuzzer entry point: every input is a JSON or CSV file given to
+// `lumo import` (the first byte chooses which). A broken check aborts, which
+// libFuzzer reports with the input that did it.
+#include "ImportCheck.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const lumo_fuzz::ImportOutcome outcome = lumo_fuzz::CheckImport({reinterpret_cast<const char*>(data), size});
+    if (!outcome.problem.empty()) {
+        std::fprintf(stderr, "lumo_fuzz_import: %s\n", outcome.problem.c_str());
+        std::abort();
+    }
+    return 0;
+}

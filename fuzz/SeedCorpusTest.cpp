@@ -1,0 +1,127 @@
+// Runs the seed corpora of the import, Windows-1252 and edit fuzzers through
+// the checks the fuzzers use, with the normal compiler: a regression test for
+// every seed and for every input a fuzzer once found. On top, inputs made
+// here: every cut of the import seeds, all short byte strings, random edits.
+#include "Cp1252Check.h"
+#include "EditCheck.h"
+#include "ImportCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<fs::path> Files(const char* corpus)
+{
+    std::vector<fs::path> files;
+    for (const auto& item : fs::directory_iterator(fs::path(LUMO_FUZZ_DIR) / corpus))
+        if (item.is_regular_file())
+            files.push_back(item.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string Bytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool StartsWith(const std::string& s, const char* prefix)
+{
+    return s.rfind(prefix, 0) == 0;
+}
+
+TEST(ImportSeeds, AcceptedOnesRoundTripRefusedOnesSayWhere)
+{
+    const std::vector<fs::path> files = Files("corpus-import");
+    ASSERT_GE(files.size(), 30u);  // the script writes about forty
+    std::size_t nJsonAccepted = 0, nCsvAccepted = 0;
+    for (const fs::path& path : files) {
+        const std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        const std::string bytes = Bytes(path);
+        const lumo_fuzz::ImportOutcome outcome = lumo_fuzz::CheckImport(bytes);
+        EXPECT_EQ(outcome.problem, "");
+        if (StartsWith(name, "ok-"))
+            EXPECT_TRUE(outcome.bAccepted) << outcome.refusal;
+        if (StartsWith(name, "bad-"))
+            EXPECT_FALSE(outcome.bAccepted);
+        if (outcome.bAccepted)
+            ++(bytes[0] & 1 ? nCsvAccepted : nJsonAccepted);
+    }
+    EXPECT_GT(nJsonAccepted, 0u);
+    EXPECT_GT(nCsvAccepted, 0u);
+}
+
+// Every prefix of every accepted seed, so each place a file can be cut goes
+// through the import: a clean refusal or entries that round-trip.
+TEST(ImportSeeds, EveryCutOfTheAcceptedOnes)
+{
+    for (const fs::path& path : Files("corpus-import")) {
+        if (!StartsWith(path.filename().string(), "ok-"))
+            continue;
+        const std::string bytes = Bytes(path);
+        for (std::size_t cut = 1; cut < bytes.size(); ++cut)
+            EXPECT_EQ(lumo_fuzz::CheckImport(std::string_view(bytes).substr(0, cut)).problem, "")
+                << path.filename() << " cut at " << cut;
+    }
+}
+
+TEST(Cp1252Seeds, EveryFileConvertsBothWays)
+{
+    const std::vector<fs::path> files = Files("corpus-cp1252");
+    ASSERT_GE(files.size(), 10u);
+    for (const fs::path& path : files)
+        EXPECT_EQ(lumo_fuzz::CheckCp1252(Bytes(path)), "") << path.filename();
+}
+
+// Every string of one and two bytes: all of the map, every lead byte with
+// every second byte.
+TEST(Cp1252Seeds, EveryShortByteString)
+{
+    std::size_t nFailed = 0;
+    for (int a = 0; a < 256; ++a) {
+        const std::string one(1, static_cast<char>(a));
+        EXPECT_EQ(lumo_fuzz::CheckCp1252(one), "") << "byte " << a;
+        for (int b = 0; b < 256 && nFailed < 10; ++b) {
+            const std::string problem = lumo_fuzz::CheckCp1252(one + static_cast<char>(b));
+            nFailed += !problem.empty();
+            EXPECT_EQ(problem, "") << "bytes " << a << ", " << b;
+        }
+    }
+}
+
+TEST(EditSeeds, EverySequenceAgreesWithTheList)
+{
+    const std::vector<fs::path> files = Files("corpus-edit");
+    ASSERT_GE(files.size(), 10u);
+    for (const fs::path& path : files)
+        EXPECT_EQ(lumo_fuzz::CheckEdits(Bytes(path)), "") << path.filename();
+}
+
+// Random inputs, weighted towards the commands that change the list.
+TEST(EditSeeds, RandomSequencesAgreeWithTheList)
+{
+    std::mt19937 rng(20261208);
+    for (int run = 0; run < 120; ++run) {
+        std::string bytes;
+        const std::size_t size = 8 + rng() % 400;
+        for (std::size_t i = 0; i < size; ++i)
+            bytes += static_cast<char>(rng() % 4 == 0 ? rng() % 10 : rng() % 256);
+        const std::string problem = lumo_fuzz::CheckEdits(bytes);
+        ASSERT_EQ(problem, "") << "run " << run;
+    }
+}
+
+}  // namespace
