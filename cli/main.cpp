@@ -2,12 +2,16 @@
 
 #include "platform/Exceptions.h"
 
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <new>
 
 int main(int argc, char** argv)
 {
+    // Under a file size limit (ulimit -f) a write past it would kill lumo and
+    // leave its temporary file; ignored, the write fails and is reported.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::ios::sync_with_stdio(false);
     try {
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);

@@ -15,3 +15,4 @@ target_link_libraries(lumo_qt PUBLIC lumo_core Qt6::Widgets)
 
 add_executable(lumoEdit app/main.cpp)
 target_link_libraries(lumoEdit PRIVATE lumo_qt)
+target_compile_definitions(lumoEdit PRIVATE LUMO_VERSION="${PROJECT_VERSION}")

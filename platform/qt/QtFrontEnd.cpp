@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <cstdio>
 #include <stdexcept>
 
 QIcon LoadIconResource(UINT nID)
@@ -53,6 +54,14 @@ CMainWindow* CQtFrontEnd::WindowOf(const CFrameWnd& frame)
 CQtDialog* CQtFrontEnd::DialogOf(const CDialog& dlg)
 {
     return static_cast<CQtDialog*>(dlg.m_pPeer);
+}
+
+void CQtFrontEnd::ReportUnanswered(const CString& strText)
+{
+    m_bAnswerNeeded = true;
+    const CString line = "lumoEdit: " + strText + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
 }
 
 QWidget* CQtFrontEnd::WidgetOf(CWnd* pWnd) const
@@ -124,6 +133,10 @@ INT_PTR CQtFrontEnd::RunModalDialog(CDialog& dlg)
     const CDialogTemplate* tmpl = AfxFindDialogTemplate(dlg.GetTemplateId());
     if (!tmpl)
         throw std::logic_error("no dialog template " + std::to_string(dlg.GetTemplateId()));
+    if (m_bUnattended) {
+        ReportUnanswered("the dialog \"" + CString(tmpl->caption) + "\" waits for an answer, which a script cannot give");
+        return IDCANCEL;
+    }
     CQtDialog window(dlg, *tmpl, WidgetOf(dlg.m_pParentWnd));
     dlg.m_pPeer = &window;
     struct Detach {
@@ -160,6 +173,12 @@ void CQtFrontEnd::SetDlgItemText(CDialog& dlg, int nID, const CString& strText)
 
 int CQtFrontEnd::MessageBox(CWnd* pOwner, const CString& strText, const CString& strCaption, UINT nType)
 {
+    if (m_bUnattended) {
+        ReportUnanswered(strText);
+        // The answer that changes nothing: Cancel where there is one, else No.
+        const UINT nButtons = nType & MB_TYPEMASK;
+        return nButtons == MB_OK ? IDOK : nButtons == MB_YESNOCANCEL ? IDCANCEL : IDNO;
+    }
     QMessageBox box(WidgetOf(pOwner));
     box.setWindowTitle(SystemToQString(strCaption));
     box.setText(SystemToQString(strText));
@@ -195,6 +214,10 @@ int CQtFrontEnd::MessageBox(CWnd* pOwner, const CString& strText, const CString&
 bool CQtFrontEnd::PromptFileName(CString& fileName, bool bOpen, const CString& strFilterName,
                                  const CString& strFilterExt)
 {
+    if (m_bUnattended) {
+        ReportUnanswered(CString(bOpen ? "Open" : "Save As") + " needs a file name, which a script cannot choose");
+        return false;
+    }
     QFileDialog dialog(QApplication::activeWindow());
     dialog.setAcceptMode(bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode(bOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);

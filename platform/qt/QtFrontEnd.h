@@ -35,8 +35,21 @@ public:
     static CMainWindow* WindowOf(const CFrameWnd& frame);
     static CQtDialog* DialogOf(const CDialog& dlg);
 
+    // Nobody answers in an unattended run (a script): a message box, a
+    // dialog or a file picker is written to standard error instead, gets its
+    // cancel-like answer and is remembered, so that the run can stop and fail.
+    void SetUnattended(bool bUnattended) { m_bUnattended = bUnattended; }
+    bool IsUnattended() const { return m_bUnattended; }
+    bool WasAnswerNeeded() const { return m_bAnswerNeeded; }
+
 protected:
     QWidget* WidgetOf(CWnd* pWnd) const;
+    // Writes what would have waited for an answer to standard error.
+    void ReportUnanswered(const CString& strText);
+
+private:
+    bool m_bUnattended = false;
+    bool m_bAnswerNeeded = false;
 };
 
 // An icon from the program's resources (all its sizes).
