@@ -96,11 +96,15 @@ install: build
 uninstall:
 	cmake -DBUILD_DIR=$(CURDIR)/$(BUILD) -P cmake/Uninstall.cmake
 
-# A Debian package of both programs, for /usr: $(PACKAGE_BUILD)/lumoedit_VERSION_ARCH.deb.
+# A Debian package of both programs, for /usr: $(PACKAGE_BUILD)/lumoedit_VERSION_ARCH.deb,
+# built with Debian's hardening flags (dpkg-buildflags).
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
 package: deps
 	$(call install_missing,$(PACKAGE_PACKAGES))
 	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-	  -DLUMO_BUILD_TESTS=OFF -DLUMO_BUILD_BENCH=OFF
+	  -DLUMO_BUILD_TESTS=OFF -DLUMO_BUILD_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 	cmake --build $(PACKAGE_BUILD) -j$(JOBS)
 	cd $(PACKAGE_BUILD) && cpack -G DEB
 	@ls $(PACKAGE_BUILD)/*.deb

@@ -34,8 +34,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${LUMO_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-lumoEdit opens a game's localization entry file (.lumo) and shows its
+# CPack puts the summary on the first line; this is the text beneath it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "lumoEdit opens a game's localization entry file (.lumo) and shows its
 entries as a tree: each entry's key name, its text and its optional extra
 text. Entries can be appended, removed and moved, and the list is saved back
 in the same binary format, byte for byte. Files of a million entries open in
