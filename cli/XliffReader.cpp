@@ -44,7 +44,7 @@ public:
     {
         // No network, no external entities; libxml2's own limits keep entity
         // expansion in check.
-        m_reader = xmlReaderForFile(path.c_str(), nullptr, XML_PARSE_NONET);
+        m_reader = xmlReaderForFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_BIG_LINES);
         if (!m_reader)
             throw CImportError("libxml2 cannot open it");
         xmlTextReaderSetStructuredErrorHandler(m_reader, OnXmlError, &m_error);
@@ -66,7 +66,13 @@ public:
     }
 
 private:
-    std::string Line() const { return "line " + std::to_string(xmlTextReaderGetParserLineNumber(m_reader)) + ": "; }
+    // The line of the node at hand; the parser itself may have read further.
+    std::string Line() const
+    {
+        const xmlNodePtr node = xmlTextReaderCurrentNode(m_reader);
+        const long nLine = node ? xmlGetLineNo(node) : -1;
+        return "line " + std::to_string(nLine > 0 ? nLine : xmlTextReaderGetParserLineNumber(m_reader)) + ": ";
+    }
 
     std::string Attribute(const char* name) const
     {
@@ -226,6 +232,8 @@ CTranslations ReadXliff(const std::string& path, CWarnings& warnings)
         // Opening it first gives the reason when it cannot be read.
         CFile probe;
         probe.Open(path, CFile::modeRead);
+        if (probe.GetLength() == 0)
+            throw CImportError("the file is empty; an XLIFF file holds an <xliff> element");
     }
     CUnitReader reader(path, warnings);
     return reader.Read();

@@ -1,0 +1,136 @@
+// The mapping between entries and messages, without any file format.
+#include "Translation.h"
+
+#include <gtest/gtest.h>
+
+using namespace lumo_cli;
+
+namespace {
+
+std::vector<std::string> Sources(const CCatalog& catalog)
+{
+    std::vector<std::string> result;
+    for (const CMessage& message : catalog.Messages())
+        result.push_back(std::string(message.name) + "|" + std::string(message.source));
+    return result;
+}
+
+// The entry numbers (1-based) and fields where a message occurs, as "3d 4e".
+std::string Places(const CCatalog& catalog, std::size_t m)
+{
+    std::string result;
+    for (Slot slot = catalog.Messages()[m].first; slot != kNoSlot; slot = catalog.NextSlot(slot))
+        result += (result.empty() ? "" : " ") + std::to_string(slot / 2 + 1) + (slot % 2 ? "e" : "d");
+    return result;
+}
+
+CTranslation Translated(std::string name, std::string source, std::string text, bool bFuzzy = false)
+{
+    return CTranslation{std::move(name), std::move(source), std::move(text), bFuzzy};
+}
+
+}  // namespace
+
+TEST(Translation, OneMessagePerNameAndTextInOrderOfFirstUse)
+{
+    const std::vector<Entry> source = {
+        {"A", "Start", ""},       // 1
+        {"B", "Start", "Start"},  // 2: same text, other name; data and extra alike
+        {"A", "Start", "Help"},   // 3: same name and text as entry 1
+        {"A", "Quit", ""},        // 4: same name, other text
+        {"C", "", ""},            // 5: nothing to translate
+        {"", "\x01\t\r\n\x80\xff", "Help"},
+    };
+    const CCatalog catalog(source);
+    EXPECT_EQ(Sources(catalog), (std::vector<std::string>{"A|Start", "B|Start", "A|Help", "A|Quit",
+                                                          "|\x01\t\r\n\x80\xff", "|Help"}));
+    EXPECT_EQ(Places(catalog, 0), "1d 3d");
+    EXPECT_EQ(Places(catalog, 1), "2d 2e");
+    EXPECT_TRUE(catalog.Messages()[1].bData && catalog.Messages()[1].bExtra);
+    EXPECT_TRUE(!catalog.Messages()[2].bData && catalog.Messages()[2].bExtra);
+    EXPECT_EQ(catalog.MessageAt(SlotOf(4, false)), CCatalog::npos);
+    EXPECT_EQ(catalog.MessageAt(SlotOf(4, true)), CCatalog::npos);
+    EXPECT_EQ(catalog.MessageAt(SlotOf(2, false)), 0u);
+}
+
+TEST(Translation, TargetPairsWithSourceByNameAndOccurrence)
+{
+    const std::vector<Entry> source = {
+        {"A", "one", ""}, {"B", "two", "note"}, {"A", "three", ""}, {"C", "four", ""}, {"D", "", ""}};
+    // Reordered, "C" missing, an unknown name, a third "A", a text where the source has none.
+    const std::vector<Entry> target = {
+        {"B", "deux", ""}, {"A", "un", ""}, {"X", "inconnu", ""}, {"A", "trois", ""}, {"A", "quatre", ""},
+        {"D", "vide", ""}};
+    CCatalog catalog(source);
+    CWarnings warnings;
+    catalog.AddTranslations(target, warnings);
+    std::vector<std::string> translations;
+    for (const CMessage& message : catalog.Messages())
+        translations.emplace_back(message.translation);
+    // "note" has an empty target text: untranslated. "four" has no partner.
+    EXPECT_EQ(translations, (std::vector<std::string>{"un", "deux", "", "trois", ""}));
+    const std::vector<std::string> lines = warnings.Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find("target entry 3 (\"X\") has a name the source does not have"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("target entry 5 (\"A\") occurs more often"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("data text of target entry 6 (\"D\") is left out"), std::string::npos) << lines[2];
+}
+
+TEST(Translation, MessageTranslatedTwiceKeepsTheFirstAndWarnsOnlyWhenTheyDiffer)
+{
+    const std::vector<Entry> source = {{"A", "Yes", ""}, {"A", "Yes", ""}, {"A", "Yes", ""}};
+    const std::vector<Entry> target = {{"A", "Oui", ""}, {"A", "Oui", ""}, {"A", "Ouais", ""}};
+    CCatalog catalog(source);
+    CWarnings warnings;
+    catalog.AddTranslations(target, warnings);
+    ASSERT_EQ(catalog.Messages().size(), 1u);
+    EXPECT_EQ(catalog.Messages()[0].translation, "Oui");
+    ASSERT_EQ(warnings.Lines().size(), 1u);
+    EXPECT_NE(warnings.Lines()[0].find("target entry 3"), std::string::npos) << warnings.Lines()[0];
+}
+
+TEST(Translation, ManyWarningsOfAKindAreSummed)
+{
+    std::vector<Entry> target;
+    for (int i = 0; i < 25; ++i)
+        target.push_back({"N" + std::to_string(i), "x", ""});
+    CCatalog catalog(std::vector<Entry>{});
+    CWarnings warnings;
+    catalog.AddTranslations(target, warnings);
+    const std::vector<std::string> lines = warnings.Lines();
+    ASSERT_EQ(lines.size(), CWarnings::kShownPerKind + 1);
+    EXPECT_EQ(lines.back(), "15 more target entries whose names are not in the source not shown");
+}
+
+TEST(Translation, ApplyReplacesTranslatedTextsAndCounts)
+{
+    const std::vector<Entry> templ = {
+        {"A", "Start", "Help"}, {"B", "Start", ""}, {"A", "Start", ""}, {"C", "Quit", "Back"}, {"D", "", ""}};
+    CTranslations translations;
+    translations.Add(Translated("A", "Start", "Commencer"));
+    translations.Add(Translated("A", "Help", "Aide", true));  // fuzzy: not used
+    translations.Add(Translated("C", "Quit", ""));            // untranslated
+    translations.Add(Translated("C", "Back", "Retour"));
+    translations.Add(Translated("Z", "Gone", "Parti"));  // no longer in the template
+    translations.AddUnmatchable();
+    EXPECT_FALSE(translations.Add(Translated("A", "Start", "Autre")));
+
+    CImportCounts counts;
+    std::vector<Entry> result = ApplyTranslations(templ, translations, false, counts);
+    EXPECT_EQ(result, (std::vector<Entry>{{"A", "Commencer", "Help"},
+                                          {"B", "Start", ""},
+                                          {"A", "Commencer", ""},
+                                          {"C", "Quit", "Retour"},
+                                          {"D", "", ""}}));
+    EXPECT_EQ(counts.nTranslated, 2u);
+    EXPECT_EQ(counts.nFuzzy, 1u);
+    EXPECT_EQ(counts.nUntranslated, 2u);  // B|Start, C|Quit
+    EXPECT_EQ(counts.nNotInTemplate, 2u);
+
+    result = ApplyTranslations(templ, translations, true, counts);
+    EXPECT_EQ(result, (std::vector<Entry>{{"A", "Commencer", ""},
+                                          {"B", "", ""},
+                                          {"A", "Commencer", ""},
+                                          {"C", "", "Retour"},
+                                          {"D", "", ""}}));
+}
