@@ -251,7 +251,7 @@ TEST(Usage, MistakesAreExplainedWithStatus2)
         {{"check", "-o", "x"}, "lumo check: unknown option '-o'"},
         {{"export"}, "lumo export: name the entry file to export"},
         {{"export", "a.lumo", "b.lumo"}, "lumo export: export takes exactly one entry file"},
-        {{"export", "a.lumo", "--format", "xml"}, "lumo export: unknown format 'xml' (use json or csv)"},
+        {{"export", "a.lumo", "--format", "xml"}, "lumo export: unknown format 'xml' (use json, csv, pot, po or xliff)"},
         {{"export", "a.lumo", "--format"}, "lumo export: --format needs a value"},
         {{"export", "a.lumo", "-o", "x", "-o", "y"}, "lumo export: -o is given more than once"},
         {{"export", "a.lumo", "--output="}, "lumo export: --output needs a non-empty value"},
