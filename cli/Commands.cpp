@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "Cli.h"
+#include "Diff.h"
 
 #include "platform/Exceptions.h"
 
@@ -21,6 +22,17 @@ Commands:
                                   write the entries as JSON or CSV (UTF-8)
   import IN -o OUT.lumo [--format json|csv]
                                   write an entry file from JSON or CSV
+  diff OLD NEW [--format text|json]
+                                  list the entries added, removed, changed
+                                  and moved between two entry files
+
+Translating with gettext's tools (or XLIFF 1.2 with --format xliff):
+  lumo export game.lumo --format pot -o game.pot    the template
+  msginit -i game.pot -l fr -o fr.po                start the translation
+  ...translate fr.po in a PO editor...
+  lumo export game.lumo --format pot -o game.pot    after a game update:
+  msgmerge --update fr.po game.pot                  keep what still fits
+  lumo import fr.po --template game.lumo -o fr.lumo the translated file
 
 Options:
   -h, --help     show this help, or with a command that command's help
@@ -28,7 +40,8 @@ Options:
 
 Exit status: 0 when all went well, 1 when a file is damaged or an import
 refuses its input, 2 for a usage error or a file that cannot be read or
-written.
+written. diff: 0 when the files hold the same entries in the same order,
+1 when they differ, 2 for any error.
 
 Run 'lumo COMMAND --help' for more about a command.
 )";
@@ -81,6 +94,47 @@ Exit status 1 then, 2 for a usage error or a file that cannot be read or
 written.
 )";
 
+constexpr const char* kDiffHelp = R"(Usage: lumo diff OLD.lumo NEW.lumo [--format text|json]
+Show what changed from one entry file to another, say from one release of a
+game to the next. Entries are paired by name: the first entry of a name in
+OLD with the first of that name in NEW, the second with the second, and so
+on, since names may repeat. One of the two may be '-', standard input.
+
+One line per change (entry numbers count from 1; for a removed entry they
+are in OLD, otherwise in NEW):
+  - NAME (entry 4): "data text", extra text "extra"     removed
+  + NAME (entry 7): "data text"                         added
+  ~ NAME (entry 7): data text "old" -> "new"            data text changed
+  ~ NAME (entry 7): extra text "old" -> "new"           extra text changed
+  > NAME: moved from entry 4 to 7                       moved
+then a summary: A added, R removed, C changed, M moved, U unchanged.
+
+Moved: of the entries in both files, the largest set that keeps its order
+stays in place (ties go to the entries that come first in the new file);
+the others moved. An entry taken out and put back elsewhere is the one that
+moved, not the entries it passed; entries added or removed around others
+move nothing.
+Texts are converted from Windows-1252 to UTF-8 and shown in quotes, with \\,
+\", \n, \r, \t and \uXXXX (for other control characters) escaped; a name is
+quoted like a text when it is empty or holds a blank, a quote, a backslash
+or a control character. Changes come in the new file's order, each removed
+entry before the entry that followed it in the old file.
+
+Options:
+      --format=FMT   text (the default) or json: one document with the
+                     files, "same", a "summary" of the counts above and
+                     "changes", each an object with "change" ("added",
+                     "removed", "changed" or "moved"), "name", "old_entry"
+                     and/or "new_entry", and the texts: "data" and "extra"
+                     for added and removed entries, {"old", "new"} for the
+                     texts that changed, and "moved" (true or false)
+  -h, --help         show this help
+
+Exit status: 0 when the files hold the same entries in the same order, 1
+when they differ, 2 for a usage error or a file that cannot be read or is
+damaged.
+)";
+
 }  // namespace
 
 const char* HelpText(std::string_view command)
@@ -93,6 +147,8 @@ const char* HelpText(std::string_view command)
         return kExportHelp;
     if (command == "import")
         return kImportHelp;
+    if (command == "diff")
+        return kDiffHelp;
     return nullptr;
 }
 
@@ -124,7 +180,7 @@ void FileError(std::ostream& err, const std::string& path, const std::exception&
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     if (args.empty())
-        return UsageError(err, "", "a command is missing (check, export or import)");
+        return UsageError(err, "", "a command is missing (check, export, import or diff)");
     const std::string& command = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "-h" || command == "--help") {
@@ -148,6 +204,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return RunExport(rest, out, err);
     if (command == "import")
         return RunImport(rest, out, err);
+    if (command == "diff")
+        return RunDiff(rest, out, err);
     if (!command.empty() && command[0] == '-')
         return UsageError(err, "", "unknown option '" + command + "'");
     return UsageError(err, "", "unknown command '" + command + "'");
