@@ -1,10 +1,12 @@
 // lumo_bench: makes a large entry file and measures, in one run, how long the
 // program's real code paths take on it next to the plain cost of reading and
-// writing its bytes, how long the Edit commands take, and how much memory a
-// loaded file needs.
+// writing its bytes, how long the Edit commands take, how much memory a
+// loaded file needs, and how lumo's exports and imports compare with a plain
+// read and, for PO, with gettext's own library.
 //
-//   lumo_bench [--entries N] [--repeat R] [--moves M] [--dir DIR] [--keep]
+//   lumo_bench [--entries N] [--repeat R] [--format-repeat F] [--moves M] [--dir DIR] [--keep]
 
+#include "BenchFormats.h"
 #include "BenchFrontEnd.h"
 #include "BenchSupport.h"
 
@@ -34,6 +36,7 @@ namespace {
 struct Options {
     std::uint32_t nEntries = 1000000;
     int nRepeat = 3;
+    int nFormatRepeat = 1;  // each takes seconds at full size; 0 leaves them out
     int nMoves = 1000;
     int nEdits = 5;
     std::optional<fs::path> dir;
@@ -44,9 +47,10 @@ struct Options {
 {
     std::fprintf(stderr, "lumo_bench: %s\n", why);
     std::fprintf(stderr,
-                 "usage: lumo_bench [--entries N] [--repeat R] [--moves M] [--dir DIR] [--keep]\n"
+                 "usage: lumo_bench [--entries N] [--repeat R] [--format-repeat F] [--moves M] [--dir DIR] [--keep]\n"
                  "  --entries N  entries in the generated file (default 1000000)\n"
                  "  --repeat R   runs of each file measurement; the best counts (default 3)\n"
+                 "  --format-repeat F  runs of each export and import; the best counts (default 1, 0 for none)\n"
                  "  --moves M    Move Up / Move Down commands timed (default 1000)\n"
                  "  --dir DIR    where the files go (default: a new folder in the temp folder)\n"
                  "  --keep       keep the generated files\n");
@@ -77,6 +81,8 @@ Options ParseOptions(int argc, char** argv)
             o.nEntries = static_cast<std::uint32_t>(ParseNumber(value(), 50000000));
         else if (arg == "--repeat")
             o.nRepeat = static_cast<int>(std::max<std::uint64_t>(1, ParseNumber(value(), 100)));
+        else if (arg == "--format-repeat")
+            o.nFormatRepeat = static_cast<int>(ParseNumber(value(), 100));
         else if (arg == "--moves")
             o.nMoves = static_cast<int>(ParseNumber(value(), 1000000));
         else if (arg == "--dir")
@@ -84,7 +90,7 @@ Options ParseOptions(int argc, char** argv)
         else if (arg == "--keep")
             o.bKeep = true;
         else if (arg == "--help" || arg == "-h")
-            Usage("measures load, store, the Edit commands and memory on a generated entry file");
+            Usage("measures load, store, the Edit commands, memory, and lumo's exports and imports on a generated entry file");
         else
             Usage(("unknown option " + arg).c_str());
     }
@@ -300,6 +306,11 @@ int Run(const Options& o)
                       r.numerator.cpu / std::max(r.denominator.cpu, 1e-6));
     report.Figure("memory/file-size",
                   static_cast<double>(nPeak) / static_cast<double>(std::max<std::uint64_t>(nFileSize, 1)), "", 2.5);
+
+    // Last, so the figures above are taken as before. Each runs in a child
+    // process of its own, for a memory peak of its own.
+    if (o.nFormatRepeat > 0)
+        MeasureFormats(source, scratch / "formats", o.nFormatRepeat, report);
     return 0;
 }
 

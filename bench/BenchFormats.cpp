@@ -1,0 +1,177 @@
+#include "BenchFormats.h"
+
+#include "BenchChild.h"
+#include "BenchGettext.h"
+
+#include "Cli.h"
+#include "EntryIo.h"
+
+#include <algorithm>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace lumo_bench {
+
+namespace {
+
+// A lumo command, run through the command line's own entry point.
+void Lumo(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    if (lumo_cli::Run(args, out, err) != lumo_cli::exitOk) {
+        std::string line = "lumo";
+        for (const std::string& arg : args)
+            line += " " + arg;
+        throw std::runtime_error(line + " failed: " + err.str());
+    }
+}
+
+// A stand-in translation: every non-empty text of the source turned around
+// behind a tilde, so it differs from the source and never becomes empty.
+void WriteTranslation(const fs::path& source, const fs::path& target)
+{
+    std::vector<lumo_cli::Entry> entries;
+    lumo_cli::ReadEntryFile(source.string(), &entries);
+    for (lumo_cli::Entry& entry : entries) {
+        for (std::string* text : {&entry.data, &entry.extra}) {
+            if (!text->empty()) {
+                std::reverse(text->begin(), text->end());
+                text->insert(text->begin(), '~');
+            }
+        }
+    }
+    lumo_cli::WriteEntryFile(target.string(), entries);
+}
+
+class CFormatRun {
+public:
+    CFormatRun(const fs::path& dir, int nRepeat, CReport& report) : m_dir(dir), m_nRepeat(nRepeat), m_report(report) {}
+
+    fs::path operator/(const char* name) const { return m_dir / name; }
+
+    // The best of the runs; the memory figure is the largest, to be safe.
+    CChildFigures Measure(const std::function<void()>& work, const std::function<void()>& prepare = {})
+    {
+        CChildFigures best{};
+        for (int r = 0; r < m_nRepeat; ++r) {
+            const CChildFigures run = MeasureInChild(work, prepare);
+            best.time = r == 0 ? run.time : Timing{std::min(best.time.wall, run.time.wall), std::min(best.time.cpu, run.time.cpu)};
+            best.nPeakGrowth = std::max(best.nPeakGrowth, run.nPeakGrowth);
+            best.bPeakReset = r == 0 ? run.bPeakReset : best.bPeakReset && run.bPeakReset;
+        }
+        return best;
+    }
+
+    // The plain read of a file's bytes, the floor for anything that reads it.
+    Timing RawRead(const fs::path& path)
+    {
+        const std::uint64_t nSize = fs::file_size(path);
+        CSeries reads;
+        for (int r = 0; r < std::max(m_nRepeat, 3); ++r) {
+            CStopwatch sw;
+            const auto bytes = ReadWholeFile(path, nSize);
+            reads.Add(sw.Stop());
+        }
+        return reads.Best();
+    }
+
+    // name, its time, that time over the raw read of the file it reads, and its memory.
+    void Report(const std::string& name, const CChildFigures& f, Timing rawRead, std::optional<double> target = {})
+    {
+        m_report.Time(name, f.time, target);
+        m_report.Figure(name + "/raw-read", f.time.wall / rawRead.wall, "", std::nullopt,
+                        f.time.cpu / std::max(rawRead.cpu, 1e-6));
+        m_report.Figure(name + " memory", static_cast<double>(f.nPeakGrowth) / 1e6,
+                        f.bPeakReset ? "MB" : "MB (peak of the whole child)");
+    }
+
+    // Export to a file and import it again; the import must give back expected.
+    void RoundTrip(const char* format, const std::vector<std::string>& exportArgs, const fs::path& exported,
+                   const std::vector<std::string>& importArgs, const fs::path& input, const fs::path& expected,
+                   std::optional<double> targetMs = std::nullopt, CChildFigures* pExport = nullptr,
+                   CChildFigures* pImport = nullptr)
+    {
+        const fs::path back = m_dir / "back.lumo";
+        const CChildFigures e = Measure([&] { Lumo(exportArgs); });
+        Report(std::string("export ") + format, e, RawRead(input), targetMs);
+        const CChildFigures i = Measure([&] { Lumo(importArgs); });
+        Report(std::string("import ") + format, i, RawRead(exported), targetMs);
+        if (!FilesEqual(back, expected))
+            throw std::runtime_error(std::string("the ") + format + " export did not import back to the same file");
+        std::error_code ec;
+        fs::remove(back, ec);
+        if (pExport)
+            *pExport = e;
+        if (pImport)
+            *pImport = i;
+    }
+
+private:
+    fs::path m_dir;
+    int m_nRepeat;
+    CReport& m_report;
+};
+
+// XLIFF goes through a streaming reader and writer: a few seconds each way
+// for a million entries.
+constexpr double kXliffMs = 3000;
+
+}  // namespace
+
+void MeasureFormats(const fs::path& source, const fs::path& dir, int nRepeat, CReport& report)
+{
+    fs::create_directories(dir);
+    CFormatRun run(dir, nRepeat, report);
+    const std::string src = source.string(), back = (run / "back.lumo").string();
+    std::error_code ec;
+
+    for (const char* format : {"json", "csv"}) {
+        const std::string file = (run / (std::string("entries.") + format).c_str()).string();
+        run.RoundTrip(format, {"export", src, "-o", file}, file, {"import", file, "-o", back}, source, source);
+        fs::remove(file, ec);
+    }
+
+    const fs::path pot = run / "entries.pot";
+    const CChildFigures potExport = run.Measure([&] { Lumo({"export", src, "--format", "pot", "-o", pot.string()}); });
+    run.Report("export pot", potExport, run.RawRead(source));
+    fs::remove(pot, ec);
+
+    // A translation of every text, exported against the source and imported into it.
+    const fs::path target = run / "translated.lumo";
+    WriteTranslation(source, target);
+    const std::string tgt = target.string();
+    const fs::path po = run / "translated.po", xliff = run / "translated.xlf";
+    CChildFigures poExport{}, poImport{};
+    run.RoundTrip("po", {"export", tgt, "--source", src, "--format", "po", "-o", po.string()}, po,
+                  {"import", po.string(), "--template", src, "-o", back}, target, target, std::nullopt, &poExport,
+                  &poImport);
+    run.RoundTrip("xliff", {"export", tgt, "--source", src, "--format", "xliff", "-o", xliff.string()}, xliff,
+                  {"import", xliff.string(), "--template", src, "-o", back}, target, target, kXliffMs);
+    fs::remove(xliff, ec);
+
+    // gettext's library on the same messages: the pace for lumo's PO figures.
+    std::vector<CPoMessage> messages;
+    const fs::path libraryPo = run / "library.po";
+    const CChildFigures libraryWrite = run.Measure(
+        [&] { LibraryWritePo(messages, source.filename().string(), libraryPo); },
+        [&] { messages = PoMessagesOf(source, target); });
+    run.Report("gettext write po", libraryWrite, run.RawRead(target));
+    fs::remove(libraryPo, ec);
+    const CChildFigures libraryRead = run.Measure([&] { LibraryReadPo(po); });
+    run.Report("gettext read po", libraryRead, run.RawRead(po));
+    fs::remove(po, ec);
+    fs::remove(target, ec);
+    fs::remove(dir, ec);  // only when nothing else is in it
+
+    report.Figure("export po/gettext-write", poExport.time.wall / libraryWrite.time.wall, "", 1.5,
+                  poExport.time.cpu / std::max(libraryWrite.time.cpu, 1e-6));
+    report.Figure("import po/gettext-read", poImport.time.wall / libraryRead.time.wall, "", 1.5,
+                  poImport.time.cpu / std::max(libraryRead.time.cpu, 1e-6));
+}
+
+}  // namespace lumo_bench
