@@ -18,13 +18,23 @@ without losing a byte.
 
 Commands:
   check FILE...                   check that entry files are sound
-  export FILE [-o OUT] [--format json|csv]
-                                  write the entries as JSON or CSV (UTF-8)
-  import IN -o OUT.lumo [--format json|csv]
-                                  write an entry file from JSON or CSV
+  export FILE [-o OUT] [--format json|csv|pot|po|xliff] [--source SOURCE]
+                                  write the entries as JSON or CSV (UTF-8), or
+                                  their texts for translators as PO or XLIFF
+  import IN -o OUT.lumo [--format json|csv|po|xliff] [--template SOURCE]
+                                  write an entry file from JSON or CSV, or a
+                                  translation into its template
   diff OLD NEW [--format text|json]
                                   list the entries added, removed, changed
                                   and moved between two entry files
+
+Translating with gettext's tools (or XLIFF 1.2 with --format xliff):
+  lumo export game.lumo --format pot -o game.pot    the template
+  msginit -i game.pot -l fr -o fr.po                start the translation
+  ...translate fr.po in a PO editor...
+  lumo export game.lumo --format pot -o game.pot    after a game update:
+  msgmerge --update fr.po game.pot                  keep what still fits
+  lumo import fr.po --template game.lumo -o fr.lumo the translated file
 
 Translating with gettext's tools (or XLIFF 1.2 with --format xliff):
   lumo export game.lumo --format pot -o game.pot    the template
@@ -60,6 +70,8 @@ usage error or a file that cannot be read.
 )";
 
 constexpr const char* kExportHelp = R"(Usage: lumo export FILE [-o OUT] [--format json|csv]
+       lumo export SOURCE.lumo --format pot [-o OUT.pot]
+       lumo export TARGET.lumo --source SOURCE.lumo --format po|xliff [-o OUT]
 Write the entries of an entry file, in file order, as JSON or CSV. Texts are
 converted from Windows-1252 to UTF-8; every byte has its own character, so
 'lumo import' turns the result back into the same file.
@@ -67,29 +79,78 @@ converted from Windows-1252 to UTF-8; every byte has its own character, so
   JSON: an array of objects with the keys "name", "data" and "extra"
   CSV:  RFC 4180, header name,data,extra, CRLF line ends
 
+For translators, the texts instead: every distinct pair of an entry name and
+a non-empty text (data or extra) is one message, the name its context
+(msgctxt, XLIFF resname) and the text its source (msgid, <source>). Each
+message says where it occurs (#: SOURCE.lumo:ENTRY, entries from 1) and
+whether it is a data or an extra text (#.). Texts are UTF-8; tabs, line
+breaks and control characters survive.
+  pot:    the template (gettext PO syntax, every msgstr empty)
+  po:     the translation so far: the texts of TARGET translate the texts
+          of SOURCE, entries paired by name and by occurrence of the name
+          (the second "A" with the second "A"); a target text equal to its
+          source counts as translated. Without --source, FILE is the source
+          and nothing is translated yet.
+  xliff:  XLIFF 1.2 with the same messages: one <trans-unit> each, with
+          resname, <source>, <target state="translated"> where translated
+          and a <note>. A control character XML cannot carry (U+0001 to
+          U+001F but tab, LF and CR) is written as
+          <ph id="N" ctype="x-lumo-control">U+0007</ph>.
+Target entries whose name the source lacks, or that repeat a name more
+often than the source, are left out with a warning; a message translated
+two ways keeps the first translation, with a warning. XLIFF refuses an
+entry name holding such a control character (exit status 1); use PO then.
+
 Options:
   -o, --output=OUT   write to OUT (replacing it only once all is written)
                      instead of standard output; '-' is standard output
-      --format=FMT   json or csv; without it, an OUT named *.csv gets CSV
+      --format=FMT   json, csv, pot, po or xliff; without it, an OUT named
+                     *.csv, *.pot, *.po, *.xlf or *.xliff gets that format
                      and anything else JSON
+      --source=SOURCE.lumo
+                     the entry file in the source language (po, xliff)
+      --language=LL  the translation's language, such as fr or pt_BR (the
+                     PO Language header, XLIFF target-language)
+      --source-language=LL
+                     XLIFF source-language (en without it)
   -h, --help         show this help
 
 A damaged entry file is not exported (exit status 1).
 )";
 
 constexpr const char* kImportHelp = R"(Usage: lumo import IN.json|IN.csv -o OUT.lumo [--format json|csv]
+       lumo import IN.po|IN.xlf --template SOURCE.lumo -o OUT.lumo
 Write an entry file from JSON or CSV in UTF-8, in the shape 'lumo export'
 writes. The format follows the input's extension unless --format names it.
+
+A translation (PO, POT or XLIFF 1.2, as 'lumo export' writes them or
+gettext's tools and XLIFF editors rewrite them) goes into its template, the
+entry file in the source language: OUT holds the template's entries in its
+order, and every non-empty text whose name and text have a translation that
+is neither empty nor fuzzy becomes that translation; the other texts keep
+their source text. Fuzzy is a PO message marked "#, fuzzy", or an XLIFF
+<target> whose state is not translated, final or signed-off; obsolete PO
+messages (#~) are ignored. A summary goes to standard output:
+  T translated, F fuzzy, U untranslated messages
+Messages that match no text of the template are left out with a warning.
 
 Options:
   -o, --output=OUT   the entry file to write (required); it is replaced only
                      once everything was written
-      --format=FMT   json or csv
+      --format=FMT   json, csv, po, pot or xliff
+      --template=SOURCE.lumo
+                     the entry file the translation is for (po, pot, xliff)
+      --untranslated=WHAT
+                     source (the default) keeps the source text of a text
+                     without translation, empty writes an empty text
   -h, --help         show this help
 
-Refused, naming the line (CSV) or line and column (JSON), and writing
-nothing: malformed JSON or CSV, a missing or unknown key or column, a text
-with a character Windows-1252 cannot hold or with a NUL (U+0000).
+Refused, naming the line (CSV, PO, XLIFF) or line and column (JSON), and
+writing nothing: malformed JSON or CSV, a missing or unknown key or column, a
+text with a character Windows-1252 cannot hold or with a NUL (U+0000); PO
+syntax errors, a PO without header or not in UTF-8 (convert it with msgconv),
+plural forms; malformed XML, a document that is not XLIFF 1.2, inline
+elements other than <g>, <mrk> and lumo's <ph>.
 Exit status 1 then, 2 for a usage error or a file that cannot be read or
 written.
 )";
