@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <sys/stat.h>
 
 using namespace lumo_gui_test;
@@ -38,6 +40,8 @@ CRun Run(const QString& program, const QStringList& args, const QString& workDir
 {
     QProcess process;
     process.setProcessEnvironment(env);
+    // The program's own start-up must ignore SIGXFSZ, not a setting it inherited.
+    process.setChildProcessModifier([] { std::signal(SIGXFSZ, SIG_DFL); });
     if (!workDir.isEmpty())
         process.setWorkingDirectory(workDir);
     if (bFileLimit) {
