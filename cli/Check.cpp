@@ -11,9 +11,22 @@ namespace lumo_cli {
 
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
+    // --strict is check's own: what a save would not keep counts as a fault.
+    bool bStrict = false;
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--") {
+            rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+            break;
+        }
+        if (args[i] == "--strict")
+            bStrict = true;
+        else
+            rest.push_back(args[i]);
+    }
     CCommandLine cl;
     try {
-        cl = ParseCommandLine(args, optNone);
+        cl = ParseCommandLine(rest, optNone);
     } catch (const CUsageError& e) {
         return UsageError(err, "check", e.what());
     }
@@ -27,8 +40,16 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
     int status = exitOk;
     for (const std::string& path : cl.operands) {
         try {
-            const UINT nCount = ReadEntryInput(path, nullptr);
-            out << path << ": ok, " << nCount << " entries\n";
+            CIrregularRecords notes;
+            const UINT nCount = ReadEntryInput(path, nullptr, &notes);
+            out << path << ": ok, " << nCount << " entries";
+            // Bytes the editor would not keep are worth a word, in the editor's words.
+            if (const std::string lost = DescribeLostBytes(notes); !lost.empty()) {
+                out << "; " << lost;
+                if (bStrict)
+                    status = std::max<int>(status, exitRefused);
+            }
+            out << '\n';
         } catch (const CEntryFileException& e) {
             out << path << ": " << DescribeDamage(e) << '\n';
             status = std::max<int>(status, exitRefused);

@@ -36,14 +36,6 @@ Translating with gettext's tools (or XLIFF 1.2 with --format xliff):
   msgmerge --update fr.po game.pot                  keep what still fits
   lumo import fr.po --template game.lumo -o fr.lumo the translated file
 
-Translating with gettext's tools (or XLIFF 1.2 with --format xliff):
-  lumo export game.lumo --format pot -o game.pot    the template
-  msginit -i game.pot -l fr -o fr.po                start the translation
-  ...translate fr.po in a PO editor...
-  lumo export game.lumo --format pot -o game.pot    after a game update:
-  msgmerge --update fr.po game.pot                  keep what still fits
-  lumo import fr.po --template game.lumo -o fr.lumo the translated file
-
 Options:
   -h, --help     show this help, or with a command that command's help
       --version  show the version
@@ -56,17 +48,21 @@ written. diff: 0 when the files hold the same entries in the same order,
 Run 'lumo COMMAND --help' for more about a command.
 )";
 
-constexpr const char* kCheckHelp = R"(Usage: lumo check FILE...
+constexpr const char* kCheckHelp = R"(Usage: lumo check [--strict] FILE...
 Read each entry file strictly and report on it, one line per file:
   FILE: ok, N entries
-  FILE: damaged: WHAT at entry K of N, byte offset B
-Bytes after the last entry count as damage.
+  FILE: ok, N entries; 3 bytes after the last entry are not part of any entry
+  FILE: damaged: WHAT (at byte offset B)
+The second shape names bytes that no entry holds (after the last entry, or
+after a text's first 0x00 byte): the file opens, but saving it drops them.
 
 Options:
+      --strict   count bytes that no entry holds as a fault (exit status 1)
   -h, --help     show this help
 
-Exit status: 0 when every file is sound, 1 when any is damaged, 2 for a
-usage error or a file that cannot be read.
+Exit status: 0 when every file is sound, 1 when any is damaged (or, with
+--strict, holds bytes no entry holds), 2 for a usage error or a file that
+cannot be read.
 )";
 
 constexpr const char* kExportHelp = R"(Usage: lumo export FILE [-o OUT] [--format json|csv]

@@ -13,36 +13,27 @@ UINT ReadEntries(CArchive& ar, std::vector<Entry>* pEntries, CIrregularRecords* 
 {
     CEntryReader reader(ar);
     const UINT nCount = reader.ReadCount();
-    if (pIrregular && ar.GetPosition() == 0)
-        pIrregular->bEmptyFile = true;
     if (pEntries) {
         pEntries->clear();
         // Never reserve more than the data could hold: an entry takes at least 15 bytes.
         pEntries->reserve(static_cast<std::size_t>(std::min<ULONGLONG>(nCount, ar.GetRemaining() / 15)));
     }
-    static constexpr EEntryField kFields[] = {EEntryField::name, EEntryField::data, EEntryField::extra};
     for (UINT i = 0; i < nCount; ++i) {
-        Entry entry;
-        std::string* texts[] = {&entry.name, &entry.data, &entry.extra};
-        for (int f = 0; f < 3; ++f) {
-            const ULONGLONG start = ar.GetPosition();
-            const std::string_view text = reader.ReadRecord(i, kFields[f]);
-            const ULONGLONG length = ar.GetPosition() - start - 4;
-            if (pIrregular && length != text.size() + 1) {
-                if (pIrregular->nCount++ == 0) {
-                    pIrregular->nEntry = i + 1;
-                    pIrregular->field = kFields[f];
-                    pIrregular->nOffset = start;
-                    pIrregular->nHidden = length == 0 ? 0 : length - text.size() - 1;
-                }
-            }
-            if (pEntries)
-                texts[f]->assign(text);
+        // A text stays valid only until the next read.
+        if (!pEntries) {
+            reader.ReadRecord(i, EEntryField::name);
+            reader.ReadRecord(i, EEntryField::data);
+            reader.ReadRecord(i, EEntryField::extra);
+            continue;
         }
-        if (pEntries)
-            pEntries->push_back(std::move(entry));
+        Entry& entry = pEntries->emplace_back();
+        entry.name.assign(reader.ReadRecord(i, EEntryField::name));
+        entry.data.assign(reader.ReadRecord(i, EEntryField::data));
+        entry.extra.assign(reader.ReadRecord(i, EEntryField::extra));
     }
-    reader.ExpectEnd();
+    reader.ReadEnd();
+    if (pIrregular)
+        *pIrregular = reader.GetNotes();
     return nCount;
 }
 
@@ -60,6 +51,13 @@ void WriteEntries(CArchive& ar, const std::vector<Entry>& entries)
         throw CArchiveException(CArchiveException::badFormat,
                                 "an entry file holds at most " + std::to_string(std::numeric_limits<UINT>::max()) +
                                     " entries, not " + std::to_string(entries.size()));
+    // Every text must fit its record before the first byte is written.
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& entry = entries[i];
+        AfxCheckEntryTextLength(entry.name.size(), static_cast<UINT>(i), EEntryField::name);
+        AfxCheckEntryTextLength(entry.data.size(), static_cast<UINT>(i), EEntryField::data);
+        AfxCheckEntryTextLength(entry.extra.size(), static_cast<UINT>(i), EEntryField::extra);
+    }
     CEntryWriter writer(ar);
     writer.WriteCount(static_cast<UINT>(entries.size()));
     for (const Entry& entry : entries) {
@@ -76,45 +74,21 @@ void WriteEntryFile(const std::string& path, const std::vector<Entry>& entries)
 
 std::string DescribeDamage(const CEntryFileException& e)
 {
-    const std::string what = EntryFieldName(e.m_field);
-    const std::string offset = "byte offset " + std::to_string(e.m_nOffset);
-    const std::string at = " at entry " + std::to_string(e.m_nEntry) + " of " + std::to_string(e.m_nCount) + ", " + offset;
-    switch (e.m_error) {
-    case EEntryFileError::countTruncated:
-        return "damaged: the file ends inside the entry count, " + offset;
-    case EEntryFileError::lengthTruncated:
-        if (e.m_nAvailable == 0)
-            return "damaged: the file ends before the length of the " + what + at;
-        return "damaged: the file ends inside the length of the " + what + at;
-    case EEntryFileError::textPastEnd:
-        return "damaged: the " + what + " claims " + std::to_string(e.m_nClaimed) + " bytes but only " +
-               std::to_string(e.m_nAvailable) + " follow" + at;
-    case EEntryFileError::textTruncated:
-        return "damaged: the file ended while the " + what + " was read" + at;
-    case EEntryFileError::trailingData:
-        if (e.m_nCount == 0)
-            return "damaged: " + std::to_string(e.m_nAvailable) +
-                   " unexpected bytes follow the entry count of 0, " + offset;
-        return "damaged: " + std::to_string(e.m_nAvailable) + " unexpected bytes follow the last entry" + at;
-    }
-    return "damaged: " + e.GetErrorMessage();
+    return "damaged: " + e.DescribeDamage();
 }
 
 std::string DescribeIrregular(const CIrregularRecords& irregular)
 {
-    if (irregular.bEmptyFile)
-        return "the file is empty (0 bytes); it holds no entries, and importing the export writes the 4-byte "
-               "count of 0 instead";
-    std::string text = "the " + std::string(EntryFieldName(irregular.field)) + " of entry " +
-                       std::to_string(irregular.nEntry) + " (byte offset " + std::to_string(irregular.nOffset) + ") ";
-    if (irregular.nHidden > 0)
-        text += "has " + std::to_string(irregular.nHidden) +
-                " bytes after its terminating 0x00; only the text before it is exported";
-    else
-        text += "is a record of length 0; it is exported as an empty text";
-    if (irregular.nCount > 1)
-        text += " (" + std::to_string(irregular.nCount - 1) + " more such records)";
-    return text + ", so importing the export will not reproduce the file byte for byte";
+    std::string text = DescribeLostBytes(irregular);
+    if (const CEntryFileNotes::CRecords& zero = irregular.zeroLength; zero.nCount > 0) {
+        text += text.empty() ? "" : "; ";
+        text += "the " + std::string(EntryFieldName(zero.field)) + " of entry " + std::to_string(zero.nEntry) +
+                " is a record of length 0, read as an empty text (byte offset " + std::to_string(zero.nOffset) + ")";
+        if (zero.nCount > 1)
+            text += ", and " + std::to_string(zero.nCount - 1) +
+                    (zero.nCount == 2 ? " more record is" : " more records are") + " the same";
+    }
+    return text;
 }
 
 std::string ReadWholeFile(const std::string& path)

@@ -1,6 +1,6 @@
 // Entry files and other files as the commands read and write them: entry
-// files strictly (bytes after the last entry are damage), every output by
-// replacement, so a failure never leaves a half-written file behind.
+// files strictly (damage is refused, bytes no text holds are noted), every
+// output by replacement, so a failure never leaves a half-written file behind.
 #pragma once
 
 #include "document/EntryFile.h"
@@ -16,22 +16,12 @@ struct Entry {
     bool operator==(const Entry&) const = default;
 };
 
-// Records the reader accepts but the writer never makes: a record with
-// bytes after its first 0x00 (the editor and an export see only the text
-// before it), or a record of length 0 (read as an empty text).
-struct CIrregularRecords {
-    bool bEmptyFile = false;  // no bytes at all: read as no entries, written as a count of 0
-    std::size_t nCount = 0;
-    // The first of them:
-    UINT nEntry = 0;  // 1-based
-    EEntryField field = EEntryField::name;
-    ULONGLONG nOffset = 0;  // of its length
-    ULONGLONG nHidden = 0;  // bytes after the text's terminating 0x00; 0 for a record of length 0
-};
+// What the reader accepted but the writer never makes (bytes after the last
+// entry or after a record's first 0x00, records of length 0, an empty file).
+using CIrregularRecords = CEntryFileNotes;
 
-// Reads all entries, then expects the end of the data. Throws
+// Reads all entries and notes what follows the last. Throws
 // CEntryFileException for damage. pEntries may be null to only check.
-UINT ReadEntries(CArchive& ar, std::vector<Entry>* pEntries, CIrregularRecords* pIrregular = nullptr);
 // The same for a file. Also throws CFileException when it cannot be read.
 UINT ReadEntryFile(const std::string& path, std::vector<Entry>* pEntries, CIrregularRecords* pIrregular = nullptr);
 
@@ -40,9 +30,11 @@ void WriteEntries(CArchive& ar, const std::vector<Entry>& entries);
 // Replaces (or creates) the file at path; on failure it stays as it was.
 void WriteEntryFile(const std::string& path, const std::vector<Entry>& entries);
 
-// What is wrong, as "damaged: <what> at entry K of N, byte offset B".
+// What is wrong, as "damaged: <what and where>", in the editor's words.
 std::string DescribeDamage(const CEntryFileException& e);
-// One line about an irregular record, for a warning.
+// What of the file is in no text, or not as the writer would store it, for
+// a warning; empty when the texts are all the file holds. An empty file is
+// not mentioned: it reads as no entries, which is what it means.
 std::string DescribeIrregular(const CIrregularRecords& irregular);
 
 // A whole file's bytes. Throws CFileException.

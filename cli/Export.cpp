@@ -48,8 +48,13 @@ int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         FileError(err, input, e);
         return exitUsage;
     }
-    if (irregular.bEmptyFile || irregular.nCount > 0)
-        err << "lumo: warning: " << input << ": " << DescribeIrregular(irregular) << '\n';
+    if (irregular.bEmptyFile)
+        err << "lumo: warning: " << input << ": the file is empty (0 bytes); it holds no entries, and an entry file "
+                                             "made from the export holds the 4-byte count of 0 instead\n";
+    if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
+        err << "lumo: warning: " << input << ": " << warning
+            << "; only the texts are exported, so an entry file made from the export will not be the same byte "
+               "for byte\n";
 
     const std::string text = format == EFormat::json ? EntriesToJson(entries) : EntriesToCsv(entries);
     if (bToStdout) {

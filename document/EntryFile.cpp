@@ -1,20 +1,19 @@
 #include "EntryFile.h"
 
 #include <cstring>
-#include <limits>
 
 namespace {
-UINT DecodeLE32(const unsigned char* p)
-{
-    return UINT{p[0]} | UINT{p[1]} << 8 | UINT{p[2]} << 16 | UINT{p[3]} << 24;
-}
-
 void EncodeLE32(unsigned char* p, UINT value)
 {
     p[0] = static_cast<unsigned char>(value);
     p[1] = static_cast<unsigned char>(value >> 8);
     p[2] = static_cast<unsigned char>(value >> 16);
     p[3] = static_cast<unsigned char>(value >> 24);
+}
+
+CString Bytes(ULONGLONG n)
+{
+    return std::to_string(n) + (n == 1 ? " byte" : " bytes");
 }
 }  // namespace
 
@@ -33,48 +32,77 @@ const char* EntryFieldName(EEntryField field)
 
 CEntryFileException::CEntryFileException(EEntryFileError error, ULONGLONG nOffset, UINT nEntry, UINT nCount,
                                          EEntryField field, ULONGLONG nClaimed, ULONGLONG nAvailable)
-    : CArchiveException(badFormat, Describe(error, nOffset, nEntry, nCount, field, nClaimed, nAvailable)),
-      m_error(error), m_nOffset(nOffset), m_nEntry(nEntry), m_nCount(nCount), m_field(field), m_nClaimed(nClaimed),
-      m_nAvailable(nAvailable)
+    : CArchiveException(badFormat, {}), m_error(error), m_nOffset(nOffset), m_nEntry(nEntry), m_nCount(nCount),
+      m_field(field), m_nClaimed(nClaimed), m_nAvailable(nAvailable)
 {
+    m_strMessage = "the file is damaged: " + DescribeDamage();
 }
 
-CString CEntryFileException::Describe(EEntryFileError error, ULONGLONG nOffset, UINT nEntry, UINT nCount,
-                                      EEntryField field, ULONGLONG nClaimed, ULONGLONG nAvailable)
+CString CEntryFileException::DescribeDamage() const
 {
-    const CString offset = "byte offset " + std::to_string(nOffset);
-    const CString entry = "entry " + std::to_string(nEntry) + " of " + std::to_string(nCount);
-    const CString what = EntryFieldName(field);
-    switch (error) {
+    const CString at = "(at byte offset " + std::to_string(m_nOffset) + ")";
+    const CString entry = "entry " + std::to_string(m_nEntry) + " of " + std::to_string(m_nCount);
+    const CString what = EntryFieldName(m_field);
+    switch (m_error) {
     case EEntryFileError::countTruncated:
-        return "the file is damaged: it ends inside the entry count (" + std::to_string(nAvailable) +
-               " of 4 bytes, at " + offset + ")";
+        return "it ends inside the entry count (" + std::to_string(m_nAvailable) + " of 4 bytes, at byte offset " +
+               std::to_string(m_nOffset) + ")";
     case EEntryFileError::lengthTruncated:
-        if (field == EEntryField::name && nAvailable == 0)
-            return "the file is damaged: it ends before " + entry + " (at " + offset + ")";
-        return "the file is damaged: " + entry + " ends inside the length of its " + what + " (at " + offset + ")";
+        if (m_field == EEntryField::name && m_nAvailable == 0)
+            return "it ends before " + entry + " " + at;
+        return entry + " ends inside the length of its " + what + " " + at;
     case EEntryFileError::textPastEnd:
-        return "the file is damaged: " + entry + " says its " + what + " has " + std::to_string(nClaimed) +
-               " bytes, but only " + std::to_string(nAvailable) + " follow (at " + offset + ")";
+        return entry + " says its " + what + " has " + Bytes(m_nClaimed) + ", but only " +
+               std::to_string(m_nAvailable) + " follow " + at;
     case EEntryFileError::textTruncated:
-        return "the file is damaged: it ended while the " + what + " of " + entry + " was read (at " + offset + ")";
-    case EEntryFileError::trailingData:
-        return "the file is damaged: " + std::to_string(nAvailable) +
-               (nAvailable == 1 ? " unexpected byte follows" : " unexpected bytes follow") + " the last of its " +
-               std::to_string(nCount) + " entries (at " + offset + ")";
+        return "it ended while the " + what + " of " + entry + " was read " + at;
+    case EEntryFileError::grewWhileRead:
+        return "it grew while it was read: " + Bytes(m_nAvailable) + " followed the last of its " +
+               std::to_string(m_nCount) + " entries, " + std::to_string(m_nClaimed) + " when it was opened " + at;
     }
-    return "the file is damaged (at " + offset + ")";
+    return "at byte offset " + std::to_string(m_nOffset);
+}
+
+CString DescribeLostBytes(const CEntryFileNotes& notes)
+{
+    CString text;
+    if (notes.nTrailing > 0)
+        text = Bytes(notes.nTrailing) + (notes.nTrailing == 1 ? " after the last entry is" : " after the last entry are") +
+               " not part of any entry";
+    if (const CEntryFileNotes::CRecords& hidden = notes.hidden; hidden.nCount > 0) {
+        if (!text.empty())
+            text += "; ";
+        text += "the " + CString(EntryFieldName(hidden.field)) + " of entry " + std::to_string(hidden.nEntry) +
+                " hides " + Bytes(hidden.nBytes) + " after its first 0x00 byte (byte offset " +
+                std::to_string(hidden.nOffset) + ")";
+        if (hidden.nCount > 1)
+            text += ", and " + std::to_string(hidden.nCount - 1) +
+                    (hidden.nCount == 2 ? " more record does" : " more records do") + " the same";
+    }
+    return text;
+}
+
+void CEntryReader::NoteRecord(CEntryFileNotes::CRecords& records, UINT nEntry, EEntryField field, ULONGLONG nOffset,
+                              ULONGLONG nBytes)
+{
+    if (records.nCount++ == 0) {
+        records.nEntry = nEntry + 1;
+        records.field = field;
+        records.nOffset = nOffset;
+        records.nBytes = nBytes;
+    }
 }
 
 UINT CEntryReader::ReadCount()
 {
-    unsigned char bytes[4];
+    char bytes[4];
     const ULONGLONG offset = m_ar.GetPosition();
     const UINT n = m_ar.Read(bytes, 4);
     // No bytes at all is an empty list; a file that had bytes when it was
     // opened and has none now was cut short while it was read.
     if (n == 0 && offset == 0 && m_ar.GetRemaining() == 0) {
         m_nCount = 0;
+        m_notes.bEmptyFile = true;
         return 0;
     }
     if (n < 4)
@@ -83,32 +111,14 @@ UINT CEntryReader::ReadCount()
     return m_nCount;
 }
 
-std::string_view CEntryReader::ReadRecord(UINT nEntry, EEntryField field)
-{
-    // Most records lie whole in the archive's buffer, with a 0x00 in them:
-    // the text is read right there.
-    const std::string_view buffered = m_ar.Buffered();
-    if (buffered.size() >= 4) {
-        const UINT length = DecodeLE32(reinterpret_cast<const unsigned char*>(buffered.data()));
-        if (length != 0 && length <= buffered.size() - 4 && ULONGLONG{length} + 4 <= m_ar.GetRemaining()) {
-            const char* text = buffered.data() + 4;
-            if (const void* nul = std::memchr(text, 0, length)) {
-                m_ar.Take(4 + std::size_t{length});
-                return {text, static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
-            }
-        }
-    }
-    return ReadRecordPiecewise(nEntry, field);
-}
-
 std::string_view CEntryReader::ReadRecordPiecewise(UINT nEntry, EEntryField field)
 {
     const ULONGLONG offset = m_ar.GetPosition();
     UINT length;
     if (const char* p = m_ar.ReadInPlace(4)) {
-        length = DecodeLE32(reinterpret_cast<const unsigned char*>(p));
+        length = DecodeLE32(p);
     } else {
-        unsigned char bytes[4];
+        char bytes[4];
         const UINT n = m_ar.Read(bytes, 4);
         if (n < 4)
             throw CEntryFileException(EEntryFileError::lengthTruncated, offset, nEntry + 1, m_nCount, field, 4, n);
@@ -117,15 +127,18 @@ std::string_view CEntryReader::ReadRecordPiecewise(UINT nEntry, EEntryField fiel
     const ULONGLONG remaining = m_ar.GetRemaining();
     if (length > remaining)
         throw CEntryFileException(EEntryFileError::textPastEnd, offset, nEntry + 1, m_nCount, field, length, remaining);
-    if (length == 0)
+    if (length == 0) {
+        NoteRecord(m_notes.zeroLength, nEntry, field, offset, 0);
         return {"", 0};
+    }
 
     // Most records are read where they lie in the archive's buffer; the text
     // ends at the record's first 0x00, which then also follows it in memory.
+    std::string_view result;
     const char* text = m_ar.ReadInPlace(length);
+    const void* nul = nullptr;
     if (text) {
-        if (const void* nul = std::memchr(text, 0, length))
-            return {text, static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
+        nul = std::memchr(text, 0, length);
     } else {
         // A record too long for the buffer goes into one of our own; it grows
         // to the longest.
@@ -134,11 +147,17 @@ std::string_view CEntryReader::ReadRecordPiecewise(UINT nEntry, EEntryField fiel
         const UINT got = m_ar.Read(m_buffer.data(), length);
         if (got < length)
             throw CEntryFileException(EEntryFileError::textTruncated, offset, nEntry + 1, m_nCount, field, length, got);
-        if (const void* nul = std::memchr(m_buffer.data(), 0, length))
-            return {m_buffer.data(), static_cast<std::size_t>(static_cast<const char*>(nul) - m_buffer.data())};
+        text = m_buffer.data();
+        nul = std::memchr(text, 0, length);
+    }
+    if (nul) {
+        result = {text, static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
+        if (result.size() + 1 != length)
+            NoteRecord(m_notes.hidden, nEntry, field, offset, length - result.size() - 1);
+        return result;
     }
     // No 0x00 in the record: the text is all of it, copied so a 0x00 can follow.
-    if (text) {
+    if (text != m_buffer.data()) {
         if (m_buffer.size() < std::size_t{length} + 1)
             m_buffer.resize(std::size_t{length} + 1);
         std::memcpy(m_buffer.data(), text, length);
@@ -147,14 +166,33 @@ std::string_view CEntryReader::ReadRecordPiecewise(UINT nEntry, EEntryField fiel
     return {m_buffer.data(), length};
 }
 
-void CEntryReader::ExpectEnd()
+void CEntryReader::ReadEnd()
 {
-    char byte;
+    // Count what follows by reading it: the length seen at opening may no
+    // longer be true.
     const ULONGLONG offset = m_ar.GetPosition();
-    if (m_ar.Read(&byte, 1) == 0)
-        return;
-    const ULONGLONG extra = 1 + m_ar.GetRemaining();
-    throw CEntryFileException(EEntryFileError::trailingData, offset, m_nCount, m_nCount, EEntryField::extra, 0, extra);
+    const ULONGLONG expected = m_ar.GetRemaining();
+    ULONGLONG found = 0;
+    char scratch[1 << 16];
+    while (const UINT n = m_ar.Read(scratch, sizeof scratch)) {
+        found += n;
+        if (found > expected)
+            break;
+    }
+    if (found > expected)
+        throw CEntryFileException(EEntryFileError::grewWhileRead, offset, m_nCount, m_nCount, EEntryField::extra,
+                                  expected, found);
+    m_notes.nTrailing = found;
+    m_notes.nTrailingOffset = offset;
+}
+
+void AfxCheckEntryTextLength(ULONGLONG nLength, UINT nEntry, EEntryField field)
+{
+    if (nLength > kMaxEntryTextLength)
+        throw CArchiveException(CArchiveException::badFormat,
+                                "the " + CString(EntryFieldName(field)) + " of entry " + std::to_string(nEntry + 1) +
+                                    " is " + std::to_string(nLength) + " bytes long; an entry file holds texts of at most " +
+                                    std::to_string(kMaxEntryTextLength) + " bytes");
 }
 
 void CEntryWriter::WriteCount(UINT nCount)
@@ -166,20 +204,20 @@ void CEntryWriter::WriteCount(UINT nCount)
 
 void CEntryWriter::WriteRecord(std::string_view text)
 {
-    if (text.size() >= std::numeric_limits<UINT>::max())
-        throw CArchiveException(CArchiveException::badFormat, "a text is too long for the file format (4 GiB or more)");
-    const auto length = static_cast<UINT>(text.size() + 1);
+    if (text.size() > kMaxEntryTextLength)
+        throw CArchiveException(CArchiveException::badFormat, "a text is too long for an entry file (4 GiB or more)");
+    const ULONGLONG length = ULONGLONG{text.size()} + 1;
     // A record that fits the archive's buffer is put together right there.
-    char* p = length < (1u << 30) ? m_ar.WriteInPlace(4 + length) : nullptr;
+    char* p = length < (1u << 30) ? m_ar.WriteInPlace(static_cast<UINT>(4 + length)) : nullptr;
     if (p) {
-        EncodeLE32(reinterpret_cast<unsigned char*>(p), length);
+        EncodeLE32(reinterpret_cast<unsigned char*>(p), static_cast<UINT>(length));
         if (!text.empty())
             std::memcpy(p + 4, text.data(), text.size());
         p[4 + text.size()] = '\0';
         return;
     }
     unsigned char bytes[4];
-    EncodeLE32(bytes, length);
+    EncodeLE32(bytes, static_cast<UINT>(length));
     m_ar.Write(bytes, 4);
     m_ar.Write(text.data(), static_cast<UINT>(text.size()));
     m_ar.Write("", 1);

@@ -41,6 +41,9 @@ void ClumoEditDoc::Store(CArchive& ar, ClumoEditView& view)
                                 "the entry count (" + std::to_string(view.m_nCount) +
                                     ") disagrees with the entries shown (" +
                                     std::to_string(tree.GetChildCount(TVI_ROOT)) + ")");
+    // A text too long for its record is refused before anything is written.
+    if (tree.GetLongestTextBound() > kMaxEntryTextLength)
+        CheckTextLengths(tree);
     CEntryWriter writer(ar);
     writer.WriteCount(view.m_nCount);
     HTREEITEM hEntry = tree.GetNextItem(nullptr, TVGN_ROOT);
@@ -60,6 +63,7 @@ void ClumoEditDoc::Store(CArchive& ar, ClumoEditView& view)
 void ClumoEditDoc::Load(CArchive& ar, ClumoEditView& view)
 {
     CTreeCtrl& tree = view.GetTreeCtrl();
+    SetLoadWarning({});
     tree.DeleteItem(TVI_ROOT);
     view.m_nCount = 0;
     // Sorting the still empty level by position key makes the tree check
@@ -84,7 +88,7 @@ void ClumoEditDoc::Load(CArchive& ar, ClumoEditView& view)
             if (!text.empty())
                 tree.AppendItem(text, 0, hEntry);
         }
-        reader.ExpectEnd();
+        reader.ReadEnd();
     } catch (...) {
         // Keep the entries read completely: one whose records were not all
         // read goes, and the count becomes what the tree holds.
@@ -92,5 +96,21 @@ void ClumoEditDoc::Load(CArchive& ar, ClumoEditView& view)
             tree.DeleteItem(hEntry);
         view.m_nCount = tree.GetChildCount(TVI_ROOT);
         throw;
+    }
+    const CString lost = DescribeLostBytes(reader.GetNotes());
+    SetLoadWarning(lost.empty() ? CString() : lost + "; saving will not keep them.");
+}
+
+void ClumoEditDoc::CheckTextLengths(const CTreeCtrl& tree)
+{
+    UINT i = 0;
+    for (HTREEITEM hEntry = tree.GetNextItem(nullptr, TVGN_ROOT); hEntry; hEntry = tree.GetNextItem(hEntry, TVGN_NEXT), ++i) {
+        AfxCheckEntryTextLength(tree.GetItemTextView(hEntry).size(), i, EEntryField::name);
+        HTREEITEM hData = tree.GetNextItem(hEntry, TVGN_CHILD);
+        if (hData) {
+            AfxCheckEntryTextLength(tree.GetItemTextView(hData).size(), i, EEntryField::data);
+            if (HTREEITEM hExtra = tree.GetNextItem(hData, TVGN_NEXT))
+                AfxCheckEntryTextLength(tree.GetItemTextView(hExtra).size(), i, EEntryField::extra);
+        }
     }
 }

@@ -5,6 +5,7 @@
 #include "platform/Document.h"
 
 class ClumoEditView;
+class CTreeCtrl;
 
 class ClumoEditDoc : public CDocument {
 public:
@@ -18,4 +19,5 @@ private:
     ClumoEditView* GetView() const;
     void Store(CArchive& ar, ClumoEditView& view);
     void Load(CArchive& ar, ClumoEditView& view);
+    static void CheckTextLengths(const CTreeCtrl& tree);
 };

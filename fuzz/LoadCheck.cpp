@@ -94,7 +94,7 @@ Expected Parse(std::string_view b)
             }
             const std::string_view record = b.substr(pos + 4, Le32At(b, pos));
             *field = std::string(record.substr(0, record.find('\0')));
-            if (!record.empty() && field->size() + 1 != record.size())
+            if (const std::size_t nul = record.find('\0'); nul != std::string_view::npos && nul + 1 < record.size())
                 ++r.nHidden;
             pos += 4 + record.size();
         }

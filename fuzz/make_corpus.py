@@ -82,7 +82,7 @@ def files():
     yield "ok-trailing-one-byte", WORKED + b"\x00"
     yield "ok-trailing-after-count-zero", le32(0) + b"\x00\x00\x00"
     yield "ok-trailing-non-ascii", sample + b"\xe9\xff\x80"
-    yield "bad-second-entry-truncated", entry_file(SAMPLE[:2]) + record(b"STR_C")[:3]
+    yield "ok-trailing-part-of-a-record", entry_file(SAMPLE[:2]) + record(b"STR_C")[:3]
 
 
 def main():

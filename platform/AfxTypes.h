@@ -71,6 +71,7 @@ constexpr int IDNO = 7;
 
 constexpr UINT MB_OK = 0x0000;
 constexpr UINT MB_YESNOCANCEL = 0x0003;
+constexpr UINT MB_YESNO = 0x0004;
 constexpr UINT MB_ICONEXCLAMATION = 0x0030;
 constexpr UINT MB_ICONQUESTION = 0x0020;
 constexpr UINT MB_TYPEMASK = 0x000F;

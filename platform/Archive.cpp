@@ -87,7 +87,7 @@ char* CArchive::WriteInPlaceFlush(UINT nBytes)
 {
     if (!IsStoring() || m_pOut || !m_pFile || nBytes > m_nBufSize)
         return nullptr;
-    if (m_nUsed + nBytes > m_nBufSize)
+    if (ULONGLONG{m_nUsed} + nBytes > m_nBufSize)
         Flush();
     char* p = m_buffer.get() + m_nUsed;
     m_nUsed += nBytes;
@@ -103,7 +103,9 @@ void CArchive::Write(const void* lpBuf, UINT nMax)
         return;
     }
     const char* in = static_cast<const char*>(lpBuf);
-    if (m_nUsed + nMax > m_nBufSize) {
+    // In 64 bits: a text of nearly 4 GiB would wrap a 32-bit sum and be
+    // copied into the buffer.
+    if (ULONGLONG{m_nUsed} + nMax > m_nBufSize) {
         Flush();
         if (nMax >= m_nBufSize) {
             m_pFile->Write(in, nMax);

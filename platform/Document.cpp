@@ -13,6 +13,17 @@
 
 const CRuntimeClass CDocument::classCDocument{"CDocument", nullptr, &CObject::classCObject};
 
+namespace {
+// The same file by name (both made absolute), whether or not it exists.
+bool IsSamePath(const CString& a, const CString& b)
+{
+    std::error_code ec;
+    const std::filesystem::path pa = std::filesystem::absolute(a, ec).lexically_normal();
+    const std::filesystem::path pb = std::filesystem::absolute(b, ec).lexically_normal();
+    return !a.empty() && pa == pb;
+}
+}  // namespace
+
 const CCmdMap* CDocument::GetThisCmdMap()
 {
     static constexpr CCmdEntry entries[] = {
@@ -82,6 +93,8 @@ bool CDocument::OnNewDocument()
 {
     DeleteContents();
     m_strPathName.clear();
+    m_strLoadWarning.clear();
+    RememberFileIdentity(nullptr);
     SetModifiedFlag(false);
     return true;
 }
@@ -96,18 +109,42 @@ bool CDocument::OnOpenDocument(LPCTSTR lpszPathName)
         return false;
     }
     DeleteContents();
+    m_strLoadWarning.clear();
     SetModifiedFlag(true);  // dirty while the contents are replaced
     try {
         CArchive ar(&file, CArchive::load);
         Serialize(ar);
         ar.Close();
     } catch (const std::exception& e) {
+        m_strLoadWarning.clear();
         ReportSaveLoadException(lpszPathName, &e, false);
         DeleteContents();
         return false;
     }
+    RememberFileIdentity(&file.GetIdentity());
     SetModifiedFlag(false);
     return true;
+}
+
+void CDocument::ShowLoadWarning()
+{
+    if (m_strLoadWarning.empty())
+        return;
+    const CString text = "\"" + m_strPathName + "\":\n" + m_strLoadWarning;
+    m_strLoadWarning.clear();
+    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CDocument::RememberFileIdentity(const CFileIdentity* pIdentity)
+{
+    m_bHasIdentity = pIdentity != nullptr;
+    m_identity = pIdentity ? *pIdentity : CFileIdentity{};
+}
+
+bool CDocument::IsFileChangedOnDisk() const
+{
+    CFileIdentity now;
+    return m_bHasIdentity && !m_strPathName.empty() && AfxGetFileIdentity(m_strPathName, now) && !(now == m_identity);
 }
 
 bool CDocument::OnSaveDocument(LPCTSTR lpszPathName)
@@ -170,10 +207,20 @@ bool CDocument::DoSave(LPCTSTR lpszPathName, bool bReplace)
         if (!AfxGetApp() || !AfxGetApp()->DoPromptFileName(newName, false, pTemplate))
             return false;
     }
+    // Another program may have written the file since we read it: replacing
+    // it would lose that without a word.
+    if (IsFileChangedOnDisk() && IsSamePath(newName, m_strPathName) &&
+        AfxMessageBox(m_strPathName + " was changed by another program after it was opened. Overwrite it?",
+                      MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
     if (!OnSaveDocument(newName.c_str()))
         return false;
     if (bReplace)
         SetPathName(newName);
+    if (IsSamePath(newName, m_strPathName)) {
+        CFileIdentity saved;
+        RememberFileIdentity(AfxGetFileIdentity(m_strPathName, saved) ? &saved : nullptr);
+    }
     return true;
 }
 

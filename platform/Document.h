@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CmdTarget.h"
+#include "File.h"
 
 #include <exception>
 #include <vector>
@@ -48,6 +49,16 @@ public:
     virtual bool DoFileSave();
     virtual void ReportSaveLoadException(LPCTSTR lpszPathName, const std::exception* e, bool bSaving);
 
+    // A load may find something the user should know (bytes a save will not
+    // keep): the document tells it once, when its window shows.
+    void SetLoadWarning(const CString& strWarning) { m_strLoadWarning = strWarning; }
+    const CString& GetLoadWarning() const { return m_strLoadWarning; }
+    void ShowLoadWarning();
+    // Whether the file at the document's path is still the one it loaded or
+    // saved last. A file that is gone, or is no longer a file, counts as
+    // unchanged: saving makes it anew, or says why it cannot.
+    bool IsFileChangedOnDisk() const;
+
     void OnFileSave();
     void OnFileSaveAs();
 
@@ -63,4 +74,11 @@ protected:
     CString m_strPathName;
     bool m_bModified = false;
     std::vector<CView*> m_viewList;
+
+private:
+    void RememberFileIdentity(const CFileIdentity* pIdentity);
+
+    CString m_strLoadWarning;
+    bool m_bHasIdentity = false;
+    CFileIdentity m_identity;
 };

@@ -3,6 +3,7 @@
 #include "Archive.h"
 #include "Exceptions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +18,53 @@
 #endif
 
 namespace fs = std::filesystem;
+
+namespace {
+
+CFileIdentity IdentityOf(const struct stat& st)
+{
+    CFileIdentity identity;
+    identity.nDevice = static_cast<ULONGLONG>(st.st_dev);
+    identity.nInode = static_cast<ULONGLONG>(st.st_ino);
+    identity.nSize = static_cast<ULONGLONG>(st.st_size);
+#if defined(__APPLE__)
+    identity.nModifiedNs = static_cast<long long>(st.st_mtimespec.tv_sec) * 1000000000 + st.st_mtimespec.tv_nsec;
+#elif defined(LUMO_POSIX)
+    identity.nModifiedNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+#else
+    identity.nModifiedNs = static_cast<long long>(st.st_mtime) * 1000000000;
+#endif
+    return identity;
+}
+
+// The temporary file's name: hidden, beside the target, and never longer than
+// a name may be there, however long the target's name is.
+std::string TempFileName(const fs::path& dir, const std::string& targetName, unsigned nNumber)
+{
+    long nameMax = 255;
+#ifdef LUMO_POSIX
+    if (const long n = ::pathconf(dir.c_str(), _PC_NAME_MAX); n > 0)
+        nameMax = n;
+#endif
+    const std::string suffix = "." + std::to_string(nNumber) + ".tmp";
+    const std::size_t room = static_cast<std::size_t>(std::max<long>(nameMax - 1 - static_cast<long>(suffix.size()), 1));
+    std::size_t keep = std::min(targetName.size(), room);
+    // Cut between characters, not inside one (names are UTF-8 here).
+    while (keep > 0 && keep < targetName.size() && (static_cast<unsigned char>(targetName[keep]) & 0xC0) == 0x80)
+        --keep;
+    return "." + targetName.substr(0, keep) + suffix;
+}
+
+}  // namespace
+
+bool AfxGetFileIdentity(const CString& strFileName, CFileIdentity& identity)
+{
+    struct stat st {};
+    if (::stat(strFileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    identity = IdentityOf(st);
+    return true;
+}
 
 CFile::~CFile()
 {
@@ -64,6 +112,7 @@ void CFile::Open(const CString& strFileName, OpenFlags nFlags)
                                  strFileName);
         }
         m_nLength = static_cast<ULONGLONG>(st.st_size);
+        m_identity = IdentityOf(st);
         return;
     }
 
@@ -91,7 +140,7 @@ void CFile::Open(const CString& strFileName, OpenFlags nFlags)
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::random_device rd;
     for (int attempt = 0; attempt < 100 && !m_pFile; ++attempt) {
-        const fs::path temp = dir / ("." + target.filename().string() + "." + std::to_string(rd() % 1000000) + ".tmp");
+        const fs::path temp = dir / TempFileName(dir, target.filename().string(), rd() % 1000000);
         errno = 0;
         m_pFile = std::fopen(temp.c_str(), "wbx");  // exclusive: never touch someone else's file
         if (m_pFile)
@@ -109,6 +158,13 @@ void CFile::Open(const CString& strFileName, OpenFlags nFlags)
         ::umask(mask);
         return static_cast<mode_t>(0666 & ~mask);
     }();
+    // Owner and group too, where the system lets us (root may give the file
+    // back to its owner; a user may keep its group if a member). chown clears
+    // set-id bits, so the mode comes after it.
+    if (bExists) {
+        if (::fchown(fileno(m_pFile), st.st_uid, st.st_gid) != 0)
+            (void)!::fchown(fileno(m_pFile), static_cast<uid_t>(-1), st.st_gid);
+    }
     ::fchmod(fileno(m_pFile), mode);
 #endif
     m_strTarget = target.string();

@@ -11,19 +11,32 @@
 
 class CArchive;
 
+// What tells one version of a file from another: a save replaces the file (a
+// new inode), other programs change its size or modification time.
+struct CFileIdentity {
+    ULONGLONG nDevice = 0;
+    ULONGLONG nInode = 0;
+    ULONGLONG nSize = 0;
+    long long nModifiedNs = 0;
+    bool operator==(const CFileIdentity&) const = default;
+};
+
+// False when there is no regular file to look at (it does not exist, say).
+bool AfxGetFileIdentity(const CString& strFileName, CFileIdentity& identity);
+
 class CFile {
 public:
     enum OpenFlags { modeRead = 0, modeReplace = 1 };
 
     CFile() = default;
-    ~CFile();
+    virtual ~CFile();
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
     // Throws CFileException naming the file and the reason.
     void Open(const CString& strFileName, OpenFlags nFlags);
     UINT Read(void* lpBuf, UINT nCount);  // bytes delivered; 0 at the end
-    void Write(const void* lpBuf, UINT nCount);
+    virtual void Write(const void* lpBuf, UINT nCount);
     ULONGLONG GetLength() const { return m_nLength; }  // of a file open for reading, as opened
     // Makes the written file the target. Throws on failure; the target is then untouched.
     void Commit();
@@ -31,6 +44,8 @@ public:
     void Abort();
     const CString& GetFilePath() const { return m_strFileName; }
     bool IsOpen() const { return m_pFile != nullptr; }
+    // Of a file open for reading, as opened.
+    const CFileIdentity& GetIdentity() const { return m_identity; }
 
 private:
     std::FILE* m_pFile = nullptr;
@@ -38,6 +53,7 @@ private:
     CString m_strTarget;  // the file Commit replaces (links resolved)
     CString m_strTempName;
     ULONGLONG m_nLength = 0;
+    CFileIdentity m_identity;
     bool m_bReplacing = false;
 };
 

@@ -159,6 +159,10 @@ void CFrameWnd::DestroyWindow()
 void CFrameWnd::ShowWindow(int nCmdShow)
 {
     FrontEnd().ShowWindow(*this, nCmdShow);
+    // What a load found worth telling is told once the window is there to own the message.
+    if (nCmdShow != SW_HIDE)
+        if (CDocument* pDoc = GetActiveDocument())
+            pDoc->ShowLoadWarning();
 }
 
 void CFrameWnd::UpdateWindow()

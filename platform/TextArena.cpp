@@ -1,5 +1,7 @@
 #include "TextArena.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -47,6 +49,7 @@ CTextArena::Ref CTextArena::AddSlow(std::string_view text)
     if (text.size() > UINT32_MAX)
         throw std::bad_alloc();
     const auto length = static_cast<std::uint32_t>(text.size());
+    m_nLongest = std::max(m_nLongest, length);
     if (length > kChunkSize / 4) {
         // A big text gets a chunk of its own, sized exactly.
         Chunk chunk{CLargeArray<char>(length)};
@@ -81,4 +84,5 @@ void CTextArena::Clear()
     m_nUsed = m_nRoom = 0;
     m_nLive = 0;
     m_nWaste = 0;
+    m_nLongest = 0;
 }

@@ -95,6 +95,8 @@ public:
     void Clear();
 
     std::uint64_t LiveBytes() const { return m_nLive; }
+    // At least as long as the longest text held (texts released since may have been longer).
+    std::uint32_t LongestLength() const { return m_nLongest; }
     std::uint64_t WasteBytes() const { return m_nWaste; }
     bool WantsCompaction() const { return m_nWaste > (16u << 20) && m_nWaste > m_nLive; }
     // Compaction copies every live text into fresh chunks; the caller hands
@@ -123,4 +125,5 @@ private:
     std::uint32_t m_nRoom = 0;
     std::uint64_t m_nLive = 0;
     std::uint64_t m_nWaste = 0;
+    std::uint32_t m_nLongest = 0;  // short texts never count: they are far below any limit
 };

@@ -60,6 +60,8 @@ public:
     CString GetItemText(HTREEITEM hItem) const;
     // The text without a copy; valid until the tree next changes.
     std::string_view GetItemTextView(HTREEITEM hItem) const;
+    // No item's text is longer than this (an upper bound, exact after a load).
+    std::uint32_t GetLongestTextBound() const { return m_texts.LongestLength(); }
 
     HTREEITEM GetNextItem(HTREEITEM hItem, UINT nCode) const;
     HTREEITEM GetRootItem() const { return GetNextItem(nullptr, TVGN_ROOT); }

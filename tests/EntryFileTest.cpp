@@ -37,7 +37,7 @@ protected:
             return e;
         }
         ADD_FAILURE() << "the damaged file loaded";
-        return CEntryFileException(EEntryFileError::trailingData, 0);
+        return CEntryFileException(EEntryFileError::countTruncated, 0);
     }
 
     App app;
@@ -161,11 +161,34 @@ TEST_F(EntryFileTest, DamageMessagesNameEntryAndOffset)
               "the file is damaged: entry 1 of 1 says its data text has 1000 bytes, but only 2 follow (at byte offset 10)");
     EXPECT_EQ(app.view().m_nCount, 0u);
 
-    e = LoadDamaged(Le32(1) + Record("a") + Record("b") + Record("") + "junk");
-    EXPECT_EQ(e.m_error, EEntryFileError::trailingData);
-    EXPECT_EQ(e.GetErrorMessage(),
-              "the file is damaged: 4 unexpected bytes follow the last of its 1 entries (at byte offset 21)");
+}
+
+// Bytes no text holds load, and the document says once what a save drops.
+TEST_F(EntryFileTest, BytesNoEntryHoldsLoadWithAWarning)
+{
+    Load(Le32(1) + Record("a") + Record("b") + Record("") + "junk");
     EXPECT_EQ(EntriesOf(app.view()), (std::vector<Entry>{{"a", "b", ""}}));
+    EXPECT_EQ(Store(), EntryFileBytes({{"a", "b", ""}}));
+    app.frame().ShowWindow(SW_SHOW);
+    app.frame().ShowWindow(SW_SHOW);
+    ASSERT_EQ(app.fe().m_messages.size(), 1u);
+    EXPECT_EQ(app.fe().m_messages[0].text,
+              "\"\":\n4 bytes after the last entry are not part of any entry; saving will not keep them.");
+
+    // Inner 0x00 bytes: the first such record is named, the others counted.
+    Load(Le32(2) + Record("a") + (Le32(5) + std::string("b\0cd\0", 5)) + Record("") + Record("c") + Record("d") +
+         (Le32(3) + std::string("\0e\0", 3)) + "!");
+    EXPECT_EQ(EntriesOf(app.view()), (std::vector<Entry>{{"a", "b", ""}, {"c", "d", ""}}));
+    app.frame().ShowWindow(SW_SHOW);
+    ASSERT_EQ(app.fe().m_messages.size(), 2u);
+    EXPECT_EQ(app.fe().m_messages[1].text,
+              "\"\":\n1 byte after the last entry is not part of any entry; the data text of entry 1 hides 3 bytes "
+              "after its first 0x00 byte (byte offset 10), and 1 more record does the same; saving will not keep them.");
+
+    // A sound file says nothing.
+    Load(EntryFileBytes({{"a", "b", "c"}}));
+    app.frame().ShowWindow(SW_SHOW);
+    EXPECT_EQ(app.fe().m_messages.size(), 2u);
 }
 
 TEST_F(EntryFileTest, HugeLengthsAndCountsCostNothing)

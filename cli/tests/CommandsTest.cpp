@@ -38,16 +38,39 @@ TEST_F(Commands, CheckReportsEachDamageWithEntryAndOffset)
     EXPECT_EQ(CheckLine(dir, Le32(1) + one), "ok, 1 entries\n");
     EXPECT_EQ(CheckLine(dir, Le32(0)), "ok, 0 entries\n");
     EXPECT_EQ(CheckLine(dir, ""), "ok, 0 entries\n");
-    EXPECT_EQ(CheckLine(dir, std::string("\x01\x00", 2)), "damaged: the file ends inside the entry count, byte offset 0\n");
+    EXPECT_EQ(CheckLine(dir, std::string("\x01\x00", 2)), "damaged: it ends inside the entry count (2 of 4 bytes, at byte offset 0)\n");
     EXPECT_EQ(CheckLine(dir, Le32(3) + one + one),
-              "damaged: the file ends before the length of the name at entry 3 of 3, byte offset 38\n");
+              "damaged: it ends before entry 3 of 3 (at byte offset 38)\n");
     EXPECT_EQ(CheckLine(dir, Le32(2) + one + Record("A") + "\x02\x00"),
-              "damaged: the file ends inside the length of the data text at entry 2 of 2, byte offset 27\n");
+              "damaged: entry 2 of 2 ends inside the length of its data text (at byte offset 27)\n");
     EXPECT_EQ(CheckLine(dir, Le32(1) + Record("A") + Record("B") + Le32(100) + "xyz"),
-              "damaged: the extra text claims 100 bytes but only 3 follow at entry 1 of 1, byte offset 16\n");
+              "damaged: entry 1 of 1 says its extra text has 100 bytes, but only 3 follow (at byte offset 16)\n");
+    // Bytes no entry holds are a warning on the line, in the editor's words.
     EXPECT_EQ(CheckLine(dir, Le32(1) + one + "junk"),
-              "damaged: 4 unexpected bytes follow the last entry at entry 1 of 1, byte offset 21\n");
-    EXPECT_EQ(CheckLine(dir, Le32(0) + "x"), "damaged: 1 unexpected bytes follow the entry count of 0, byte offset 4\n");
+              "ok, 1 entries; 4 bytes after the last entry are not part of any entry\n");
+    EXPECT_EQ(CheckLine(dir, Le32(0) + "x"), "ok, 0 entries; 1 byte after the last entry is not part of any entry\n");
+    EXPECT_EQ(CheckLine(dir, Le32(1) + Record("A") + Le32(3) + std::string("B\0C", 3) + Record("")),
+              "ok, 1 entries; the data text of entry 1 hides 1 byte after its first 0x00 byte (byte offset 10)\n");
+}
+
+TEST_F(Commands, CheckStrictCountsBytesNoEntryHoldsAsAFault)
+{
+    const std::string padded = Lumo("padded.lumo", EntryFileBytes({{"a", "b", ""}}) + std::string(3, '\0'));
+    const std::string good = Lumo("good.lumo", EntryFileBytes({{"a", "b", ""}}));
+    const std::string line = padded + ": ok, 1 entries; 3 bytes after the last entry are not part of any entry\n";
+
+    CRunResult r = lumo_cli_test::Lumo({"check", padded});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, line);
+    r = lumo_cli_test::Lumo({"check", "--strict", good, padded});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, good + ": ok, 1 entries\n" + line);
+    r = lumo_cli_test::Lumo({"check", good, "--strict"});
+    EXPECT_EQ(r.status, 0);
+    // After --, it is a file name.
+    r = lumo_cli_test::Lumo({"check", "--", "--strict"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--strict"), std::string::npos) << r.err;
 }
 
 TEST_F(Commands, CheckStatusIsTheWorstOfAllFiles)
@@ -62,7 +85,7 @@ TEST_F(Commands, CheckStatusIsTheWorstOfAllFiles)
 
     r = lumo_cli_test::Lumo({"check", bad, good});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, bad + ": damaged: the file ends before the length of the name at entry 1 of 5, byte offset 4\n" +
+    EXPECT_EQ(r.out, bad + ": damaged: it ends before entry 1 of 5 (at byte offset 4)\n" +
                          good + ": ok, 2 entries\n");
 
     // A file that cannot be read does not stop the others.
@@ -97,12 +120,12 @@ TEST_F(Commands, ExportWritesJsonOrCsvWhereAsked)
 
 TEST_F(Commands, ExportRefusesADamagedFileAndWritesNothing)
 {
-    const std::string file = Lumo("in.lumo", EntryFileBytes({{"A", "B", ""}}) + "?");
+    const std::string file = Lumo("in.lumo", EntryFileBytes({{"A", "B", ""}}).substr(0, 20));
     WriteFile(dir / "out.json", "keep me");
     const CRunResult r = lumo_cli_test::Lumo({"export", file, "-o", dir / "out.json"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "lumo: " + file +
-                         ": damaged: 1 unexpected bytes follow the last entry at entry 1 of 1, byte offset 21; "
+                         ": damaged: entry 1 of 1 says its extra text has 1 byte, but only 0 follow (at byte offset 16); "
                          "nothing was exported\n");
     EXPECT_EQ(ReadFile(dir / "out.json"), "keep me");
     EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"in.lumo", "out.json"}));
@@ -116,15 +139,15 @@ TEST_F(Commands, ExportWarnsWhenTheFileHoldsWhatNoExportCanCarry)
     CRunResult r = lumo_cli_test::Lumo({"export", hidden});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("\"data\": \"B\""), std::string::npos);
-    EXPECT_NE(r.err.find("warning: " + hidden + ": the data text of entry 1 (byte offset 10) has 2 bytes after its "
-                                               "terminating 0x00"),
+    EXPECT_NE(r.err.find("warning: " + hidden + ": the data text of entry 1 hides 2 bytes after its first 0x00 byte "
+                                               "(byte offset 10)"),
               std::string::npos)
         << r.err;
 
     const std::string empty = Lumo("empty.lumo", Le32(2) + Le32(0) + Record("") + Record("") + EntryFileBytes({{"", "", ""}}).substr(4));
     r = lumo_cli_test::Lumo({"export", empty});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("the name of entry 1 (byte offset 4) is a record of length 0"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("the name of entry 1 is a record of length 0, read as an empty text (byte offset 4)"), std::string::npos) << r.err;
 
     r = lumo_cli_test::Lumo({"export", Lumo("zero.lumo", "")});
     EXPECT_EQ(r.out, "[]\n");
