@@ -113,6 +113,7 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings)
     CheckPoHeader(file.Get());
 
     CTranslations translations;
+    std::string name, source, text;  // reused: no allocation per message
     CPoIterator it(po_message_iterator(file.Get(), nullptr));
     std::size_t nOrdinal = 0;  // of the message among those not obsolete, the header included
     while (po_message_t po = po_next_message(it.Get())) {
@@ -126,20 +127,19 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings)
         if (po_message_msgid_plural(po))
             throw CImportError(AtLine(path, nOrdinal) + "the message " + DescribePoMessage(po) +
                                " has plural forms (msgid_plural); entry texts have none, so it cannot be imported");
-        CTranslation translation;
-        if (!ctxt || id.empty() || ToEntryText(ctxt, translation.name) || ToEntryText(id, translation.source)) {
+        if (!ctxt || id.empty() || ToEntryText(ctxt, name) || ToEntryText(id, source)) {
             translations.AddUnmatchable();  // no entry of any file can have it
             continue;
         }
-        translation.bFuzzy = po_message_is_fuzzy(po) != 0;
+        const bool bFuzzy = po_message_is_fuzzy(po) != 0;
         const std::string_view str = po_message_msgstr(po);
-        if (const auto problem = ToEntryText(str, translation.text)) {
-            if (!translation.bFuzzy)
+        if (const auto problem = ToEntryText(str, text)) {
+            if (!bFuzzy)
                 throw CImportError(AtLine(path, nOrdinal) + "the translation of " + DescribePoMessage(po) + ": " +
                                    problem->message);
-            translation.text = "?";  // fuzzy: counted, never used
+            text = "?";  // fuzzy: counted, never used
         }
-        translations.Add(std::move(translation));
+        translations.Add({name, source, text, bFuzzy});
     }
     return translations;
 }

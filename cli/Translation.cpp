@@ -3,6 +3,7 @@
 #include "document/Cp1252.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 namespace lumo_cli {
@@ -138,61 +139,84 @@ std::size_t CTranslations::CKeyHash::operator()(const std::pair<std::string_view
     return CPairHash()(key);
 }
 
-bool CTranslations::Add(CTranslation translation)
+std::string_view CTranslations::Store(std::string_view bytes)
 {
-    if (Find(translation.name, translation.source))
+    constexpr std::size_t kBlock = std::size_t(1) << 20;
+    if (bytes.empty())
+        return {};
+    if (bytes.size() > m_nBlockFree) {
+        const std::size_t nSize = std::max(kBlock, bytes.size());
+        m_blocks.push_back(std::make_unique<char[]>(nSize));
+        m_pFree = m_blocks.back().get();
+        m_nBlockFree = nSize;
+    }
+    char* p = m_pFree;
+    std::copy(bytes.begin(), bytes.end(), p);
+    m_pFree += bytes.size();
+    m_nBlockFree -= bytes.size();
+    return {p, bytes.size()};
+}
+
+bool CTranslations::Add(const CTranslation& translation)
+{
+    // Stored first so that the key can look at it; one lookup, not two.
+    const char* pBefore = m_pFree;
+    const std::size_t nBlocksBefore = m_blocks.size();
+    const std::string_view name = Store(translation.name), source = Store(translation.source);
+    if (!m_index.try_emplace(std::pair(name, source), m_translations.size()).second) {
+        if (m_blocks.size() == nBlocksBefore) {  // give the room back
+            m_nBlockFree += static_cast<std::size_t>(m_pFree - pBefore);
+            m_pFree = const_cast<char*>(pBefore);
+        }
         return false;
-    const CTranslation& stored = m_translations.emplace_back(std::move(translation));
-    m_index.emplace(std::pair<std::string_view, std::string_view>(stored.name, stored.source), &stored);
+    }
+    m_translations.push_back({name, source, Store(translation.text), translation.bFuzzy});
     return true;
 }
 
-const CTranslation* CTranslations::Find(std::string_view name, std::string_view source) const
+std::size_t CTranslations::Find(std::string_view name, std::string_view source) const
 {
     const auto it = m_index.find({name, source});
-    return it == m_index.end() ? nullptr : it->second;
+    return it == m_index.end() ? npos : it->second;
 }
 
 std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTranslations& translations,
                                      bool bEmptyUntranslated, CImportCounts& counts)
 {
-    const CCatalog catalog(templ);
-    const std::vector<CMessage>& messages = catalog.Messages();
-    // What each message becomes: its translation, or nullptr to keep or empty it.
-    std::vector<const std::string*> result(messages.size(), nullptr);
     counts = CImportCounts{};
-    std::size_t nMatched = 0;
-    for (std::size_t m = 0; m < messages.size(); ++m) {
-        const CTranslation* pTranslation = translations.Find(messages[m].name, messages[m].source);
-        if (pTranslation)
-            ++nMatched;
-        if (pTranslation && !pTranslation->text.empty() && !pTranslation->bFuzzy) {
-            result[m] = &pTranslation->text;
-            ++counts.nTranslated;
-        } else if (pTranslation && !pTranslation->text.empty()) {
-            ++counts.nFuzzy;
-        } else {
-            ++counts.nUntranslated;
-        }
-    }
-    counts.nNotInTemplate = translations.Size() - nMatched + translations.Unmatchable();
-
+    // Each message counts once, however many texts it is: translations by
+    // their index, template texts without any by their (name, text).
+    std::vector<bool> seen(translations.Size(), false);
+    std::unordered_set<std::pair<std::string_view, std::string_view>, CPairHash> unknown;
+    std::size_t nSeen = 0;
     std::vector<Entry> entries;
     entries.reserve(templ.size());
-    for (std::size_t i = 0; i < templ.size(); ++i) {
-        Entry entry{templ[i].name, {}, {}};
+    for (const Entry& source : templ) {
+        Entry& entry = entries.emplace_back();
+        entry.name = source.name;
         for (const bool bExtra : {false, true}) {
-            const std::size_t m = catalog.MessageAt(SlotOf(i, bExtra));
-            std::string& text = bExtra ? entry.extra : entry.data;
-            if (m == CCatalog::npos)
+            const std::string& text = bExtra ? source.extra : source.data;
+            if (text.empty())
                 continue;  // an empty text stays empty
-            if (result[m])
-                text = *result[m];
+            const std::size_t t = translations.Find(source.name, text);
+            const CTranslation* pTranslation = t == CTranslations::npos ? nullptr : &translations.At(t);
+            const bool bUsable = pTranslation && !pTranslation->text.empty() && !pTranslation->bFuzzy;
+            if (!pTranslation) {
+                if (unknown.emplace(source.name, text).second)
+                    ++counts.nUntranslated;
+            } else if (!seen[t]) {
+                seen[t] = true;
+                ++nSeen;
+                ++(bUsable ? counts.nTranslated : pTranslation->text.empty() ? counts.nUntranslated : counts.nFuzzy);
+            }
+            std::string& result = bExtra ? entry.extra : entry.data;
+            if (bUsable)
+                result = pTranslation->text;
             else if (!bEmptyUntranslated)
-                text = bExtra ? templ[i].extra : templ[i].data;
+                result = text;
         }
-        entries.push_back(std::move(entry));
     }
+    counts.nNotInTemplate = translations.Size() - nSeen + translations.Unmatchable();
     return entries;
 }
 

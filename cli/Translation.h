@@ -8,7 +8,7 @@
 #include "EntryIo.h"
 
 #include <cstddef>
-#include <deque>
+#include <memory>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -78,31 +78,46 @@ private:
     std::vector<Slot> m_nextSlot;
 };
 
-// Translations as read from a translator's file, by (name, source text).
+// A translation as read from a translator's file.
 struct CTranslation {
-    std::string name, source;  // Windows-1252
-    std::string text;          // Windows-1252; empty: untranslated
-    bool bFuzzy = false;       // there, but not to be used yet
+    std::string_view name, source;  // Windows-1252
+    std::string_view text;          // Windows-1252; empty: untranslated
+    bool bFuzzy = false;            // there, but not to be used yet
 };
 
+// The translations of a file by (name, source text). The texts are copied
+// into large blocks rather than a string each: a file of a million messages
+// would otherwise cost millions of allocations.
 class CTranslations {
 public:
+    CTranslations() = default;
+    CTranslations(CTranslations&&) = default;
+    CTranslations& operator=(CTranslations&&) = default;
+
     // Adds one; false (and nothing added) when the pair is already there.
-    bool Add(CTranslation translation);
+    bool Add(const CTranslation& translation);
     // Messages whose name or source text has no Windows-1252 form cannot be
     // in any entry file; they are only counted.
     void AddUnmatchable() { ++m_nUnmatchable; }
-    const CTranslation* Find(std::string_view name, std::string_view source) const;
+    // The index of the translation of a pair, or npos.
+    std::size_t Find(std::string_view name, std::string_view source) const;
+    const CTranslation& At(std::size_t index) const { return m_translations[index]; }
     std::size_t Size() const { return m_translations.size(); }
     std::size_t Unmatchable() const { return m_nUnmatchable; }
+
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
 private:
     struct CKeyHash {
         std::size_t operator()(const std::pair<std::string_view, std::string_view>& key) const;
     };
-    // A deque never moves what it holds, so the keys can look into it.
-    std::deque<CTranslation> m_translations;
-    std::unordered_map<std::pair<std::string_view, std::string_view>, const CTranslation*, CKeyHash> m_index;
+    std::string_view Store(std::string_view bytes);
+
+    std::vector<std::unique_ptr<char[]>> m_blocks;  // never move, so the views stay valid
+    std::size_t m_nBlockFree = 0;
+    char* m_pFree = nullptr;
+    std::vector<CTranslation> m_translations;
+    std::unordered_map<std::pair<std::string_view, std::string_view>, std::size_t, CKeyHash> m_index;
     std::size_t m_nUnmatchable = 0;
 };
 

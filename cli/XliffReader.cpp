@@ -193,20 +193,19 @@ private:
 
     void AddUnit()
     {
-        CTranslation translation;
-        if (!m_bHasName || !m_bHasSource || m_source.empty() || ToEntryText(m_name, translation.name) ||
-            ToEntryText(m_source, translation.source)) {
+        if (!m_bHasName || !m_bHasSource || m_source.empty() || ToEntryText(m_name, m_nameBytes) ||
+            ToEntryText(m_source, m_sourceBytes)) {
             m_translations.AddUnmatchable();
             return;
         }
-        translation.bFuzzy = !IsFinalState(m_state);
-        if (const auto problem = ToEntryText(m_target, translation.text)) {
-            if (!translation.bFuzzy)
+        const bool bFuzzy = !IsFinalState(m_state);
+        if (const auto problem = ToEntryText(m_target, m_targetBytes)) {
+            if (!bFuzzy)
                 throw CImportError(m_targetLine + "the target of unit \"" + m_id + "\" (resname \"" + m_name +
                                    "\"): " + problem->message);
-            translation.text = "?";  // fuzzy: counted, never used
+            m_targetBytes = "?";  // fuzzy: counted, never used
         }
-        if (!m_translations.Add(std::move(translation)))
+        if (!m_translations.Add({m_nameBytes, m_sourceBytes, m_targetBytes, bFuzzy}))
             m_warnings.Add("units repeating an earlier unit", [&] {
                 return m_unitLine + "unit \"" + m_id + "\" has the resname and source of an earlier unit; the "
                                     "earlier one is used";
@@ -220,6 +219,7 @@ private:
     bool m_bRoot = false;
     int m_unitDepth = -1, m_textDepth = -1, m_phDepth = -1;
     std::string m_id, m_name, m_source, m_target, m_state, m_ph, m_unitLine, m_targetLine;
+    std::string m_nameBytes, m_sourceBytes, m_targetBytes;  // Windows-1252
     std::string* m_pText = nullptr;
     bool m_bHasName = false, m_bHasSource = false, m_bHasTarget = false;
 };

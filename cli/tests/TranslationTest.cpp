@@ -24,9 +24,9 @@ std::string Places(const CCatalog& catalog, std::size_t m)
     return result;
 }
 
-CTranslation Translated(std::string name, std::string source, std::string text, bool bFuzzy = false)
+CTranslation Translated(std::string_view name, std::string_view source, std::string_view text, bool bFuzzy = false)
 {
-    return CTranslation{std::move(name), std::move(source), std::move(text), bFuzzy};
+    return CTranslation{name, source, text, bFuzzy};
 }
 
 }  // namespace
