@@ -1,6 +1,7 @@
 // PO and POT through gettext's own library, so what lumo writes and reads is
 // exactly what gettext's tools write and read.
 #include "PoLibrary.h"
+#include "StreamIo.h"
 #include "TranslationFormats.h"
 
 #include "document/Cp1252.h"
@@ -107,7 +108,8 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings)
         // The library says no more than "cannot read" for a file it cannot
         // open; opening it first gives the reason.
         CFile probe;
-        probe.Open(path, CFile::modeRead);
+        if (!IsStream(path))
+            probe.Open(path, CFile::modeRead);
     }
     CPoFile file = ReadPoFile(path, warnings);
     CheckPoHeader(file.Get());

@@ -4,27 +4,18 @@
 
 #include "Cli.h"
 #include "Commands.h"
+#include "StreamIo.h"
 #include "TranslationFormats.h"
 
 #include "platform/Exceptions.h"
 
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 
 namespace lumo_cli {
 
 namespace {
-
-// Whether the reader noted anything, with the notes as they are and as they
-// are about to become (an empty description then says there is nothing).
-template <class TNotes>
-bool IsIrregular(const TNotes& notes)
-{
-    if constexpr (requires { notes.nCount; })
-        return notes.nCount > 0;
-    else
-        return true;
-}
 
 // An entry file for a command; prints the reader's warnings the way every
 // command does. False, with the message printed and status set, on failure.
@@ -33,7 +24,7 @@ bool ReadEntriesFor(const std::string& path, std::vector<Entry>& entries, const 
 {
     CIrregularRecords irregular;
     try {
-        ReadEntryFile(path, &entries, &irregular);
+        ReadEntryInput(path, &entries, &irregular);
     } catch (const CEntryFileException& e) {
         err << "lumo: " << path << ": " << DescribeDamage(e) << "; nothing was " << what << '\n';
         status = exitRefused;
@@ -45,9 +36,8 @@ bool ReadEntriesFor(const std::string& path, std::vector<Entry>& entries, const 
     }
     if (irregular.bEmptyFile)
         err << "lumo: warning: " << path << ": the file is empty (0 bytes); it holds no entries\n";
-    if (IsIrregular(irregular))
-        if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
-            err << "lumo: warning: " << path << ": " << warning << '\n';
+    if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
+        err << "lumo: warning: " << path << ": " << warning << "; only the texts are " << what << '\n';
     return true;
 }
 
@@ -106,7 +96,7 @@ int RunExportTranslation(const CCommandLine& cl, EFormat format, std::ostream& o
     const std::string& operand = cl.operands[0];
     const std::string& sourcePath = cl.source ? *cl.source : operand;
     const bool bToStdout = !cl.output || *cl.output == "-";
-    if (!bToStdout && IsSameFile(sourcePath, *cl.output))
+    if (!bToStdout && !IsStream(*cl.output) && IsSameFile(sourcePath, *cl.output))
         return UsageError(err, "export", "the output '" + *cl.output + "' is the source file itself; it would be replaced");
 
     int status = exitOk;
@@ -132,6 +122,19 @@ int RunExportTranslation(const CCommandLine& cl, EFormat format, std::ostream& o
                                warnings);
             if (!out.flush())
                 throw std::runtime_error("cannot write to standard output");
+        } else if (IsStream(*cl.output)) {
+            // A pipe or device is written straight through, never replaced.
+            std::ofstream stream(*cl.output, std::ios::binary);
+            if (!stream)
+                throw std::runtime_error("cannot open it for writing");
+            ExportTranslations(source, cl.source ? &target : nullptr, format, info,
+                               [&](const char* pBytes, std::size_t nCount) {
+                                   if (!stream.write(pBytes, static_cast<std::streamsize>(nCount)))
+                                       throw std::runtime_error("cannot write to it");
+                               },
+                               warnings);
+            if (!stream.flush())
+                throw std::runtime_error("cannot write to it");
         } else {
             ExportTranslations(source, cl.source ? &target : nullptr, format, info, *cl.output, warnings);
         }
@@ -186,7 +189,7 @@ int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& o
             << " no text of the template and " << (counts.nNotInTemplate == 1 ? "is" : "are")
             << " left out (after a change of the source, update the translation with msgmerge)\n";
     try {
-        WriteEntryFile(output, entries);
+        WriteEntryOutput(output, entries);
     } catch (const std::exception& e) {
         FileError(err, output, e);
         err << "lumo: " << output << " was left as it was\n";

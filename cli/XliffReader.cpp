@@ -1,5 +1,6 @@
 // XLIFF 1.2 through libxml2's streaming reader: one unit at a time, so a
 // file of any size is read in little memory.
+#include "StreamIo.h"
 #include "TranslationFormats.h"
 
 #include "platform/File.h"
@@ -231,8 +232,9 @@ CTranslations ReadXliff(const std::string& path, CWarnings& warnings)
     {
         // Opening it first gives the reason when it cannot be read.
         CFile probe;
-        probe.Open(path, CFile::modeRead);
-        if (probe.GetLength() == 0)
+        if (!IsStream(path))
+            probe.Open(path, CFile::modeRead);
+        if (probe.IsOpen() && probe.GetLength() == 0)
             throw CImportError("the file is empty; an XLIFF file holds an <xliff> element");
     }
     CUnitReader reader(path, warnings);
