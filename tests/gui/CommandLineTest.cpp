@@ -206,6 +206,21 @@ TEST_F(ScriptRun, WhatNeedsAnAnswerEndsTheRunWithStatusOne)
     EXPECT_EQ(Files(), QStringList{"cut.lumo"});
 }
 
+// The warning about a loaded file stops the script before its commands: the
+// save that would drop the extra bytes is not run.
+TEST_F(ScriptRun, AWarningAfterTheLoadStopsTheScript)
+{
+    const std::string bytes = EntryBytes({{"STR_A", "Alpha", ""}}) + "xyz";
+    WriteAll(Path("padded.lumo"), bytes);
+    const CRun run = Editor({"--run-command", "save", "--run-command", "exit", Path("padded.lumo")}, m_dir.path());
+    ASSERT_TRUE(run.bFinished);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(Ours(run.err).rfind("lumoEdit: \"" + Path("padded.lumo").toStdString() + "\":\n", 0), 0u) << run.err;
+    EXPECT_TRUE(Contains(run.err, "3 bytes after the last entry")) << run.err;
+    EXPECT_EQ(ReadAll(Path("padded.lumo")), bytes);
+    EXPECT_EQ(Files(), QStringList{"padded.lumo"});
+}
+
 // Under a file size limit the save fails instead of killing the program: the
 // message goes to standard error, the commands after it are not run, the file
 // is as it was and no temporary file is left.
