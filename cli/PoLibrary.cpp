@@ -133,6 +133,9 @@ void CheckPoHeader(po_file_t file)
     charset = at == std::string::npos ? "" : charset.substr(at + 8);
     charset = charset.substr(0, charset.find_first_of(" ;\t"));
     const std::string lowered = Lowered(charset);
+    if (charset.empty())
+        throw CImportError("the header names no character set; it needs the line "
+                           "\"Content-Type: text/plain; charset=UTF-8\\n\"");
     // CHARSET is the placeholder of an unfilled template; its texts are ASCII or UTF-8.
     if (lowered != "utf-8" && lowered != "utf8" && lowered != "charset" && lowered != "ascii" &&
         lowered != "us-ascii")

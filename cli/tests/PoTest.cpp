@@ -203,6 +203,7 @@ TEST_F(Po, UnusableFilesAreRefusedWithTheLineAndNothingIsWritten)
          "Windows-1252 byte"},
         {"msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=ISO-8859-1\\n\"\n",
          "the header's Content-Type gives the character set \"ISO-8859-1\"; lumo reads UTF-8 (convert it with: msgconv --to-code=UTF-8)"},
+        {"msgid \"\"\nmsgstr \"Project-Id-Version: x\\n\"\n", "the header names no character set"},
         {kHeader + "msgctxt \"A\"\nmsgid \"One\nmsgstr \"Un\"\n", "line 7: end-of-line within string"},
         {kHeader + "msgctxt \"A\"\nmsgid \"One\"\nmsgstr \"Un\"\n\nmsgctxt \"A\"\nmsgid \"One\"\nmsgstr \"Eins\"\n",
          "line 10: duplicate message definition"},
