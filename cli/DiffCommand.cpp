@@ -204,17 +204,6 @@ std::string FileName(const std::string& path)
     return nlohmann::json(path).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-// Whether the reader noted anything, with its notes as they are and as they
-// are about to become (an empty description then says there is nothing).
-template <class TNotes>
-bool HasNotes(const TNotes& notes)
-{
-    if constexpr (requires { notes.nCount; })
-        return notes.nCount > 0;
-    else
-        return true;
-}
-
 // Reads one side; on failure says why and returns false.
 bool ReadSide(const std::string& path, std::vector<Entry>& entries, std::ostream& err)
 {
@@ -228,9 +217,8 @@ bool ReadSide(const std::string& path, std::vector<Entry>& entries, std::ostream
         FileError(err, path, e);
         return false;
     }
-    if (HasNotes(irregular))
-        if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
-            err << "lumo: warning: " << path << ": " << warning << "; only the texts are compared\n";
+    if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
+        err << "lumo: warning: " << path << ": " << warning << "; only the texts are compared\n";
     return true;
 }
 

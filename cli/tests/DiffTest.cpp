@@ -190,9 +190,17 @@ TEST_F(DiffCommand, WarnsAboutTextsItCannotSee)
     // Bytes after a text's terminating 0x00 are not part of the text compared.
     WriteFile(dir / "hidden.lumo", Le32(1) + Record("A") + Le32(4) + std::string("B\0C\0", 4) + Record(""));
     const std::string plain = File("plain.lumo", {{"A", "B", ""}});
-    const CRunResult r = Lumo({"diff", plain, dir / "hidden.lumo"});
+    CRunResult r = Lumo({"diff", plain, dir / "hidden.lumo"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("lumo: warning: " + (dir / "hidden.lumo") + ": the data text of entry 1"), std::string::npos)
+        << r.err;
+
+    // Bytes after the last entry are no entry's; the entries before them are compared.
+    WriteFile(dir / "trailing.lumo", EntryFileBytes({{"A", "C", ""}}) + "junk");
+    r = Lumo({"diff", dir / "trailing.lumo", plain});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.rfind("~ A (entry 1): data text \"C\" -> \"B\"\n0 added", 0), 0u) << r.out;
+    EXPECT_NE(r.err.find("lumo: warning: " + (dir / "trailing.lumo") + ": 4 bytes after the last entry"), std::string::npos)
         << r.err;
 }
 
