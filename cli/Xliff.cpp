@@ -4,6 +4,7 @@
 
 #include "document/Cp1252.h"
 
+#include <libxml/xmlerror.h>
 #include <libxml/xmlwriter.h>
 
 #include <cstdio>
@@ -45,6 +46,10 @@ int CloseOutput(void*)
     return 0;
 }
 
+// A failed write is reported once, by lumo, from the sink's own exception;
+// libxml2 would print its own line about it too.
+void IgnoreXmlError(void*, xmlErrorPtr) {}
+
 class CXmlWriter {
 public:
     explicit CXmlWriter(const ByteSink& sink) : m_output{&sink, nullptr}
@@ -53,10 +58,15 @@ public:
         m_writer = buffer ? xmlNewTextWriter(buffer) : nullptr;
         if (!m_writer)
             throw std::runtime_error("cannot set up the XML writer");
+        xmlSetStructuredErrorFunc(nullptr, IgnoreXmlError);
     }
     CXmlWriter(const CXmlWriter&) = delete;
     CXmlWriter& operator=(const CXmlWriter&) = delete;
-    ~CXmlWriter() { xmlFreeTextWriter(m_writer); }
+    ~CXmlWriter()
+    {
+        xmlFreeTextWriter(m_writer);
+        xmlSetStructuredErrorFunc(nullptr, nullptr);
+    }
 
     void Start(const char* name) { Check(xmlTextWriterStartElement(m_writer, X(name))); }
     void End() { Check(xmlTextWriterEndElement(m_writer)); }
