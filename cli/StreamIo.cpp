@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <charconv>
 #include <optional>
+#include <set>
+#include <utility>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -71,6 +73,7 @@ public:
     CStreamHandle(const CStreamHandle&) = delete;
     CStreamHandle& operator=(const CStreamHandle&) = delete;
     int Get() const { return m_fd; }
+    bool IsInherited() const { return !m_bOwned; }
 
 private:
     int m_fd = -1;
@@ -90,6 +93,16 @@ bool IsStream(const std::string& path)
 std::string ReadStream(const std::string& path, std::size_t nMaxBytes)
 {
     CStreamHandle stream(path, O_RDONLY);
+    // What was given to the process is read once: a second "-" would find
+    // it empty and pass for an empty file. Known by what it leads to, as
+    // descriptor numbers are reused.
+    static std::set<std::pair<dev_t, ino_t>> s_readInherited;
+    struct stat st {};
+    if (stream.IsInherited() && ::fstat(stream.Get(), &st) == 0 &&
+        !s_readInherited.insert({st.st_dev, st.st_ino}).second)
+        throw std::invalid_argument(path == "-" || path == "/dev/stdin"
+                                        ? "standard input was read already; it can be named only once"
+                                        : "this descriptor was read already; it can be named only once");
     std::string bytes;
     char buffer[1 << 16];
     for (;;) {

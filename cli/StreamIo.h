@@ -27,7 +27,8 @@ inline constexpr std::size_t kMaxStreamBytes = std::size_t(1) << 30;
 bool IsStream(const std::string& path);
 
 // Every byte of a stream input ("-" is standard input). Throws CFileException,
-// or std::length_error beyond nMaxBytes.
+// std::length_error beyond nMaxBytes, and std::invalid_argument when a
+// descriptor the process was given (standard input) is read a second time.
 std::string ReadStream(const std::string& path, std::size_t nMaxBytes = kMaxStreamBytes);
 
 // An entry file from a regular file or a stream, read strictly as

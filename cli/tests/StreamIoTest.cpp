@@ -71,6 +71,8 @@ TEST(StreamIo, EntriesFromAPipeReadAsFromAFile)
     std::vector<Entry> read;
     EXPECT_EQ(lumo_cli::ReadEntryInput(pipe.ReadName(), &read), 40u);
     EXPECT_TRUE(read == entries);
+    // Read once: a second read would find it empty and pass for an empty file.
+    EXPECT_THROW(lumo_cli::ReadEntryInput(pipe.ReadName(), nullptr), std::invalid_argument);
 }
 
 TEST(StreamIo, DamageInAPipeIsReportedWhereItIsInAFile)
@@ -182,6 +184,9 @@ TEST(StreamIoBinary, DashReadsStandardInputForEveryCommand)
 
     EXPECT_EQ(Shell(lumo + " check - < " + in + " > " + Quoted(dir / "check.txt")), 0);
     EXPECT_EQ(ReadFile(dir / "check.txt"), "-: ok, 60 entries\n");
+    EXPECT_EQ(Shell(lumo + " check - - < " + in + " > " + Quoted(dir / "check.txt") + " 2> " + Quoted(dir / "err.txt")),
+              2);
+    EXPECT_EQ(ReadFile(dir / "err.txt"), "lumo: -: standard input was read already; it can be named only once\n");
     EXPECT_EQ(Shell("cat " + in + " | " + lumo + " export - --format csv > " + Quoted(dir / "t.csv")), 0);
     EXPECT_EQ(Shell("cat " + Quoted(dir / "t.csv") + " | " + lumo + " import --format csv - -o " +
                     Quoted(dir / "back.lumo")),
