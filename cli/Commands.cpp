@@ -40,6 +40,10 @@ Options:
   -h, --help     show this help, or with a command that command's help
       --version  show the version
 
+A FILE of '-' is standard input (an output of '-' standard output); pipes
+and devices such as /dev/stdin and /dev/stdout are read and written as they
+are, while a regular file is replaced only once all of it was written.
+
 Exit status: 0 when all went well, 1 when a file is damaged or an import
 refuses its input, 2 for a usage error or a file that cannot be read or
 written. diff: 0 when the files hold the same entries in the same order,
