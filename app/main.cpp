@@ -209,11 +209,9 @@ int main(int argc, char** argv)
     CQtFrontEnd frontEnd;
     if (!line.strScreenshot.isEmpty() || !line.commands.empty()) {
         frontEnd.SetUnattended(true);
-        // Posted twice, so that the script runs after anything the start-up
-        // itself posted (a message about the loaded file, say).
-        QTimer::singleShot(0, &application, [&frontEnd, &line] {
-            QTimer::singleShot(0, qApp, [&frontEnd, &line] { RunScript(frontEnd, line); });
-        });
+        // Runs once the event loop starts, after InitInstance: a message the
+        // start-up showed (a load warning, say) has been met by then.
+        QTimer::singleShot(0, &application, [&frontEnd, &line] { RunScript(frontEnd, line); });
     }
 
     // The application reads the file name after "--", so a name starting

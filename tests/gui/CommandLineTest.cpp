@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <filesystem>
 
 #include <sys/stat.h>
 
@@ -35,7 +37,7 @@ QProcessEnvironment NoDisplay()
 // Runs the program (through `sh -c 'ulimit -f 8; exec ...'` with bFileLimit,
 // so that the limit meets the program's own start-up). One that does not end
 // within a minute counts as hung and is killed.
-CRun Run(const QString& program, const QStringList& args, const QString& workDir = {},
+CRun RunProgram(const QString& program, const QStringList& args, const QString& workDir = {},
          bool bFileLimit = false, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
@@ -65,13 +67,13 @@ CRun Run(const QString& program, const QStringList& args, const QString& workDir
 
 CRun Editor(const QStringList& args, const QString& workDir = {}, bool bFileLimit = false)
 {
-    return Run(QStringLiteral(LUMO_EDITOR_PATH), QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")} + args,
+    return RunProgram(QStringLiteral(LUMO_EDITOR_PATH), QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")} + args,
                workDir, bFileLimit);
 }
 
 CRun EditorWithoutDisplay(const QStringList& args)
 {
-    return Run(QStringLiteral(LUMO_EDITOR_PATH), args, {}, false, NoDisplay());
+    return RunProgram(QStringLiteral(LUMO_EDITOR_PATH), args, {}, false, NoDisplay());
 }
 
 std::string ReadAll(const QString& path)
@@ -175,6 +177,37 @@ TEST_F(ScriptRun, AFileNamedLikeAnOptionOpensAfterTheSeparator)
     EXPECT_EQ(ReadAll(Path("-reverse")), bytes);
     EXPECT_NE(Inode(Path("-reverse")), before);  // written anew
     EXPECT_EQ(Files(), QStringList{"-reverse"});
+}
+
+// A file name that is not UTF-8 reaches the application with its own bytes.
+TEST_F(ScriptRun, AFileNameThatIsNotUtf8OpensAndSaves)
+{
+    const std::string bytes = EntryBytes({{"STR_A", "Alpha", ""}});
+    const std::string name = QFile::encodeName(m_dir.path()).toStdString() + "/caf\xE9.lumo";
+    struct Remove {  // QTemporaryDir cannot name it
+        const std::string& name;
+        ~Remove() { std::remove(name.c_str()); }
+    } cleanup{name};
+    FILE* out = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+    ASSERT_EQ(std::fclose(out), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(name.c_str(), &before), 0);
+    // QProcess would pass the name through QString; a shell passes its bytes.
+    const CRun run = RunProgram(QStringLiteral("/bin/sh"),
+                         {"-c", "exec \"$0\" -platform offscreen --run-command save --run-command exit \"$(printf 'caf\\351.lumo')\"",
+                          QStringLiteral(LUMO_EDITOR_PATH)},
+                         m_dir.path());
+    ASSERT_TRUE(run.bFinished);
+    EXPECT_EQ(run.status, 0) << run.err;
+    struct stat after {};
+    ASSERT_EQ(::stat(name.c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);  // written anew
+    EXPECT_EQ(static_cast<std::size_t>(after.st_size), bytes.size());
+    // (QDir leaves out a name it cannot decode.)
+    const auto names = std::filesystem::directory_iterator(QFile::encodeName(m_dir.path()).toStdString());
+    EXPECT_EQ(std::distance(std::filesystem::begin(names), std::filesystem::end(names)), 1);
 }
 
 // Whatever would wait for an answer is written to standard error and ends the
