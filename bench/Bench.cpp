@@ -90,7 +90,8 @@ Options ParseOptions(int argc, char** argv)
         else if (arg == "--keep")
             o.bKeep = true;
         else if (arg == "--help" || arg == "-h")
-            Usage("measures load, store, the Edit commands, memory, and lumo's exports and imports on a generated entry file");
+            Usage("measures load, store, the Edit commands, memory, and lumo's exports and imports on a "
+                  "generated entry file");
         else
             Usage(("unknown option " + arg).c_str());
     }

@@ -60,7 +60,8 @@ public:
         CChildFigures best{};
         for (int r = 0; r < m_nRepeat; ++r) {
             const CChildFigures run = MeasureInChild(work, prepare);
-            best.time = r == 0 ? run.time : Timing{std::min(best.time.wall, run.time.wall), std::min(best.time.cpu, run.time.cpu)};
+            best.time = r == 0 ? run.time
+                               : Timing{std::min(best.time.wall, run.time.wall), std::min(best.time.cpu, run.time.cpu)};
             best.nPeakGrowth = std::max(best.nPeakGrowth, run.nPeakGrowth);
             best.bPeakReset = r == 0 ? run.bPeakReset : best.bPeakReset && run.bPeakReset;
         }

@@ -22,7 +22,8 @@ void Problem(int severity, po_message_t, const char* filename, size_t lineno, si
         return;
     std::string message = "gettext: ";
     if (filename)
-        message += std::string(filename) + ":" + (lineno != static_cast<size_t>(-1) ? std::to_string(lineno) : "") + ": ";
+        message += std::string(filename) + ":" +
+                   (lineno != static_cast<size_t>(-1) ? std::to_string(lineno) : "") + ": ";
     FailChild((message + (text ? text : "")).c_str());
 }
 
@@ -49,9 +50,11 @@ std::vector<CPoMessage> PoMessagesOf(const std::filesystem::path& source, const 
         const lumo_cli::Entry& s = sourceEntries[i];
         const lumo_cli::Entry& t = targetEntries[i];
         if (!s.data.empty())
-            messages.push_back({Cp1252ToUtf8(s.name), Cp1252ToUtf8(s.data), Cp1252ToUtf8(t.data), "data text", i + 1});
+            messages.push_back({Cp1252ToUtf8(s.name), Cp1252ToUtf8(s.data), Cp1252ToUtf8(t.data),
+                                "the data text of the entry", i + 1});
         if (!s.extra.empty() && s.extra != s.data)
-            messages.push_back({Cp1252ToUtf8(s.name), Cp1252ToUtf8(s.extra), Cp1252ToUtf8(t.extra), "extra text", i + 1});
+            messages.push_back({Cp1252ToUtf8(s.name), Cp1252ToUtf8(s.extra), Cp1252ToUtf8(t.extra),
+                                "the extra text of the entry", i + 1});
     }
     return messages;
 }

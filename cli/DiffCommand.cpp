@@ -37,7 +37,8 @@ EDiffFormat TakeFormat(std::vector<std::string>& args)
             if (i + 1 >= args.size())
                 throw CUsageError("--format needs a value");
             found = args[i + 1];
-            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+            const auto at = args.begin() + static_cast<std::ptrdiff_t>(i);
+            args.erase(at, at + 2);
         } else if (args[i].rfind("--format=", 0) == 0) {
             found = args[i].substr(9);
             args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));

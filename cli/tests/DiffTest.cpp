@@ -200,7 +200,8 @@ TEST_F(DiffCommand, WarnsAboutTextsItCannotSee)
     r = Lumo({"diff", dir / "trailing.lumo", plain});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.rfind("~ A (entry 1): data text \"C\" -> \"B\"\n0 added", 0), 0u) << r.out;
-    EXPECT_NE(r.err.find("lumo: warning: " + (dir / "trailing.lumo") + ": 4 bytes after the last entry"), std::string::npos)
+    EXPECT_NE(r.err.find("lumo: warning: " + (dir / "trailing.lumo") + ": 4 bytes after the last entry"),
+              std::string::npos)
         << r.err;
 }
 
