@@ -122,7 +122,16 @@ void CheckPoHeader(po_file_t file)
     if (domains && domains[0] && domains[1])
         throw CImportError(std::string("the file has messages in more than one domain (\"") + domains[1] +
                            "\"); lumo reads files of one domain");
-    const char* header = po_file_domain_header(file, nullptr);
+    // Not po_file_domain_header: it returns a copy that nobody may free.
+    const char* header = nullptr;
+    {
+        CPoIterator it(po_message_iterator(file, nullptr));
+        while (po_message_t message = po_next_message(it.Get()))
+            if (!po_message_is_obsolete(message) && !po_message_msgctxt(message) && !*po_message_msgid(message)) {
+                header = po_message_msgstr(message);
+                break;
+            }
+    }
     if (!header)
         throw CImportError("the file has no header entry (msgid \"\"), so its character set is unknown; "
                            "add the header of the template lumo wrote");

@@ -55,6 +55,7 @@ struct CMessage {
 class CCatalog {
 public:
     explicit CCatalog(const std::vector<Entry>& source);
+    CCatalog(std::vector<Entry>&&) = delete;  // it would outlive a temporary
 
     // Takes the translations from target, pairing each of its entries with
     // the source entry of the same name and the same occurrence of that name

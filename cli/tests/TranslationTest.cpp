@@ -94,7 +94,8 @@ TEST(Translation, ManyWarningsOfAKindAreSummed)
     std::vector<Entry> target;
     for (int i = 0; i < 25; ++i)
         target.push_back({"N" + std::to_string(i), "x", ""});
-    CCatalog catalog(std::vector<Entry>{});
+    const std::vector<Entry> source;
+    CCatalog catalog(source);
     CWarnings warnings;
     catalog.AddTranslations(target, warnings);
     const std::vector<std::string> lines = warnings.Lines();
