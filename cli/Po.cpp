@@ -9,7 +9,6 @@
 #include "platform/File.h"
 
 #include <ctime>
-#include <fstream>
 
 namespace lumo_cli {
 

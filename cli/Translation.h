@@ -61,6 +61,7 @@ public:
     // the source entry of the same name and the same occurrence of that name
     // (the second "A" with the second "A"). Target entries with no partner are
     // left out; a message translated twice differently keeps the first.
+    // The catalog refers to target's texts too.
     void AddTranslations(const std::vector<Entry>& target, CWarnings& warnings);
 
     const std::vector<CMessage>& Messages() const { return m_messages; }
@@ -68,7 +69,6 @@ public:
     std::size_t MessageAt(Slot slot) const { return m_slotMessage[slot]; }
     // The next place of the same message, in entry order; kNoSlot after the last.
     Slot NextSlot(Slot slot) const { return m_nextSlot[slot]; }
-    const std::vector<Entry>& Source() const { return m_source; }
 
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 

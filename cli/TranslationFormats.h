@@ -53,8 +53,8 @@ void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entr
 std::vector<Entry> ImportTranslations(const std::string& path, EFormat format, const std::vector<Entry>& templ,
                                       EUntranslated untranslated, CImportCounts& counts, CWarnings& warnings);
 
-// "U+0007": how a control character that XML cannot carry is written in
-// an XLIFF text, as the content of <ph ctype="x-lumo-control">.
+// The control characters XML 1.0 cannot carry. In an XLIFF text each is
+// written as <ph ctype="x-lumo-control">U+0007</ph>.
 inline bool IsXmlForbiddenControl(unsigned char byte)
 {
     return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
