@@ -3,6 +3,7 @@
 #include "document/Cp1252.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -134,11 +135,6 @@ void CCatalog::AddTranslations(const std::vector<Entry>& target, CWarnings& warn
     }
 }
 
-std::size_t CTranslations::CKeyHash::operator()(const std::pair<std::string_view, std::string_view>& key) const
-{
-    return CPairHash()(key);
-}
-
 std::string_view CTranslations::Store(std::string_view bytes)
 {
     constexpr std::size_t kBlock = std::size_t(1) << 20;
@@ -157,27 +153,51 @@ std::string_view CTranslations::Store(std::string_view bytes)
     return {p, bytes.size()};
 }
 
+std::size_t CTranslations::FindSlot(std::size_t hash, std::string_view name, std::string_view source) const
+{
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const CSlot& slot = m_slots[i];
+        if (slot.index == npos)
+            return i;
+        if (slot.hash == hash && m_translations[slot.index].name == name && m_translations[slot.index].source == source)
+            return i;
+    }
+}
+
+void CTranslations::Grow()
+{
+    std::vector<CSlot> old = std::exchange(m_slots, std::vector<CSlot>(std::max<std::size_t>(64, 2 * m_slots.size())));
+    const std::size_t mask = m_slots.size() - 1;
+    for (const CSlot& slot : old) {
+        if (slot.index == npos)
+            continue;
+        std::size_t i = slot.hash & mask;
+        while (m_slots[i].index != npos)
+            i = (i + 1) & mask;
+        m_slots[i] = slot;
+    }
+}
+
 bool CTranslations::Add(const CTranslation& translation)
 {
-    // Stored first so that the key can look at it; one lookup, not two.
-    const char* pBefore = m_pFree;
-    const std::size_t nBlocksBefore = m_blocks.size();
-    const std::string_view name = Store(translation.name), source = Store(translation.source);
-    if (!m_index.try_emplace(std::pair(name, source), m_translations.size()).second) {
-        if (m_blocks.size() == nBlocksBefore) {  // give the room back
-            m_nBlockFree += static_cast<std::size_t>(m_pFree - pBefore);
-            m_pFree = const_cast<char*>(pBefore);
-        }
+    if (2 * (m_translations.size() + 1) > m_slots.size())
+        Grow();
+    const std::size_t hash = CPairHash()({translation.name, translation.source});
+    CSlot& slot = m_slots[FindSlot(hash, translation.name, translation.source)];
+    if (slot.index != npos)
         return false;
-    }
-    m_translations.push_back({name, source, Store(translation.text), translation.bFuzzy});
+    slot = CSlot{hash, m_translations.size()};
+    m_translations.push_back(
+        {Store(translation.name), Store(translation.source), Store(translation.text), translation.bFuzzy});
     return true;
 }
 
 std::size_t CTranslations::Find(std::string_view name, std::string_view source) const
 {
-    const auto it = m_index.find({name, source});
-    return it == m_index.end() ? npos : it->second;
+    if (m_slots.empty())
+        return npos;
+    return m_slots[FindSlot(CPairHash()({name, source}), name, source)].index;
 }
 
 std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTranslations& translations,

@@ -12,7 +12,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace lumo_cli {
@@ -109,16 +108,21 @@ public:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
 private:
-    struct CKeyHash {
-        std::size_t operator()(const std::pair<std::string_view, std::string_view>& key) const;
+    // An open-addressing table: a lookup touches one slot and, on a match,
+    // the strings; a million messages would otherwise cost a node each.
+    struct CSlot {
+        std::size_t hash = 0;
+        std::size_t index = npos;
     };
+    std::size_t FindSlot(std::size_t hash, std::string_view name, std::string_view source) const;
+    void Grow();
     std::string_view Store(std::string_view bytes);
 
     std::vector<std::unique_ptr<char[]>> m_blocks;  // never move, so the views stay valid
     std::size_t m_nBlockFree = 0;
     char* m_pFree = nullptr;
     std::vector<CTranslation> m_translations;
-    std::unordered_map<std::pair<std::string_view, std::string_view>, std::size_t, CKeyHash> m_index;
+    std::vector<CSlot> m_slots;  // a power of two in size, at most half full
     std::size_t m_nUnmatchable = 0;
 };
 
