@@ -25,6 +25,7 @@ def import_files():
     yield "ok-json-sample", "j" + sample
     yield "ok-json-empty-array", "j[]"
     yield "ok-json-escapes", 'j[{"name":"a\\"b\\\\c\\n\\t","data":"\\u20ac\\u00e9\\u0081","extra":"/\\/"}]'
+    yield "ok-json-carriage-returns", 'j[{"name":"a\\rb","data":"\\r","extra":"x\\r\\n"}]'
     yield "ok-json-keys-in-any-order", 'j [ {"extra":"x","data":"","name":"n"} , {"data":"d","name":"m","extra":""} ] '
     yield "ok-json-all-high-bytes", 'j[{"name":"' + "".join(chr(c) for c in range(0xA0, 0x100)) + '","data":"\u0152\u0178\u2122","extra":""}]'
     yield "bad-json-empty", "j"
@@ -47,6 +48,7 @@ def import_files():
     yield "ok-csv-header-only", "cname,data,extra\r\n"
     yield "ok-csv-columns-in-any-order", "cextra,name,data\nx,n,d\n,m,\n"
     yield "ok-csv-quoted", 'cname,data,extra\r\n"a,b","say ""hi""","two\r\nlines"\r\n" lead",trail ,"\t"\r\n'
+    yield "ok-csv-carriage-return-quoted", 'cname,data,extra\r\n"a\rb","\r",x\r\n'
     yield "ok-csv-byte-order-mark", "c\ufeffname,data,extra\r\na,b,c"
     yield "ok-csv-blank-lines-at-end", "cname,data,extra\na,b,\n\n\r\n"
     yield "bad-csv-empty", "c"
