@@ -48,25 +48,40 @@ std::vector<std::string> CWarnings::Lines() const
 CCatalog::CCatalog(const std::vector<Entry>& source)
     : m_source(source), m_slotMessage(2 * source.size(), npos), m_nextSlot(2 * source.size(), kNoSlot)
 {
-    std::unordered_map<std::pair<std::string_view, std::string_view>, std::size_t, CPairHash> index;
-    index.reserve(2 * source.size());
+    // (name, text) -> message in an open-addressing table of hash and
+    // message index, at most half full: there are at most two texts an entry.
+    struct CIndexSlot {
+        std::size_t hash = 0;
+        std::size_t message = npos;
+    };
+    std::size_t nSize = 64;
+    while (nSize < 4 * source.size())
+        nSize *= 2;
+    std::vector<CIndexSlot> index(nSize);
+    const std::size_t mask = nSize - 1;
     for (std::size_t i = 0; i < source.size(); ++i) {
         for (const bool bExtra : {false, true}) {
             const std::string& text = bExtra ? source[i].extra : source[i].data;
             if (text.empty())
                 continue;
             const Slot slot = SlotOf(i, bExtra);
-            const auto [it, bNew] = index.try_emplace({source[i].name, text}, m_messages.size());
-            if (bNew) {
+            const std::size_t hash = CPairHash()({source[i].name, text});
+            std::size_t k = hash & mask;
+            while (index[k].message != npos &&
+                   (index[k].hash != hash || m_messages[index[k].message].name != source[i].name ||
+                    m_messages[index[k].message].source != text))
+                k = (k + 1) & mask;
+            if (index[k].message == npos) {
+                index[k] = CIndexSlot{hash, m_messages.size()};
                 m_messages.push_back(CMessage{source[i].name, text, {}, slot, slot});
             } else {
-                CMessage& message = m_messages[it->second];
+                CMessage& message = m_messages[index[k].message];
                 m_nextSlot[message.last] = slot;
                 message.last = slot;
             }
-            CMessage& message = m_messages[it->second];
+            CMessage& message = m_messages[index[k].message];
             (bExtra ? message.bExtra : message.bData) = true;
-            m_slotMessage[slot] = it->second;
+            m_slotMessage[slot] = index[k].message;
         }
     }
 }
