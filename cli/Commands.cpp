@@ -99,7 +99,8 @@ breaks and control characters survive.
 Target entries whose name the source lacks, or that repeat a name more
 often than the source, are left out with a warning; a message translated
 two ways keeps the first translation, with a warning. XLIFF refuses an
-entry name holding such a control character (exit status 1); use PO then.
+entry name holding such a control character, and a text over 10,000,000
+bytes of UTF-8, more than XML readers take (exit status 1); use PO then.
 
 Options:
   -o, --output=OUT   write to OUT (replacing it only once all is written)

@@ -4,6 +4,7 @@
 
 #include "document/Cp1252.h"
 
+#include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlwriter.h>
 
@@ -147,12 +148,39 @@ void CheckName(const CMessage& message)
         }
 }
 
+// The length of a Windows-1252 text in UTF-8.
+std::size_t Utf8Length(std::string_view cp1252)
+{
+    std::size_t n = 0;
+    for (const char c : cp1252) {
+        const char32_t ch = Cp1252ToUnicode(static_cast<unsigned char>(c));
+        n += ch < 0x80 ? 1 : ch < 0x800 ? 2 : 3;
+    }
+    return n;
+}
+
+// libxml2, like other careful XML readers, refuses a text node longer than
+// this; a file lumo could not read back is not written.
+void CheckLength(const CMessage& message, std::string_view text, bool bTranslation)
+{
+    if (text.size() <= XML_MAX_TEXT_LENGTH / 3 || Utf8Length(text) <= XML_MAX_TEXT_LENGTH)
+        return;
+    const Slot slot = message.first;
+    throw CExportError(std::string(bTranslation ? "the translation of " : "") + "the " +
+                       (slot % 2 ? "extra" : "data") + " text of entry " + std::to_string(slot / 2 + 1) + " is " +
+                       std::to_string(Utf8Length(text)) + " bytes long in UTF-8; XML readers refuse a text over " +
+                       std::to_string(XML_MAX_TEXT_LENGTH) + " bytes, so XLIFF cannot carry it; export it as PO instead");
+}
+
 }  // namespace
 
 void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSink& sink)
 {
-    for (const CMessage& message : catalog.Messages())
+    for (const CMessage& message : catalog.Messages()) {
         CheckName(message);
+        CheckLength(message, message.source, false);
+        CheckLength(message, message.translation, true);
+    }
 
     CXmlWriter writer(sink);
     writer.StartDocument();

@@ -130,14 +130,23 @@ TEST_F(Xliff, UnusableFilesAreRefusedWithTheLineAndNothingIsWritten)
     }
 }
 
-TEST_F(Xliff, ANameXmlCannotCarryIsRefusedAndNothingWritten)
+TEST_F(Xliff, ANameOrTextXmlCannotCarryIsRefusedAndNothingWritten)
 {
     const std::string source = Entries("game.lumo", {{"OK", "a", ""}, {"BAD\x02", "b", ""}});
     WriteFile(dir / "old.xlf", "kept");
-    const CRunResult r = Lumo({"export", source, "-o", dir / "old.xlf"});
+    CRunResult r = Lumo({"export", source, "-o", dir / "old.xlf"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "lumo: " + source + ": the name of entry 2 holds the control character U+0002, which an XML "
                                           "attribute cannot carry; export it as PO instead; nothing was exported\n");
+
+    // 3,400,000 euro signs are 10,200,000 bytes of UTF-8, beyond what XML readers take as one text.
+    const std::string big = Entries("big.lumo", {{"A", "x", ""}, {"B", "y", std::string(3400000, '\x80')}});
+    r = Lumo({"export", big, "-o", dir / "old.xlf"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("the extra text of entry 2 is 10200000 bytes long in UTF-8; XML readers refuse a text over "
+                         "10000000 bytes"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(ReadFile(dir / "old.xlf"), "kept");
-    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"game.lumo", "old.xlf"}));
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"big.lumo", "game.lumo", "old.xlf"}));
 }
