@@ -195,8 +195,10 @@ int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& o
         err << "lumo: " << output << " was left as it was\n";
         return exitUsage;
     }
-    out << counts.nTranslated << " translated, " << counts.nFuzzy << " fuzzy, " << counts.nUntranslated
-        << " untranslated messages\n";
+    // Written to standard output (-o /dev/stdout), the entry file must not be
+    // followed by the summary there.
+    (IsStream(output) ? err : out) << counts.nTranslated << " translated, " << counts.nFuzzy << " fuzzy, "
+                                   << counts.nUntranslated << " untranslated messages\n";
     return exitOk;
 }
 

@@ -230,6 +230,17 @@ TEST(StreamIoBinary, DeviceNamesAreWrittenThroughNotReplaced)
                     Quoted(dir / "back.lumo")),
               0);
     EXPECT_TRUE(ReadFile(dir / "back.lumo") == original);
+
+    // A translation through a pipe into an entry file on standard output:
+    // the import's summary must not end up inside the entry file.
+    const std::string menu = EntryFileBytes({{"STR_START", "Start", ""}, {"STR_QUIT", "Quit", "On the title"}});
+    WriteFile(dir / "menu.lumo", menu);
+    const std::string templ = Quoted(dir / "menu.lumo");
+    EXPECT_EQ(Shell(lumo + " export " + templ + " --format pot | " + lumo + " import --format po - --template " + templ +
+                    " -o /dev/stdout > " + Quoted(dir / "translated.lumo") + " 2> " + Quoted(dir / "err.txt")),
+              0);
+    EXPECT_TRUE(ReadFile(dir / "translated.lumo") == menu) << ReadFile(dir / "err.txt");
+    EXPECT_NE(ReadFile(dir / "err.txt").find(" untranslated messages\n"), std::string::npos);
 }
 
 }  // namespace
