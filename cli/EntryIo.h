@@ -22,6 +22,7 @@ using CIrregularRecords = CEntryFileNotes;
 
 // Reads all entries and notes what follows the last. Throws
 // CEntryFileException for damage. pEntries may be null to only check.
+UINT ReadEntries(CArchive& ar, std::vector<Entry>* pEntries, CIrregularRecords* pIrregular = nullptr);
 // The same for a file. Also throws CFileException when it cannot be read.
 UINT ReadEntryFile(const std::string& path, std::vector<Entry>* pEntries, CIrregularRecords* pIrregular = nullptr);
 

@@ -58,8 +58,30 @@ std::string ExtractedComment(const CMessage& message, std::size_t nMoreReference
     return comment;
 }
 
+// gettext keeps a message's context and text apart with the byte 0x04, so
+// no PO reader takes a text holding it: such a file is not written.
+enum class EPoPart { name, text, translation };
+
+void CheckNoContextSeparator(const CMessage& message, std::string_view text, EPoPart part)
+{
+    if (text.find('\x04') == std::string_view::npos)
+        return;
+    const Slot slot = message.first;
+    const std::string entry = " of entry " + std::to_string(slot / 2 + 1);
+    const std::string field = slot % 2 ? "the extra text" : "the data text";
+    const std::string subject = part == EPoPart::name   ? "the name" + entry
+                                : part == EPoPart::text ? field + entry
+                                                        : "the translation of " + field + entry;
+    throw CExportError(subject + " holds the control character U+0004, which PO files cannot carry (gettext "
+                                 "separates a message's context with it); export it as XLIFF or JSON instead");
+}
+
 po_message_t MakeMessage(const CCatalog& catalog, const CMessage& message, const CCatalogInfo& info, bool bTemplate)
 {
+    CheckNoContextSeparator(message, message.name, EPoPart::name);
+    CheckNoContextSeparator(message, message.source, EPoPart::text);
+    if (!bTemplate)
+        CheckNoContextSeparator(message, message.translation, EPoPart::translation);
     po_message_t po = po_message_create();
     po_message_set_msgctxt(po, Cp1252ToUtf8(message.name).c_str());
     po_message_set_msgid(po, Cp1252ToUtf8(message.source).c_str());

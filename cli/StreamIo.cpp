@@ -17,9 +17,6 @@
 
 namespace lumo_cli {
 
-// EntryIo's reader over any archive, here one over memory.
-UINT ReadEntries(CArchive& ar, std::vector<Entry>* pEntries, CIrregularRecords* pIrregular);
-
 namespace {
 
 // The descriptor a name stands for, for names that mean "the one this

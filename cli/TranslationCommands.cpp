@@ -158,9 +158,10 @@ int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& o
     if (!cl.templ)
         return UsageError(err, "import", "a translation goes into its template: add --template SOURCE.lumo");
     const std::string& output = *cl.output;
-    if (IsSameFile(input, output))
+    // A stream is written as it is, never replaced: it cannot be the input.
+    if (!IsStream(output) && IsSameFile(input, output))
         return UsageError(err, "import", "the output '" + output + "' is the input itself; it would be replaced");
-    if (IsSameFile(*cl.templ, output))
+    if (!IsStream(output) && IsSameFile(*cl.templ, output))
         return UsageError(err, "import", "the output '" + output + "' is the template itself; write the translation "
                                          "to a file of its own");
 

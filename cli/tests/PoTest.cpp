@@ -245,3 +245,21 @@ TEST_F(Po, OptionsThatDoNotFitAreUsageErrors)
     EXPECT_FALSE(std::filesystem::exists(dir / "x.lumo"));
     EXPECT_EQ(ReadFile(source), EntryFileBytes(kSource));
 }
+
+namespace {
+
+// gettext separates a message's context from its text with 0x04: a text
+// holding it would make a PO file that no PO reader takes back.
+TEST_F(Po, ATextHoldingTheContextSeparatorIsRefusedAndNothingIsWritten)
+{
+    const std::string source = Source("sep.lumo", {{"A", "ok", ""}, {"B", std::string("x\x04y"), ""}});
+    WriteFile(dir / "out.pot", "keep me");
+    const CRunResult r = Lumo({"export", source, "--format", "pot", "-o", dir / "out.pot"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("the data text of entry 2 holds the control character U+0004"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(dir / "out.pot"), "keep me");
+    const std::string named = Source("sepname.lumo", {{std::string("N\x04"), "t", ""}});
+    EXPECT_NE(Lumo({"export", named, "--format", "po"}).err.find("the name of entry 1 holds"), std::string::npos);
+}
+
+}  // namespace
