@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # lumoEdit: `make run` builds and starts the editor on the sample file;
 # `make test` builds and runs every test, plain and with sanitizers.
 # Both install what is missing from Debian's packages when run as root.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "AboutDlg.h"
 
 #include "res/resource.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About box.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application: wires document, frame and view into one template and
 // opens the file named on the command line.
 #pragma once

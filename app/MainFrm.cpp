@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MainFrm.h"
 
 const CRuntimeClass CMainFrame::classCMainFrame{"CMainFrame", &CreateObjectOf<CMainFrame>,

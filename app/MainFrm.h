@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: menu, accelerators and the entry tree as its only client.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starts lumoEdit: the command line first (help and version need no display),
 // then Qt, the application object's InitInstance and the event loop.
 

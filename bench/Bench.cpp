@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lumo_bench: makes a large entry file and measures, in one run, how long the
 // program's real code paths take on it next to the plain cost of reading and
 // writing its bytes, how long the Edit commands take, how much memory a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "BenchChild.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One measurement in a forked child process: its memory peak is its own, and
 // what it allocates cannot weigh on the measurements after it.
 #pragma once

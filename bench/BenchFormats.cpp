@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "BenchFormats.h"
 
 #include "BenchChild.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The outside formats: lumo's export to and import from JSON, CSV, POT, PO
 // and XLIFF at full size, and gettext's own library writing and reading the
 // same PO messages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "BenchFrontEnd.h"
 
 #include <stdexcept>

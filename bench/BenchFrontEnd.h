@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmark's own front end: no windows at all. Dialogs run a queued
 // script that fills their controls and clicks a button; message boxes are
 // recorded and answered with No (or OK), so nothing ever waits for a user.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "BenchGettext.h"
 
 #include "BenchChild.h"

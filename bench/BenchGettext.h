@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // gettext's own library writing and reading a PO file, without lumo: the
 // pace that lumo's PO export and import are measured against.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the benchmark needs around the program: a scratch folder, the
 // generated entry file, plain file reads and writes, clocks, memory figures
 // and the printed report.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window figure: the program started on the Qt front end with the file
 // on its command line, timed from the start of the open to the end of the
 // first paint of the tree that shows the entries. Runs on Qt's offscreen

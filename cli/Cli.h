@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lumo command line: check, export and import entry files without the
 // editor. Run is the whole program minus main(), so tests drive it in-process.
 #pragma once

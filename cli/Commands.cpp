@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Commands.h"
 
 #include "Cli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands behind lumo_cli::Run, each given the arguments after its name.
 #pragma once
 

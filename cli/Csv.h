@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Comma-separated values after RFC 4180: fields separated by commas, records
 // by line ends (CRLF, and LF as well when reading); a field holding a comma,
 // a quote or a line end is enclosed in quotes, a quote inside it doubled.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Csv.h"
 #include "Formats.h"
 

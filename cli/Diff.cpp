@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Diff.h"
 
 #include <algorithm>

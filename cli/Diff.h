@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What changed between two entry files, entry by entry. An entry of the new
 // file is the same entry as one of the old file when both have the same name
 // and are the same occurrence of it (the first "STR_OK" with the first, the

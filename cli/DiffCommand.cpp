@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lumo diff: reads both entry files, compares them and prints the changes as
 // lines of text or as one JSON document, in a merged order: the entries of the
 // new file in its order, each removed entry just before the first entry that

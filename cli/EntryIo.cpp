@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EntryIo.h"
 
 #include "platform/File.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry files and other files as the commands read and write them: entry
 // files strictly (damage is refused, bytes no text holds are noted), every
 // output by replacement, so a failure never leaves a half-written file behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entries as JSON and as CSV, the texts in UTF-8. Reading refuses anything
 // it cannot turn back into exactly the texts an entry file holds, with a
 // CImportError that says where (line and column) and what is wrong.

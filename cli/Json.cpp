@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Formats.h"
 
 #include "document/Cp1252.h"

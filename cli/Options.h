@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options of a lumo command: operands, -o/--output, --format and the
 // translators' options, in the usual GNU style (-o OUT, -oOUT, --output OUT,
 // --output=OUT, -- ends options).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PO and POT through gettext's own library, so what lumo writes and reads is
 // exactly what gettext's tools write and read.
 #include "PoLibrary.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PoLibrary.h"
 
 #include <sys/mman.h>

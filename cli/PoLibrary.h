@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of gettext's libgettextpo that lumo leans on, made safe to use
 // from C++: owners that free what the library allocates, its error reports
 // turned into exceptions and warnings, and writing through a ByteSink.

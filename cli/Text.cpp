@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Text.h"
 
 #include "document/Cp1252.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts between the entry file (Windows-1252 bytes) and JSON or CSV (UTF-8),
 // and where in an input file something is, for messages.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Translation.h"
 
 #include "document/Cp1252.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts for translators. Every distinct (entry name, source text) pair is one
 // message, as gettext sees it: the name is its context, the source text its
 // id. The data and the extra text of every entry take part; empty texts have

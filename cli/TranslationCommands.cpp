@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // export and import in the translators' formats: a template (POT), the
 // translation so far (PO, XLIFF), and a translation back into the template.
 #include "TranslationCommands.h"

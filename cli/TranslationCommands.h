@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of export and import that handle the translators' formats; the
 // commands hand over once their options name one of them.
 #pragma once

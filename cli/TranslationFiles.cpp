@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exports and imports of the translators' formats as whole operations on
 // files, for the import and export commands and for the benchmark.
 #include "TranslationFormats.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The translators' file formats: gettext PO and POT (through gettext's own
 // libgettextpo) and XLIFF 1.2 (through libxml2's streaming reader and
 // writer). Texts are UTF-8 in the files and Windows-1252 in the entries.

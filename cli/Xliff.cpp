@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XLIFF 1.2 through libxml2's streaming writer: each unit goes out as it is
 // made, so the document never exists in memory as a whole.
 #include "TranslationFormats.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XLIFF 1.2 through libxml2's streaming reader: one unit at a time, so a
 // file of any size is read in little memory.
 #include "StreamIo.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Qt 6 Widgets front end and the editor itself.
 set(CMAKE_AUTOMOC ON)
 set(CMAKE_AUTORCC ON)

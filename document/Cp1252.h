@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lossless map between Windows-1252 bytes and Unicode. Every byte maps to
 // one character: the 27 bytes 0x80-0x9F that the code page assigns map to
 // their characters (0x80 to U+20AC and so on), the five it leaves unassigned

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing entry files: a 32-bit little-endian entry count, then
 // for each entry three string records (name, data, extra), each a 32-bit
 // little-endian length L and L bytes ending in a 0x00.

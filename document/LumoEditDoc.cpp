@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LumoEditDoc.h"
 
 #include "EntryFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The document: moves the entry list between an entry file and the entry
 // tree of its view. It holds no entries of its own.
 #pragma once

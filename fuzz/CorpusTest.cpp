@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs every file of the fuzzer's seed corpus through the same load check the
 // fuzzer uses, with the normal compiler: a regression test for each damaged
 // shape, and for every input the fuzzer once found.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Cp1252Check.h"
 
 #include "Text.h"

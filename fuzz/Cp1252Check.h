@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows-1252 conversion both ways, checked on one input. The fuzzer
 // calls this for every input it makes; the seed corpus test for every file of
 // fuzz/corpus-cp1252.

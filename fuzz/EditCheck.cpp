@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EditCheck.h"
 
 #include "EditProgram.h"

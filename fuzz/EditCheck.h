@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Edit sequences on the running program, headless: the input's bytes choose
 // the commands, a plain list of entries says what each must do. The fuzzer
 // calls this for every input it makes; the seed corpus test for every file of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the user should see while editing, kept as a plain list: the entries
 // in display order, the selected node, the file the document belongs to, the
 // modified flag and what each file on disk holds. Each command is written

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EditProgram.h"
 
 #include "platform/AfxRes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The running program for the edit checks, headless on the scripted front
 // end, and the comparison of what it shows with the model after each step.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer entry point: every input is a text, taken both as entry file
 // bytes and as UTF-8. A broken check aborts, which libFuzzer reports with the
 // input that did it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer entry point: every input is a sequence of edits on the running
 // program. A broken check aborts, which libFuzzer reports with the input that
 // did it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer entry point: every input is a JSON or CSV file given to
 // `lumo import` (the first byte chooses which). A broken check aborts, which
 // libFuzzer reports with the input that did it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer entry point: every input is an entry file the user might open.
 // A broken check aborts, which libFuzzer reports with the input that did it.
 #include "LoadCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One input of `lumo import`, JSON or CSV, checked for what an import must
 // keep. The fuzzer calls this for every input it makes; the seed corpus test
 // calls it for every file of fuzz/corpus-import.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LoadCheck.h"
 
 #include "FakeFrontEnd.h"

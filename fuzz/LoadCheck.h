@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One entry file, loaded through the program's document and checked for
 // everything a load must keep. The fuzzer calls this for every input it
 // makes; the corpus test calls it for every file of the seed corpus.

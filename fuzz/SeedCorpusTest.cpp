@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the seed corpora of the import, Windows-1252 and edit fuzzers through
 // the checks the fuzzers use, with the normal compiler: a regression test for
 // every seed and for every input a fuzzer once found. On top, inputs made

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the seed corpus of the entry file fuzzer into fuzz/corpus/.
 
 Each file is small. A name starting with "ok-" is a file that must load (bytes

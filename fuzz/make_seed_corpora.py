@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the seed corpora of the import, Windows-1252 and edit fuzzers.
 
     fuzz/corpus-import   the first byte chooses the format: "j" JSON, "c" CSV;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command and string ids that belong to the framework itself.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Basic types and constants of our small application framework.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Archive.h"
 
 #include "File.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A buffered stream of bytes to or from a file, or from and to memory (which
 // keeps the readers easy to test and to fuzz). Reading knows how many bytes
 // remain, so a reader can refuse a length that runs past the end before it

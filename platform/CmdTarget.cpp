@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CmdTarget.h"
 
 const CCmdMap* CCmdTarget::GetThisCmdMap()

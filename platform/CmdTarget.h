@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command routing: static, typed command maps and the enabling of commands.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Modal dialogs built from a dialog template, with data exchange between
 // controls and members.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DocTemplate.h"
 
 #include "Document.h"

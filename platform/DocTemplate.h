@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The single-document template: one document, one frame and one view, made
 // from their run-time classes and tied to one resource id (menu,
 // accelerators, icon and document string).

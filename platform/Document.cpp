@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Document.h"
 
 #include "AfxRes.h"

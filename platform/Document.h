@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A document of the single-document framework: its file, title, modified
 // flag and views, and the framework's New / Open / Save / Save As flows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Exceptions.h"
 
 #include <cerrno>

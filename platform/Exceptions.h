@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Failures inside the framework are exceptions; the framework's open and save
 // code turns each into one message naming the file and what went wrong.
 #pragma once

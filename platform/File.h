@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file opened for reading, or a file being written as the replacement of
 // a target: written to a temporary file beside the target and renamed over it
 // only by Commit, after everything reached the disk. Until then, and after a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FrameWnd.h"
 
 #include "DocTemplate.h"

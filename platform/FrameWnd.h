@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: it holds the menu and the view, and routes commands
 // view -> document -> frame -> application.
 #pragma once

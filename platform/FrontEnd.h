@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the framework needs of a windowing front end. The Qt front end
 // implements it for the program; tests implement it with a scripted fake.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shapes of the program's user-interface resources (menus, accelerator
 // tables, strings, dialog templates, icons), which the program keeps as data
 // and the framework looks up by id.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Run-time class information with dynamic creation, so a document template
 // can create the document, frame and view from their classes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Storage for the texts of the tree's nodes: large chunks instead of one heap
 // block per text, so a million entries cost a handful of allocations.
 #pragma once

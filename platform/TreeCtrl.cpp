@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TreeCtrl.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tree-view control as a data structure: nodes with a text and an item
 // data value, in sibling order under their parents, and one selected node.
 // Built for a million entries: nodes are 48 bytes in large blocks, texts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sorting one level of the tree.
 //
 // A full sort is a stable natural merge sort, linear on input that is already

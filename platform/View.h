@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A view shows its document inside a frame; commands reach the view first,
 // then its document.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "WinApp.h"
 
 #include "AfxRes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object: one per program, started by AfxWinMain.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A window of the framework; the front end keeps its widget in m_pPeer.
 #pragma once
 

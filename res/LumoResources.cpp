@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LumoResources.h"
 
 #include "platform/AfxRes.h"

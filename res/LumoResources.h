@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lumoEdit's menu, accelerators, strings, dialog templates and icons.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Resource ids of lumoEdit.
 #pragma once
 

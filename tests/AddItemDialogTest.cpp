@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Add Item dialog run by the Add Item command, and the About box.
 #include "Harness.h"
 #include "platform/AfxRes.h"

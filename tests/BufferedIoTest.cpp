@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading and storing through a real file with archive buffers of every
 // small size: records then start, end and straddle buffer boundaries, and
 // some are longer than the buffer. Whatever the buffer, the result must be

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The part of the Windows-1252 map that differs from Latin-1, byte by byte,
 // against the code page's published table. A wrong entry there keeps the map
 // one-to-one (so a round trip still passes) while the editor shows the wrong

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "document/Cp1252.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The kind of each damage and its numbers, not only where it is: a file cut
 // short says what the cut record claimed and how much of it is there, the
 // same whether it is read from memory, from a file through the usual buffer

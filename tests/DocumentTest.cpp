@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Harness.h"
 #include "platform/AfxRes.h"
 #include "res/resource.h"

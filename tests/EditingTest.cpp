@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four Edit commands, their enabling and the modified flag with the
 // save-changes prompt, all driven the way the menu and the keys drive them:
 // by command id through the frame.

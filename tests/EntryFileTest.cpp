@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Harness.h"
 #include "document/EntryFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FakeFrontEnd.h"
 
 #include "platform/FrameWnd.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scripted stand-in for the windowing front end: dialogs are driven by
 // scripts, message boxes and file pickers answer from queues, and everything
 // shown is recorded.

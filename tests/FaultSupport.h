@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers of the fault tests: a folder an unprivileged user can reach,
 // running part of a test in a forked child (as that user where needed), and
 // what the user sees, as text to compare.

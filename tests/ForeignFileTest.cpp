@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files that other tools wrote or changed: bytes no entry holds, and a file
 // replaced on disk while it was open.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The replace-write with fsync interposed at link time (-Wl,--wrap=fsync):
 // an fsync that fails is reported naming the file, the target keeps its
 // bytes and nothing is left beside it; and the new bytes reach the disk

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the headless tests: entry files as bytes, temporary
 // folders, and the whole program started on the fake front end.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening what cannot be opened, or cannot be opened whole: each time one
 // clear message, the editor keeps working, and a damaged file never stays the
 // document's file, so a later Save cannot overwrite it with fewer entries.

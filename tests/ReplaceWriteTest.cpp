@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The replace-write every save goes through (AfxReplaceFile): the file it
 // replaces keeps its permissions, a new file gets the usual ones, and a
 // rename that fails leaves the target alone with nothing beside it.

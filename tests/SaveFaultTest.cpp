@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving when the disk or the file system says no: each time one message
 // naming the file and the reason, the file on disk as it was, nothing left
 // beside it, and the entries still in the editor, modified, so the user can

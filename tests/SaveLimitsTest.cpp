@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Limits a machine imposes on a save: texts near 4 GiB, names near the
 // longest a file system allows, and files that belong to someone else.
 

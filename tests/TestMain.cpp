@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "res/LumoResources.h"
 
 #include <gtest/gtest.h>

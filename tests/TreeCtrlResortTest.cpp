@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Re-sorting after edits the way the entry commands make them: keys
 // renumbered in order after a removal, a node appended with a placeholder
 // key and then given its own, two keys swapped, and runs of changes far

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes samples/sample.lumo: a small entry file with texts in Windows-1252."""
 import pathlib
 import struct

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "AddItemDlg.h"
 
 #include "res/resource.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "Input Item Properties" dialog: the name and data text of a new entry.
 #pragma once
 

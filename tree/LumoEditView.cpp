@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LumoEditView.h"
 
 #include "AddItemDlg.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry tree: one top-level node per entry (its name), carrying the
 // entry's position key as item data, with the data text as first child and
 // the extra text, when there is one, as second child.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built program itself: arguments, streams and exit status as a shell sees them.
 #include "CliTestUtil.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CliTestUtil.h"
 
 #include "Cli.h"

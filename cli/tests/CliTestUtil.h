@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers for the lumo tests: entry file bytes built by hand (independent of
 // the writer), temporary folders, and running the commands in-process or as
 // the built program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Csv.h"
 
 #include <gtest/gtest.h>

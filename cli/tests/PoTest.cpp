@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PO and POT through the lumo commands, checked against gettext's own tools.
 #include "CliTestUtil.h"
 #include "ToolTestUtil.h"

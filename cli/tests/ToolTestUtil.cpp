@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ToolTestUtil.h"
 
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running gettext's and libxml2's command-line tools from the tests, which
 // check that those tools accept what lumo writes and the other way round.
 #pragma once

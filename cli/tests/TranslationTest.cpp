@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mapping between entries and messages, without any file format.
 #include "Translation.h"
 

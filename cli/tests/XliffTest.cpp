@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XLIFF 1.2 through the lumo commands, checked with xmllint.
 #include "CliTestUtil.h"
 #include "ToolTestUtil.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DialogBuilder.h"
 
 #include "QtText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds a Qt dialog from a dialog template: controls placed in pixels
 // converted from dialog units with the dialog font's metrics, found by id.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window of a frame: the menu and the key shortcuts built from the
 // frame's resources, the view as the only client, and file drops.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QtFrontEnd.h"
 
 #include "DialogBuilder.h"

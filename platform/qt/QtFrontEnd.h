@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Qt 6 Widgets front end of the framework.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QtText.h"
 
 #include "document/Cp1252.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where entry text crosses into Qt, and the only place: bytes in the 8-bit
 // code page become a QString through the lossless Windows-1252 map, and typed
 // text goes back the same way. What the code page cannot hold is refused.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TreeModel.h"
 
 #include "QtText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tree control as a Qt item model, for a QTreeView to draw lazily. The
 // model copies nothing: an index carries the node's handle, and texts are
 // decoded only when a row is drawn.

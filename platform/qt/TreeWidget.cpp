@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TreeWidget.h"
 
 #include "TreeModel.h"

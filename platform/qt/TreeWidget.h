@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tree-view control on screen: a QTreeView over a CTreeModel, with its
 // current row kept in step with the control's selection both ways.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built editor's command line as a shell sees it: help and version without
 // a display, usage errors, and script runs that never wait for an answer.
 #include "GuiHarness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program on the real Qt front end, offscreen, with message boxes and
 // file pickers answered from queues (they would wait for a person).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "GuiHarness.h"
 #include "platform/Archive.h"
 #include "platform/Document.h"
