@@ -54,10 +54,12 @@ TEST(ImportSeeds, AcceptedOnesRoundTripRefusedOnesSayWhere)
         const std::string bytes = Bytes(path);
         const lumo_fuzz::ImportOutcome outcome = lumo_fuzz::CheckImport(bytes);
         EXPECT_EQ(outcome.problem, "");
-        if (StartsWith(name, "ok-"))
+        if (StartsWith(name, "ok-")) {
             EXPECT_TRUE(outcome.bAccepted) << outcome.refusal;
-        if (StartsWith(name, "bad-"))
+        }
+        if (StartsWith(name, "bad-")) {
             EXPECT_FALSE(outcome.bAccepted);
+        }
         if (outcome.bAccepted)
             ++(bytes[0] & 1 ? nCsvAccepted : nJsonAccepted);
     }

@@ -86,12 +86,16 @@ TEST(Cp1252Map, EveryByteFrom0x80To0x9FIsItsPublishedCharacter)
 // C1 controls the code page puts other characters on have no byte.
 TEST(Cp1252Map, TheRestIsLatin1AndTheReplacedControlsHaveNoByte)
 {
-    for (int b = 0; b < 256; ++b)
-        if (b < 0x80 || b >= 0xA0)
+    for (int b = 0; b < 256; ++b) {
+        if (b < 0x80 || b >= 0xA0) {
             EXPECT_EQ(Cp1252ToUnicode(static_cast<unsigned char>(b)), static_cast<char32_t>(b)) << b;
-    for (const Mapping& m : kHighHalf)
-        if (m.ch != m.byte)
+        }
+    }
+    for (const Mapping& m : kHighHalf) {
+        if (m.ch != m.byte) {
             EXPECT_EQ(UnicodeToCp1252(m.byte), std::nullopt) << int{m.byte};
+        }
+    }
 }
 
 }  // namespace

@@ -183,10 +183,12 @@ TEST(OpenFault, EveryCorpusFileOpensOrLeavesAnUntitledDocument)
             // Bytes no entry holds are told once; a file without them says nothing.
             const bool bWarned = app.fe().m_messages.size() == nMessages + 1;
             EXPECT_TRUE(bWarned || app.fe().m_messages.size() == nMessages);
-            if (name.find("trailing") != std::string::npos || name.find("inner-nul") != std::string::npos)
+            if (name.find("trailing") != std::string::npos || name.find("inner-nul") != std::string::npos) {
                 EXPECT_TRUE(bWarned);
-            if (bWarned)
+            }
+            if (bWarned) {
                 EXPECT_EQ(app.fe().m_messages.back().text.rfind("\"" + item.path().string() + "\":\n", 0), 0u);
+            }
             EXPECT_EQ(app.fe().m_strTitle, name + " - lumoEdit");
         } else {
             EXPECT_NE(name.rfind("ok-", 0), 0u) << "a sound file was refused";
