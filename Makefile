@@ -80,11 +80,13 @@ fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DLUMO_BUILD_GUI=OFF -DLUMO_BUILD_TESTS=OFF -DLUMO_FUZZ=ON
-	cmake --build build-fuzz -j$(JOBS) --target lumo_fuzz_load lumo_fuzz_import lumo_fuzz_cp1252 lumo_fuzz_edit
-	@set -e; for target in load import cp1252 edit; do \
+	cmake --build build-fuzz -j$(JOBS) --target lumo_fuzz_load lumo_fuzz_import lumo_fuzz_translation lumo_fuzz_cp1252 \
+	  lumo_fuzz_edit
+	@set -e; for target in load import translation cp1252 edit; do \
 	  seeds=fuzz/corpus-$$target; [ $$target = load ] && seeds=fuzz/corpus; \
 	  mkdir -p build-fuzz/corpus-$$target; \
 	  echo "== lumo_fuzz_$$target for $(FUZZ_SECONDS) seconds"; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ./build-fuzz/fuzz/lumo_fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	    -print_final_stats=1 build-fuzz/corpus-$$target $$seeds; \
 	done

@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: MIT
-// Runs the seed corpora of the import, Windows-1252 and edit fuzzers through
-// the checks the fuzzers use, with the normal compiler: a regression test for
-// every seed and for every input a fuzzer once found. On top, inputs made
-// here: every cut of the import seeds, all short byte strings, random edits.
+// Runs the seed corpora of the import, translation, Windows-1252 and edit
+// fuzzers through the checks the fuzzers use, with the normal compiler: a
+// regression test for every seed and for every input a fuzzer once found. On
+// top, inputs made here: every cut of the import and translation seeds, all
+// short byte strings, random edits.
 #include "Cp1252Check.h"
 #include "EditCheck.h"
 #include "ImportCheck.h"
+#include "TranslationCheck.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -77,6 +80,58 @@ TEST(ImportSeeds, EveryCutOfTheAcceptedOnes)
         const std::string bytes = Bytes(path);
         for (std::size_t cut = 1; cut < bytes.size(); ++cut)
             EXPECT_EQ(lumo_fuzz::CheckImport(std::string_view(bytes).substr(0, cut)).problem, "")
+                << path.filename() << " cut at " << cut;
+    }
+}
+
+// The accepted seeds say how many texts of the template their translations
+// replace; the refused ones what their refusal must name.
+TEST(TranslationSeeds, AcceptedOnesReplaceTheirTextsRefusedOnesSayWhy)
+{
+    const std::map<std::string, std::size_t> replaced = {
+        {"ok-pot-template", 0}, {"ok-po-translated", 10}, {"ok-po-fuzzy-obsolete", 2}, {"ok-xliff-states", 6}};
+    const std::map<std::string, std::string> reason = {
+        {"bad-po-plural", "plural"},          {"bad-po-no-header", "header"},
+        {"bad-po-not-cp1252", "U+662F"},      {"bad-po-charset", "ISO-8859-1"},
+        {"bad-xliff-entity", "&brand;"},      {"bad-xliff-not-xliff", "namespace"},
+        {"bad-xliff-ph-letter", "U+0041"},    {"bad-xliff-empty", "empty"},
+        {"bad-xliff-malformed", "malformed"}, {"bad-po-syntax", "line "}};
+    const std::vector<fs::path> files = Files("corpus-translation");
+    ASSERT_GE(files.size(), 10u);
+    std::size_t nListed = 0;  // inputs a fuzzer found may come on top of these
+    for (const fs::path& path : files) {
+        const std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        const lumo_fuzz::TranslationOutcome outcome = lumo_fuzz::CheckTranslationImport(Bytes(path));
+        EXPECT_EQ(outcome.problem, "");
+        if (StartsWith(name, "ok-")) {
+            EXPECT_TRUE(outcome.bAccepted) << outcome.refusal;
+            if (const auto it = replaced.find(name); it != replaced.end()) {
+                EXPECT_EQ(outcome.nReplaced, it->second);
+                ++nListed;
+            }
+        }
+        if (StartsWith(name, "bad-")) {
+            EXPECT_FALSE(outcome.bAccepted);
+            if (const auto it = reason.find(name); it != reason.end()) {
+                EXPECT_NE(outcome.refusal.find(it->second), std::string::npos) << outcome.refusal;
+                ++nListed;
+            }
+        }
+    }
+    EXPECT_EQ(nListed, replaced.size() + reason.size());
+}
+
+// Every prefix of every accepted seed: a PO or XLIFF file cut anywhere is
+// refused cleanly or gives entries that keep the template's shape.
+TEST(TranslationSeeds, EveryCutOfTheAcceptedOnes)
+{
+    for (const fs::path& path : Files("corpus-translation")) {
+        if (!StartsWith(path.filename().string(), "ok-"))
+            continue;
+        const std::string bytes = Bytes(path);
+        for (std::size_t cut = 1; cut < bytes.size(); ++cut)
+            EXPECT_EQ(lumo_fuzz::CheckTranslationImport(std::string_view(bytes).substr(0, cut)).problem, "")
                 << path.filename() << " cut at " << cut;
     }
 }

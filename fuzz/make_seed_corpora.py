@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-"""Writes the seed corpora of the import, Windows-1252 and edit fuzzers.
+"""Writes the seed corpora of the import, translation, Windows-1252 and edit fuzzers.
 
     fuzz/corpus-import   the first byte chooses the format: "j" JSON, "c" CSV;
+                         "ok-" files must be imported, "bad-" files refused
+    fuzz/corpus-translation
+                         the first byte chooses the format: "p" PO, "x" XLIFF;
+                         imported into the template of TranslationCheck.cpp;
                          "ok-" files must be imported, "bad-" files refused
     fuzz/corpus-cp1252   texts, each taken as entry bytes and as UTF-8
     fuzz/corpus-edit     two entry files, then edit commands (see EditCheck.h)
@@ -65,6 +69,83 @@ def import_files():
     yield "bad-csv-nul", "cname,data,extra\r\na\x00,b,c\r\n"
     yield "bad-csv-no-cp1252-byte", "cname,data,extra\r\n\u0100,b,c\r\n"
     yield "bad-csv-invalid-utf8", b"cname,data,extra\r\n\xc3\x28,b,c\r\n"
+
+
+PO_HEADER = r"""# Texts of template.lumo for translation.
+msgid ""
+msgstr ""
+"Project-Id-Version: template.lumo\n"
+"Language: fr\n"
+"MIME-Version: 1.0\n"
+"Content-Type: text/plain; charset=UTF-8\n"
+"Content-Transfer-Encoding: 8bit\n"
+"""
+
+
+def po_message(name, source, translation="", flags="", prefix=""):
+    lines = ["#. the data text of the entry", "#: template.lumo:1"] if not prefix else []
+    if flags:
+        lines.append("#, " + flags)
+    lines += [prefix + 'msgctxt "%s"' % name, prefix + 'msgid "%s"' % source,
+              prefix + 'msgstr "%s"' % translation]
+    return "\n" + "\n".join(lines) + "\n"
+
+
+XLIFF_HEAD = ('<?xml version="1.0" encoding="UTF-8"?>\n'
+              '<xliff version="1.2" xmlns="urn:oasis:names:tc:xliff:document:1.2">\n'
+              '  <file original="template.lumo" source-language="en" target-language="fr" datatype="plaintext">\n'
+              '    <body>\n')
+XLIFF_TAIL = "    </body>\n  </file>\n</xliff>\n"
+BELL = '<ph ctype="x-lumo-control">U+0007</ph>'
+
+
+def xliff_unit(unit_id, name, source, target=None, state=None):
+    unit = '      <trans-unit id="%s" resname="%s">\n        <source>%s</source>\n' % (unit_id, name, source)
+    if target is not None:
+        unit += "        <target%s>%s</target>\n" % (' state="%s"' % state if state else "", target)
+    return unit + "      </trans-unit>\n"
+
+
+def translation_files():
+    pot_header = PO_HEADER.replace("msgid", "#, fuzzy\nmsgid", 1).replace('"Language: fr\\n"\n', "")
+    yield "ok-pot-template", "p" + pot_header + "".join(
+        po_message(n, s) for n, s in (("TITLE", "Start"), ("DUP", "Yes"), ("DUP", "No"), ("EMPTY", "Only the extra"),
+                                      ("CAFE", "Caf\u00e9 \u20ac"), ("CAFE", "Bell\\a")))
+    # Every message translated: ten texts of the template change.
+    yield "ok-po-translated", "p" + PO_HEADER + "".join(
+        po_message(n, s, t) for n, s, t in (("TITLE", "Start", "D\u00e9but"), ("DUP", "Yes", "Oui"),
+                                            ("DUP", "No", "Non"), ("EMPTY", "Only the extra", "Seulement"),
+                                            ("CAFE", "Caf\u00e9 \u20ac", "Kaffee \u2030"),
+                                            ("CAFE", "Bell\\a", "Glocke\\a\\t")))
+    # Only "Yes" is used (two texts): the fuzzy, obsolete and empty ones are not.
+    yield "ok-po-fuzzy-obsolete", "p" + PO_HEADER + (
+        po_message("TITLE", "Start", "D\u00e9but", flags="fuzzy") + po_message("DUP", "Yes", "Oui") +
+        po_message("EMPTY", "Only the extra") + po_message("GONE", "Not in the template", "Absent") +
+        po_message("DUP", "No", "Non", prefix="#~ "))
+    yield "bad-po-plural", "p" + PO_HEADER + (
+        '\nmsgctxt "DUP"\nmsgid "Yes"\nmsgid_plural "Yeses"\nmsgstr[0] "Oui"\nmsgstr[1] "Ouis"\n')
+    yield "bad-po-no-header", "p" + po_message("DUP", "Yes", "Oui")
+    yield "bad-po-not-cp1252", "p" + PO_HEADER + po_message("DUP", "Yes", "\u662f")
+    yield "bad-po-syntax", "p" + PO_HEADER + '\nmsgctxt "DUP"\nmsgid "Yes\nmsgstr "Oui"\n'
+    yield "bad-po-charset", "p" + PO_HEADER.replace("UTF-8", "ISO-8859-1") + po_message("DUP", "Yes", "Oui")
+    # "Start", "No" and the bell text are used (six texts); "Yes" needs
+    # translation and the text with the euro sign is new.
+    yield "ok-xliff-states", "x" + XLIFF_HEAD + (
+        xliff_unit("1", "TITLE", "Start", "D\u00e9but", "final") +
+        xliff_unit("2", "DUP", "Yes", "Oui", "needs-translation") + xliff_unit("3", "DUP", "No", "Non") +
+        xliff_unit("4", "EMPTY", "Only the extra") +
+        xliff_unit("5", "CAFE", "Bell" + BELL, "Glocke" + BELL, "translated") +
+        xliff_unit("6", "CAFE", "Caf\u00e9 \u20ac", "Kaffee", "new")) + XLIFF_TAIL
+    yield "bad-xliff-malformed", "x" + XLIFF_HEAD + (
+        '      <trans-unit id="1" resname="TITLE">\n        <source>Start</target>\n') + XLIFF_TAIL
+    yield "bad-xliff-entity", "x" + XLIFF_HEAD.replace(
+        "<xliff ", '<!DOCTYPE xliff [<!ENTITY brand "Lumo">]>\n<xliff ') + xliff_unit(
+        "1", "TITLE", "Start", "&brand;") + XLIFF_TAIL
+    yield "bad-xliff-not-xliff", "x" + XLIFF_HEAD.replace(' xmlns="urn:oasis:names:tc:xliff:document:1.2"', "") + (
+        xliff_unit("1", "TITLE", "Start", "D\u00e9but") + XLIFF_TAIL)
+    yield "bad-xliff-ph-letter", "x" + XLIFF_HEAD + xliff_unit(
+        "1", "CAFE", "Bell" + BELL, 'Glocke<ph ctype="x-lumo-control">U+0041</ph>') + XLIFF_TAIL
+    yield "bad-xliff-empty", "x"
 
 
 def cp1252_files():
@@ -160,7 +241,7 @@ def edit_files():
 
 
 def corpora():
-    return {"corpus-import": import_files(), "corpus-cp1252": cp1252_files(), "corpus-edit": edit_files()}
+    return {"corpus-import": import_files(), "corpus-translation": translation_files(), "corpus-cp1252": cp1252_files(), "corpus-edit": edit_files()}
 
 
 def main():
