@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The built program itself: arguments, streams and exit status as a shell sees them.
 #include "CliTestUtil.h"
+#include "ToolTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -12,20 +13,6 @@
 using namespace lumo_cli_test;
 
 namespace {
-
-std::string Quoted(const std::string& text)
-{
-    std::string out = "'";
-    for (const char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-int Shell(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 const std::string kLumo = Quoted(LUMO_CLI_BINARY);
 

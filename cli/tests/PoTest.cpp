@@ -48,9 +48,9 @@ protected:
     // every msgstr with its msgid, msgfilter turns letters to upper case.
     void Translate(const std::string& pot, const std::string& po)
     {
-        const CToolResult en = RunTool("msgen " + Shell(pot) + " -o " + Shell(dir / "en.po"));
+        const CToolResult en = RunTool("msgen " + Quoted(pot) + " -o " + Quoted(dir / "en.po"));
         ASSERT_EQ(en.status, 0) << en.output;
-        const CToolResult fr = RunTool("msgfilter --keep-header -i " + Shell(dir / "en.po") + " -o " + Shell(po) +
+        const CToolResult fr = RunTool("msgfilter --keep-header -i " + Quoted(dir / "en.po") + " -o " + Quoted(po) +
                                        " tr a-z A-Z");
         ASSERT_EQ(fr.status, 0) << fr.output;
     }
@@ -85,11 +85,11 @@ TEST_F(Po, TemplateTranslatedByGettextToolsComesBackAsExpectedBytes)
     EXPECT_NE(pot.find("#. the extra text of the entry\n#: game.lumo:2\nmsgctxt \"STR_QUIT\""), std::string::npos);
     EXPECT_NE(pot.find("Content-Type: text/plain; charset=UTF-8"), std::string::npos);
     EXPECT_NE(pot.find("POT-Creation-Date: 2"), std::string::npos);
-    CToolResult check = RunTool("msgfmt --check -o /dev/null " + Shell(dir / "game.pot"));
+    CToolResult check = RunTool("msgfmt --check -o /dev/null " + Quoted(dir / "game.pot"));
     EXPECT_EQ(check.status, 0) << check.output;
 
     Translate(dir / "game.pot", dir / "fr.po");
-    check = RunTool("msgfmt --check --statistics -o /dev/null " + Shell(dir / "fr.po"));
+    check = RunTool("msgfmt --check --statistics -o /dev/null " + Quoted(dir / "fr.po"));
     EXPECT_EQ(check.status, 0) << check.output;
     EXPECT_NE(check.output.find(std::to_string(kSourceMessages) + " translated messages"), std::string::npos)
         << check.output;
@@ -101,7 +101,7 @@ TEST_F(Po, TemplateTranslatedByGettextToolsComesBackAsExpectedBytes)
 
     // What msgcat and msgattrib rewrite is read back to the same result.
     for (const std::string tool : {"msgcat --no-wrap", "msgattrib --sort-output", "msgcat --width=20"}) {
-        check = RunTool(tool + " " + Shell(dir / "fr.po") + " -o " + Shell(dir / "tool.po"));
+        check = RunTool(tool + " " + Quoted(dir / "fr.po") + " -o " + Quoted(dir / "tool.po"));
         ASSERT_EQ(check.status, 0) << tool << ": " << check.output;
         r = Lumo({"import", dir / "tool.po", "--template", source, "-o", dir / "tool.lumo"});
         ASSERT_EQ(r.status, 0) << tool << ": " << r.err;
@@ -123,7 +123,7 @@ TEST_F(Po, ExportFromATranslatedFilePairsWithTheSourceAndPassesMsgfmt)
     const std::string po = ReadFile(dir / "fr.po");
     EXPECT_NE(po.find("\"Language: fr\\n\""), std::string::npos) << po;
     EXPECT_NE(po.find("msgctxt \"STR_START\"\nmsgid \"Start game\"\nmsgstr \"START GAME\""), std::string::npos) << po;
-    const CToolResult check = RunTool("msgfmt --check -o /dev/null " + Shell(dir / "fr.po"));
+    const CToolResult check = RunTool("msgfmt --check -o /dev/null " + Quoted(dir / "fr.po"));
     EXPECT_EQ(check.status, 0) << check.output;
 
     // And back: the target as it was, without the entry the source lacks.
@@ -154,7 +154,7 @@ TEST_F(Po, MsgmergeAfterAGameUpdateKeepsTheTranslationsOfUnchangedTexts)
     const std::string v2Path = Source("v2.lumo", v2);
     ASSERT_EQ(Lumo({"export", v2Path, "--format", "pot", "-o", dir / "v2.pot"}).status, 0);
     const CToolResult merge =
-        RunTool("msgmerge --quiet " + Shell(dir / "fr.po") + " " + Shell(dir / "v2.pot") + " -o " + Shell(dir / "fr2.po"));
+        RunTool("msgmerge --quiet " + Quoted(dir / "fr.po") + " " + Quoted(dir / "v2.pot") + " -o " + Quoted(dir / "fr2.po"));
     ASSERT_EQ(merge.status, 0) << merge.output;
 
     const CRunResult r = Lumo({"import", dir / "fr2.po", "--template", v2Path, "-o", dir / "fr2.lumo"});

@@ -2,6 +2,7 @@
 // Standard input, pipes and devices where a command names a file: read
 // whole and parsed from memory, written straight through, never replaced.
 #include "CliTestUtil.h"
+#include "ToolTestUtil.h"
 #include "StreamIo.h"
 
 #include "platform/Exceptions.h"
@@ -158,21 +159,6 @@ TEST(StreamIo, RegularFilesAreStillReplacedAndFoldersRefused)
     EXPECT_THROW(lumo_cli::ReadStream("/dev/fd/999"), CFileException);
 }
 
-// The built program, with the shell's redirections.
-std::string Quoted(const std::string& text)
-{
-    std::string out = "'";
-    for (const char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-int Shell(const std::string& command)
-{
-    // bash for pipefail: a failure anywhere in a pipeline counts.
-    const int status = std::system(("bash -o pipefail -c " + Quoted(command)).c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 TEST(StreamIoBinary, DashReadsStandardInputForEveryCommand)
 {

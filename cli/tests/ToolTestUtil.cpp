@@ -9,17 +9,23 @@
 
 namespace lumo_cli_test {
 
-std::string Shell(const std::string& path)
+std::string Quoted(const std::string& text)
 {
     std::string quoted = "'";
-    for (const char c : path)
+    for (const char c : text)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
+int Shell(const std::string& commandLine)
+{
+    const int status = std::system(("bash -o pipefail -c " + Quoted(commandLine)).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 bool HaveTool(const std::string& name)
 {
-    return RunTool("command -v " + Shell(name)).status == 0;
+    return RunTool("command -v " + Quoted(name)).status == 0;
 }
 
 CToolResult RunTool(const std::string& commandLine)

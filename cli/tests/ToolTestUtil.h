@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Running gettext's and libxml2's command-line tools from the tests, which
+// Running shell command lines from the tests: the built program with the
+// shell's redirections, and gettext's and libxml2's command-line tools, which
 // check that those tools accept what lumo writes and the other way round.
 #pragma once
 
@@ -17,8 +18,11 @@ struct CToolResult {
 // Runs a shell command line.
 CToolResult RunTool(const std::string& commandLine);
 
-// A path quoted for the shell.
-std::string Shell(const std::string& path);
+// A path or text quoted for the shell.
+std::string Quoted(const std::string& text);
+// Runs a command line with bash, where a failure anywhere in a pipeline
+// counts; its exit status, or -1 when it did not exit normally.
+int Shell(const std::string& commandLine);
 
 }  // namespace lumo_cli_test
 

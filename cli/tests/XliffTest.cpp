@@ -67,7 +67,7 @@ TEST_F(Xliff, RoundTripKeepsEveryByteIncludingControlCharacters)
     EXPECT_NE(xliff.find("a<ph id=\"1\" ctype=\"x-lumo-control\">U+0001</ph>b<ph id=\"2\" ctype=\"x-lumo-control\">U+0008</ph>"),
               std::string::npos);
     if (HaveTool("xmllint")) {
-        const CToolResult lint = RunTool("xmllint --noout " + Shell(dir / "fr.xlf"));
+        const CToolResult lint = RunTool("xmllint --noout " + Quoted(dir / "fr.xlf"));
         EXPECT_EQ(lint.status, 0) << lint.output;
     }
 
