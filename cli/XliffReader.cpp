@@ -21,7 +21,7 @@ std::string_view View(const xmlChar* text)
     return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
 }
 
-// The first error the parser reports, with its line.
+// The first error the parser reports, with its line when it has one.
 void OnXmlError(void* context, xmlErrorPtr error)
 {
     auto* pText = static_cast<std::string*>(context);
@@ -30,8 +30,41 @@ void OnXmlError(void* context, xmlErrorPtr error)
     std::string message = error->message ? error->message : "malformed XML";
     while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
         message.pop_back();
-    *pText = "line " + std::to_string(error->line) + ": malformed XML: " + message;
+    const std::string what = error->domain == XML_FROM_I18N
+                                 ? "the bytes are not text in the encoding the file declares: "
+                                 : "malformed XML: ";
+    *pText = (error->line > 0 ? "line " + std::to_string(error->line) + ": " : std::string()) + what + message;
 }
+
+// Errors of the encoding conversion and of the input layer come with no
+// parser: libxml2 gives them to the thread's handlers, which print them on
+// standard error. While a file is read they go where the reader's go
+// instead, so the refusal names them and nothing else is printed.
+void IgnoreGenericError(void*, const char*, ...) {}
+
+class CThreadErrorHandlers {
+public:
+    explicit CThreadErrorHandlers(std::string* pFirstError)
+        : m_structured(xmlStructuredError), m_pStructuredContext(xmlStructuredErrorContext),
+          m_generic(xmlGenericError), m_pGenericContext(xmlGenericErrorContext)
+    {
+        xmlSetStructuredErrorFunc(pFirstError, OnXmlError);
+        xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+    }
+    CThreadErrorHandlers(const CThreadErrorHandlers&) = delete;
+    CThreadErrorHandlers& operator=(const CThreadErrorHandlers&) = delete;
+    ~CThreadErrorHandlers()
+    {
+        xmlSetStructuredErrorFunc(m_pStructuredContext, m_structured);
+        xmlSetGenericErrorFunc(m_pGenericContext, m_generic);
+    }
+
+private:
+    xmlStructuredErrorFunc m_structured;
+    void* m_pStructuredContext;
+    xmlGenericErrorFunc m_generic;
+    void* m_pGenericContext;
+};
 
 // XLIFF states that mean the target is a finished translation; any other
 // state (new, needs-translation, needs-review-translation, ...) is fuzzy.
@@ -58,10 +91,15 @@ public:
     CTranslations Read()
     {
         int result;
-        while ((result = xmlTextReaderRead(m_reader)) == 1)
-            OnNode();
-        if (result < 0 || !m_error.empty())
-            throw CImportError(m_error.empty() ? "malformed XML" : m_error);
+        {
+            CThreadErrorHandlers handlers(&m_error);
+            while ((result = xmlTextReaderRead(m_reader)) == 1)
+                OnNode();
+        }
+        if (result < 0 || !m_error.empty()) {
+            const std::string error = m_error.empty() ? "malformed XML" : m_error;
+            throw CImportError(error.rfind("line ", 0) == 0 ? error : Line() + error);
+        }
         if (!m_bRoot)
             throw CImportError("the file holds no XML element");
         return std::move(m_translations);

@@ -146,6 +146,10 @@ def translation_files():
     yield "bad-xliff-ph-letter", "x" + XLIFF_HEAD + xliff_unit(
         "1", "CAFE", "Bell" + BELL, 'Glocke<ph ctype="x-lumo-control">U+0041</ph>') + XLIFF_TAIL
     yield "bad-xliff-empty", "x"
+    # Bytes that are no text in the declared encoding: libxml2 reports them
+    # outside the parser.
+    yield "bad-xliff-encoding", b"x" + XLIFF_HEAD.replace('"UTF-8"', '"SHIFT_JIS"').encode() + xliff_unit(
+        "1", "TITLE", "Start", "D\xe9\x00but").encode("latin-1") + XLIFF_TAIL.encode()
 
 
 def cp1252_files():
