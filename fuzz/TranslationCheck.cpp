@@ -228,7 +228,9 @@ TranslationOutcome CheckTranslationImport(std::string_view bytes)
         outcome.problem = prefix + "leaving untranslated texts empty: " + emptying.problem;
         return outcome;
     }
-    if (emptying.bAccepted != keeping.bAccepted || emptying.refusal != keeping.refusal) {
+    // Only whether: gettext's parser keeps some state from one file to the
+    // next, so a second read of a broken file may list its errors differently.
+    if (emptying.bAccepted != keeping.bAccepted) {
         outcome.problem = prefix + "leaving untranslated texts empty changed whether the file is refused";
         return outcome;
     }
