@@ -9,6 +9,7 @@
 #include <libxml/xmlreader.h>
 
 #include <cstdio>
+#include <optional>
 
 namespace lumo_cli {
 
@@ -77,11 +78,13 @@ class CUnitReader {
 public:
     CUnitReader(const std::string& path, CWarnings& warnings) : m_warnings(warnings)
     {
+        // The first bytes are read, and their encoding chosen, already here.
+        m_handlers.emplace(&m_error);
         // No network, no external entities; libxml2's own limits keep entity
         // expansion in check.
         m_reader = xmlReaderForFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_BIG_LINES);
         if (!m_reader)
-            throw CImportError("libxml2 cannot open it");
+            throw CImportError(m_error.empty() ? "libxml2 cannot open it" : m_error);
         xmlTextReaderSetStructuredErrorHandler(m_reader, OnXmlError, &m_error);
     }
     CUnitReader(const CUnitReader&) = delete;
@@ -91,11 +94,8 @@ public:
     CTranslations Read()
     {
         int result;
-        {
-            CThreadErrorHandlers handlers(&m_error);
-            while ((result = xmlTextReaderRead(m_reader)) == 1)
-                OnNode();
-        }
+        while ((result = xmlTextReaderRead(m_reader)) == 1)
+            OnNode();
         if (result < 0 || !m_error.empty()) {
             const std::string error = m_error.empty() ? "malformed XML" : m_error;
             throw CImportError(error.rfind("line ", 0) == 0 ? error : Line() + error);
@@ -253,8 +253,9 @@ private:
     }
 
     CWarnings& m_warnings;
-    xmlTextReaderPtr m_reader = nullptr;
     std::string m_error;
+    std::optional<CThreadErrorHandlers> m_handlers;  // while the reader lives
+    xmlTextReaderPtr m_reader = nullptr;
     CTranslations m_translations;
     bool m_bRoot = false;
     int m_unitDepth = -1, m_textDepth = -1, m_phDepth = -1;

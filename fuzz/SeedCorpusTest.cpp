@@ -96,7 +96,8 @@ TEST(TranslationSeeds, AcceptedOnesReplaceTheirTextsRefusedOnesSayWhy)
         {"bad-xliff-entity", "&brand;"},      {"bad-xliff-not-xliff", "namespace"},
         {"bad-xliff-ph-letter", "U+0041"},    {"bad-xliff-empty", "empty"},
         {"bad-xliff-malformed", "malformed"}, {"bad-po-syntax", "line "},
-        {"bad-xliff-encoding", "line 7: the bytes are not text in the encoding the file declares"}};
+        {"bad-xliff-encoding", "line 7: the bytes are not text in the encoding the file declares"},
+        {"bad-xliff-ucs4-order", "line 1: malformed XML: encoding not supported"}};
     const std::vector<fs::path> files = Files("corpus-translation");
     ASSERT_GE(files.size(), 10u);
     std::size_t nListed = 0;  // inputs a fuzzer found may come on top of these

@@ -150,6 +150,8 @@ def translation_files():
     # outside the parser.
     yield "bad-xliff-encoding", b"x" + XLIFF_HEAD.replace('"UTF-8"', '"SHIFT_JIS"').encode() + xliff_unit(
         "1", "TITLE", "Start", "D\xe9\x00but").encode("latin-1") + XLIFF_TAIL.encode()
+    # A byte order libxml2 has no converter for, found in its first bytes.
+    yield "bad-xliff-ucs4-order", b"x\x00<\x00\x00<xliff/>"
 
 
 def cp1252_files():
