@@ -2,6 +2,7 @@
 // Runs every file of the fuzzer's seed corpus through the same load check the
 // fuzzer uses, with the normal compiler: a regression test for each damaged
 // shape, and for every input the fuzzer once found.
+#include "CorpusFiles.h"
 #include "LoadCheck.h"
 
 #include <gtest/gtest.h>
@@ -23,27 +24,12 @@ extern "C" const char* __asan_default_options()
 
 namespace {
 
+using lumo_fuzz::FileBytes;
+using lumo_fuzz::StartsWith;
+
 std::vector<fs::path> CorpusFiles()
 {
-    std::vector<fs::path> files;
-    for (const auto& item : fs::directory_iterator(LUMO_CORPUS_DIR))
-        if (item.is_regular_file())
-            files.push_back(item.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::string Bytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool StartsWith(const std::string& s, const char* prefix)
-{
-    return s.rfind(prefix, 0) == 0;
+    return lumo_fuzz::CorpusFiles(LUMO_CORPUS_DIR);
 }
 
 TEST(FuzzCorpus, EveryFileLoadsOrIsRefusedWithAReport)
@@ -55,7 +41,7 @@ TEST(FuzzCorpus, EveryFileLoadsOrIsRefusedWithAReport)
     for (const fs::path& path : files) {
         const std::string name = path.filename().string();
         SCOPED_TRACE(name);
-        const lumo_fuzz::LoadOutcome outcome = lumo_fuzz::CheckLoad(Bytes(path));
+        const lumo_fuzz::LoadOutcome outcome = lumo_fuzz::CheckLoad(FileBytes(path));
         EXPECT_EQ(outcome.problem, "");
         if (outcome.bLoaded) {
             ++nLoaded;
@@ -76,7 +62,7 @@ TEST(FuzzCorpus, EveryFileLoadsOrIsRefusedWithAReport)
 // position of the format goes through the load check too.
 TEST(FuzzCorpus, EveryCutAndEveryByteOfASoundFile)
 {
-    const std::string sound = Bytes(fs::path(LUMO_CORPUS_DIR) / "ok-extra-texts.lumo");
+    const std::string sound = FileBytes(fs::path(LUMO_CORPUS_DIR) / "ok-extra-texts.lumo");
     ASSERT_FALSE(sound.empty());
     for (std::size_t cut = 0; cut < sound.size(); ++cut) {
         const lumo_fuzz::LoadOutcome outcome = lumo_fuzz::CheckLoad(std::string_view(sound).substr(0, cut));

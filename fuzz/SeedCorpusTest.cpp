@@ -4,6 +4,7 @@
 // regression test for every seed and for every input a fuzzer once found. On
 // top, inputs made here: every cut of the import and translation seeds, all
 // short byte strings, random edits.
+#include "CorpusFiles.h"
 #include "Cp1252Check.h"
 #include "EditCheck.h"
 #include "ImportCheck.h"
@@ -23,27 +24,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using lumo_fuzz::FileBytes;
+using lumo_fuzz::StartsWith;
+
 std::vector<fs::path> Files(const char* corpus)
 {
-    std::vector<fs::path> files;
-    for (const auto& item : fs::directory_iterator(fs::path(LUMO_FUZZ_DIR) / corpus))
-        if (item.is_regular_file())
-            files.push_back(item.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::string Bytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool StartsWith(const std::string& s, const char* prefix)
-{
-    return s.rfind(prefix, 0) == 0;
+    return lumo_fuzz::CorpusFiles(fs::path(LUMO_FUZZ_DIR) / corpus);
 }
 
 TEST(ImportSeeds, AcceptedOnesRoundTripRefusedOnesSayWhere)
@@ -54,7 +40,7 @@ TEST(ImportSeeds, AcceptedOnesRoundTripRefusedOnesSayWhere)
     for (const fs::path& path : files) {
         const std::string name = path.filename().string();
         SCOPED_TRACE(name);
-        const std::string bytes = Bytes(path);
+        const std::string bytes = FileBytes(path);
         const lumo_fuzz::ImportOutcome outcome = lumo_fuzz::CheckImport(bytes);
         EXPECT_EQ(outcome.problem, "");
         if (StartsWith(name, "ok-")) {
@@ -77,7 +63,7 @@ TEST(ImportSeeds, EveryCutOfTheAcceptedOnes)
     for (const fs::path& path : Files("corpus-import")) {
         if (!StartsWith(path.filename().string(), "ok-"))
             continue;
-        const std::string bytes = Bytes(path);
+        const std::string bytes = FileBytes(path);
         for (std::size_t cut = 1; cut < bytes.size(); ++cut)
             EXPECT_EQ(lumo_fuzz::CheckImport(std::string_view(bytes).substr(0, cut)).problem, "")
                 << path.filename() << " cut at " << cut;
@@ -106,7 +92,7 @@ TEST(TranslationSeeds, AcceptedOnesReplaceTheirTextsRefusedOnesSayWhy)
         SCOPED_TRACE(name);
         // The refusal says it all: the libraries print nothing of their own.
         testing::internal::CaptureStderr();
-        const lumo_fuzz::TranslationOutcome outcome = lumo_fuzz::CheckTranslationImport(Bytes(path));
+        const lumo_fuzz::TranslationOutcome outcome = lumo_fuzz::CheckTranslationImport(FileBytes(path));
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(outcome.problem, "");
         if (StartsWith(name, "ok-")) {
@@ -134,7 +120,7 @@ TEST(TranslationSeeds, EveryCutOfTheAcceptedOnes)
     for (const fs::path& path : Files("corpus-translation")) {
         if (!StartsWith(path.filename().string(), "ok-"))
             continue;
-        const std::string bytes = Bytes(path);
+        const std::string bytes = FileBytes(path);
         for (std::size_t cut = 1; cut < bytes.size(); ++cut)
             EXPECT_EQ(lumo_fuzz::CheckTranslationImport(std::string_view(bytes).substr(0, cut)).problem, "")
                 << path.filename() << " cut at " << cut;
@@ -146,7 +132,7 @@ TEST(Cp1252Seeds, EveryFileConvertsBothWays)
     const std::vector<fs::path> files = Files("corpus-cp1252");
     ASSERT_GE(files.size(), 10u);
     for (const fs::path& path : files)
-        EXPECT_EQ(lumo_fuzz::CheckCp1252(Bytes(path)), "") << path.filename();
+        EXPECT_EQ(lumo_fuzz::CheckCp1252(FileBytes(path)), "") << path.filename();
 }
 
 // Every string of one and two bytes: all of the map, every lead byte with
@@ -170,7 +156,7 @@ TEST(EditSeeds, EverySequenceAgreesWithTheList)
     const std::vector<fs::path> files = Files("corpus-edit");
     ASSERT_GE(files.size(), 10u);
     for (const fs::path& path : files)
-        EXPECT_EQ(lumo_fuzz::CheckEdits(Bytes(path)), "") << path.filename();
+        EXPECT_EQ(lumo_fuzz::CheckEdits(FileBytes(path)), "") << path.filename();
 }
 
 // Random inputs, weighted towards the commands that change the list.
