@@ -3,6 +3,7 @@
 
 #include "Cli.h"
 #include "Diff.h"
+#include "StreamIo.h"
 
 #include "platform/Exceptions.h"
 
@@ -238,6 +239,18 @@ void FileError(std::ostream& err, const std::string& path, const std::exception&
         }
     }
     err << "lumo: " << path << ": " << AfxDescribeException(e) << '\n';
+}
+
+int WriteEntriesOrReport(const std::string& path, const std::vector<Entry>& entries, std::ostream& err)
+{
+    try {
+        WriteEntryOutput(path, entries);
+    } catch (const std::exception& e) {
+        FileError(err, path, e);
+        err << "lumo: " << path << " was left as it was\n";
+        return exitUsage;
+    }
+    return exitOk;
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)

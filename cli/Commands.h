@@ -9,6 +9,8 @@
 
 namespace lumo_cli {
 
+struct Entry;
+
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
@@ -20,5 +22,8 @@ const char* HelpText(std::string_view command);
 int UsageError(std::ostream& err, std::string_view command, const std::string& message);
 // "lumo: FILE: reason" for a file that could not be read or written.
 void FileError(std::ostream& err, const std::string& path, const std::exception& e);
+// Writes an entry file (or stream); on failure says why and that the target
+// was left as it was. Returns the exit status.
+int WriteEntriesOrReport(const std::string& path, const std::vector<Entry>& entries, std::ostream& err);
 
 }  // namespace lumo_cli

@@ -57,14 +57,7 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << "lumo: " << input << ": " << e.what() << "\nlumo: nothing was written to " << output << '\n';
         return exitRefused;
     }
-    try {
-        WriteEntryOutput(output, entries);
-    } catch (const std::exception& e) {
-        FileError(err, output, e);
-        err << "lumo: " << output << " was left as it was\n";
-        return exitUsage;
-    }
-    return exitOk;
+    return WriteEntriesOrReport(output, entries, err);
 }
 
 }  // namespace lumo_cli

@@ -190,13 +190,8 @@ int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& o
             << (counts.nNotInTemplate == 1 ? " message matches" : " messages match")
             << " no text of the template and " << (counts.nNotInTemplate == 1 ? "is" : "are")
             << " left out (after a change of the source, update the translation with msgmerge)\n";
-    try {
-        WriteEntryOutput(output, entries);
-    } catch (const std::exception& e) {
-        FileError(err, output, e);
-        err << "lumo: " << output << " was left as it was\n";
-        return exitUsage;
-    }
+    if (const int status = WriteEntriesOrReport(output, entries, err); status != exitOk)
+        return status;
     // Written to standard output (-o /dev/stdout), the entry file must not be
     // followed by the summary there.
     (IsStream(output) ? err : out) << counts.nTranslated << " translated, " << counts.nFuzzy << " fuzzy, "

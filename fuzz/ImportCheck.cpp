@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ImportCheck.h"
 
+#include "EntryBytes.h"
+
 #include "EntryIo.h"
 #include "Formats.h"
 #include "document/Cp1252.h"
@@ -21,24 +23,6 @@ namespace lumo_fuzz {
 namespace {
 
 using lumo_cli::Entry;
-
-std::string Le32(std::uint32_t value)
-{
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        s[i] = static_cast<char>(value >> (8 * i));
-    return s;
-}
-
-// The entry file for these entries, written out the plain way.
-std::string Canonical(const std::vector<Entry>& entries)
-{
-    std::string out = Le32(static_cast<std::uint32_t>(entries.size()));
-    for (const Entry& e : entries)
-        for (const std::string* text : {&e.name, &e.data, &e.extra})
-            out += Le32(static_cast<std::uint32_t>(text->size() + 1)) + *text + std::string(1, '\0');
-    return out;
-}
 
 // A file in memory holding these bytes, for reading them back the way
 // `lumo export` reads an entry file.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "LoadCheck.h"
 
+#include "EntryBytes.h"
+
 #include "FakeFrontEnd.h"
 #include "app/LumoEditApp.h"
 #include "document/EntryFile.h"
@@ -64,14 +66,6 @@ std::uint32_t Le32At(std::string_view b, std::size_t pos)
            std::uint32_t{static_cast<unsigned char>(b[pos + 3])} << 24;
 }
 
-std::string Le32(std::uint32_t value)
-{
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        s[i] = static_cast<char>(value >> (8 * i));
-    return s;
-}
-
 Expected Parse(std::string_view b)
 {
     Expected r;
@@ -104,15 +98,6 @@ Expected Parse(std::string_view b)
     // Bytes after the last entry belong to no entry: the file loads, with a warning.
     r.nTrailing = b.size() - pos;
     return r;
-}
-
-std::string Canonical(const std::vector<Entry>& entries)
-{
-    std::string out = Le32(static_cast<std::uint32_t>(entries.size()));
-    for (const Entry& e : entries)
-        for (const std::string* text : {&e.name, &e.data, &e.extra})
-            out += Le32(static_cast<std::uint32_t>(text->size() + 1)) + *text + std::string(1, '\0');
-    return out;
 }
 
 // ---- Allocation accounting (with AddressSanitizer only) --------------------
