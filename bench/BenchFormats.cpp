@@ -4,8 +4,8 @@
 #include "BenchChild.h"
 #include "BenchGettext.h"
 
-#include "Cli.h"
-#include "EntryIo.h"
+#include "cli/Cli.h"
+#include "cli/EntryIo.h"
 
 #include <algorithm>
 #include <optional>

@@ -3,8 +3,8 @@
 
 #include "BenchChild.h"
 
-#include "EntryIo.h"
-#include "document/Cp1252.h"
+#include "cli/EntryIo.h"
+#include "platform/Cp1252.h"
 
 #include <gettext-po.h>
 

@@ -2,7 +2,7 @@
 #include "Csv.h"
 #include "Formats.h"
 
-#include "document/Cp1252.h"
+#include "platform/Cp1252.h"
 
 #include <algorithm>
 #include <array>

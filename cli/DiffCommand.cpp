@@ -9,7 +9,7 @@
 #include "Options.h"
 #include "StreamIo.h"
 
-#include "document/Cp1252.h"
+#include "platform/Cp1252.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Formats.h"
 
-#include "document/Cp1252.h"
+#include "platform/Cp1252.h"
 
 #include <nlohmann/json.hpp>
 

@@ -5,7 +5,7 @@
 #include "StreamIo.h"
 #include "TranslationFormats.h"
 
-#include "document/Cp1252.h"
+#include "platform/Cp1252.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 

@@ -3,7 +3,7 @@
 // made, so the document never exists in memory as a whole.
 #include "TranslationFormats.h"
 
-#include "document/Cp1252.h"
+#include "platform/Cp1252.h"
 
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>

@@ -1,8 +1,5 @@
 # SPDX-License-Identifier: MIT
 # The Qt 6 Widgets front end and the editor itself.
-set(CMAKE_AUTOMOC ON)
-set(CMAKE_AUTORCC ON)
-
 add_library(lumo_qt STATIC
   platform/qt/DialogBuilder.cpp
   platform/qt/MainWindow.cpp
@@ -13,6 +10,9 @@ add_library(lumo_qt STATIC
   res/lumoEdit.qrc
 )
 target_link_libraries(lumo_qt PUBLIC lumo_core Qt6::Widgets)
+# Only the front end has Qt objects and resources; lumo and the headless
+# libraries are plain C++ and get no moc step.
+set_target_properties(lumo_qt PROPERTIES AUTOMOC ON AUTORCC ON)
 
 add_executable(lumoEdit app/main.cpp)
 target_link_libraries(lumoEdit PRIVATE lumo_qt)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Cp1252Check.h"
 
-#include "Text.h"
-#include "document/Cp1252.h"
+#include "cli/Text.h"
+#include "platform/Cp1252.h"
 
 #include <algorithm>
 #include <optional>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "EditModel.h"
-#include "FakeFrontEnd.h"
+#include "tests/FakeFrontEnd.h"
 #include "app/LumoEditApp.h"
 
 #include <filesystem>

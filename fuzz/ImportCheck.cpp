@@ -3,9 +3,9 @@
 
 #include "EntryBytes.h"
 
-#include "EntryIo.h"
-#include "Formats.h"
-#include "document/Cp1252.h"
+#include "cli/EntryIo.h"
+#include "cli/Formats.h"
+#include "platform/Cp1252.h"
 #include "platform/Archive.h"
 #include "platform/Exceptions.h"
 

@@ -3,7 +3,7 @@
 
 #include "EntryBytes.h"
 
-#include "FakeFrontEnd.h"
+#include "tests/FakeFrontEnd.h"
 #include "app/LumoEditApp.h"
 #include "document/EntryFile.h"
 #include "document/LumoEditDoc.h"

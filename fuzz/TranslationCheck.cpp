@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "TranslationCheck.h"
 
-#include "EntryIo.h"
-#include "TranslationFormats.h"
+#include "cli/EntryIo.h"
+#include "cli/TranslationFormats.h"
 #include "platform/Archive.h"
 #include "platform/Exceptions.h"
 

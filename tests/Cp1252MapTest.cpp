@@ -3,7 +3,7 @@
 // against the code page's published table. A wrong entry there keeps the map
 // one-to-one (so a round trip still passes) while the editor shows the wrong
 // character and an import refuses the right one.
-#include "document/Cp1252.h"
+#include "platform/Cp1252.h"
 
 #include <gtest/gtest.h>
 

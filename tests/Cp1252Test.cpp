@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "document/Cp1252.h"
+#include "platform/Cp1252.h"
 
 #include <gtest/gtest.h>
 

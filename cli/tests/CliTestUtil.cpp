@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "CliTestUtil.h"
 
-#include "Cli.h"
+#include "cli/Cli.h"
 
 #include <gtest/gtest.h>
 

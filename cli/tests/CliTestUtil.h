@@ -4,7 +4,7 @@
 // the built program.
 #pragma once
 
-#include "EntryIo.h"
+#include "cli/EntryIo.h"
 
 #include <cstdint>
 #include <filesystem>

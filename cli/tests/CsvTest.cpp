@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Csv.h"
+#include "cli/Csv.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "CliTestUtil.h"
-#include "Diff.h"
+#include "cli/Diff.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

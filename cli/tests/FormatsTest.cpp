@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "CliTestUtil.h"
-#include "Formats.h"
+#include "cli/Formats.h"
 
 #include <gtest/gtest.h>
 

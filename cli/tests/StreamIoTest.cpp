@@ -3,7 +3,7 @@
 // whole and parsed from memory, written straight through, never replaced.
 #include "CliTestUtil.h"
 #include "ToolTestUtil.h"
-#include "StreamIo.h"
+#include "cli/StreamIo.h"
 
 #include "platform/Exceptions.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The mapping between entries and messages, without any file format.
-#include "Translation.h"
+#include "cli/Translation.h"
 
 #include <gtest/gtest.h>
 

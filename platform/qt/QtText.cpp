@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "QtText.h"
 
-#include "document/Cp1252.h"
+#include "platform/Cp1252.h"
 
 #include <QFile>
 
