@@ -16,6 +16,24 @@ CString Bytes(ULONGLONG n)
 {
     return std::to_string(n) + (n == 1 ? " byte" : " bytes");
 }
+
+// A count or length that no damage to a real entry file explains: far more
+// than the file's size (an entry takes at least 12 bytes).
+bool IsFarBeyond(ULONGLONG nNeeded, ULONGLONG nAvailable)
+{
+    return nNeeded > 16 * nAvailable + 4096;
+}
+
+// "the name of entry 2 does not end in a 0x00 byte (byte offset 30), and 1 more record is the same"
+CString DescribeRecords(const CEntryFileNotes::CRecords& records, const CString& what)
+{
+    CString text = "the " + CString(EntryFieldName(records.field)) + " of entry " + std::to_string(records.nEntry) +
+                   " " + what + " (byte offset " + std::to_string(records.nOffset) + ")";
+    if (records.nCount > 1)
+        text += ", and " + std::to_string(records.nCount - 1) +
+                (records.nCount == 2 ? " more record is the same" : " more records are the same");
+    return text;
+}
 }  // namespace
 
 const char* EntryFieldName(EEntryField field)
@@ -39,8 +57,19 @@ CEntryFileException::CEntryFileException(EEntryFileError error, ULONGLONG nOffse
     m_strMessage = "the file is damaged: " + DescribeDamage();
 }
 
+void CEntryFileException::MarkForeign()
+{
+    m_bForeign = true;
+    m_strMessage = "the file " + DescribeDamage();
+}
+
 CString CEntryFileException::DescribeDamage() const
 {
+    if (m_bForeign) {
+        CEntryFileException detail = *this;
+        detail.m_bForeign = false;
+        return "does not look like an entry file; " + detail.DescribeDamage();
+    }
     const CString at = "(at byte offset " + std::to_string(m_nOffset) + ")";
     const CString entry = "entry " + std::to_string(m_nEntry) + " of " + std::to_string(m_nCount);
     const CString what = EntryFieldName(m_field);
@@ -64,7 +93,7 @@ CString CEntryFileException::DescribeDamage() const
     return "at byte offset " + std::to_string(m_nOffset);
 }
 
-CString DescribeLostBytes(const CEntryFileNotes& notes)
+CString DescribeHiddenBytes(const CEntryFileNotes& notes)
 {
     CString text;
     if (notes.nTrailing > 0)
@@ -80,6 +109,27 @@ CString DescribeLostBytes(const CEntryFileNotes& notes)
             text += ", and " + std::to_string(hidden.nCount - 1) +
                     (hidden.nCount == 2 ? " more record does" : " more records do") + " the same";
     }
+    return text;
+}
+
+CString DescribeRewrittenRecords(const CEntryFileNotes& notes)
+{
+    const ULONGLONG n = notes.RewrittenRecords();
+    if (n == 0)
+        return {};
+    CString text = std::to_string(n) + (n == 1 ? " record" : " records") + " will be written in the usual form: ";
+    if (notes.unterminated.nCount > 0)
+        text += DescribeRecords(notes.unterminated, "does not end in a 0x00 byte");
+    if (notes.zeroLength.nCount > 0)
+        text += (notes.unterminated.nCount > 0 ? "; " : "") + DescribeRecords(notes.zeroLength, "has length 0");
+    return text;
+}
+
+CString DescribeLostBytes(const CEntryFileNotes& notes)
+{
+    CString text = DescribeHiddenBytes(notes);
+    if (const CString records = DescribeRewrittenRecords(notes); !records.empty())
+        text += (text.empty() ? "" : "; ") + records;
     return text;
 }
 
@@ -109,7 +159,15 @@ UINT CEntryReader::ReadCount()
     if (n < 4)
         throw CEntryFileException(EEntryFileError::countTruncated, offset, 0, 0, EEntryField::name, 4, n);
     m_nCount = DecodeLE32(bytes);
+    m_bForeign = IsFarBeyond(ULONGLONG{m_nCount} * 12, m_ar.GetRemaining());
     return m_nCount;
+}
+
+void CEntryReader::Fail(CEntryFileException e) const
+{
+    if (m_bForeign)
+        e.MarkForeign();
+    throw e;
 }
 
 std::string_view CEntryReader::ReadRecordPiecewise(UINT nEntry, EEntryField field)
@@ -122,12 +180,14 @@ std::string_view CEntryReader::ReadRecordPiecewise(UINT nEntry, EEntryField fiel
         char bytes[4];
         const UINT n = m_ar.Read(bytes, 4);
         if (n < 4)
-            throw CEntryFileException(EEntryFileError::lengthTruncated, offset, nEntry + 1, m_nCount, field, 4, n);
+            Fail(CEntryFileException(EEntryFileError::lengthTruncated, offset, nEntry + 1, m_nCount, field, 4, n));
         length = DecodeLE32(bytes);
     }
     const ULONGLONG remaining = m_ar.GetRemaining();
+    if (nEntry == 0 && field == EEntryField::name && IsFarBeyond(length, remaining))
+        m_bForeign = true;
     if (length > remaining)
-        throw CEntryFileException(EEntryFileError::textPastEnd, offset, nEntry + 1, m_nCount, field, length, remaining);
+        Fail(CEntryFileException(EEntryFileError::textPastEnd, offset, nEntry + 1, m_nCount, field, length, remaining));
     if (length == 0) {
         NoteRecord(m_notes.zeroLength, nEntry, field, offset, 0);
         return {"", 0};
@@ -147,7 +207,7 @@ std::string_view CEntryReader::ReadRecordPiecewise(UINT nEntry, EEntryField fiel
             m_buffer.resize(std::size_t{length} + 1);
         const UINT got = m_ar.Read(m_buffer.data(), length);
         if (got < length)
-            throw CEntryFileException(EEntryFileError::textTruncated, offset, nEntry + 1, m_nCount, field, length, got);
+            Fail(CEntryFileException(EEntryFileError::textTruncated, offset, nEntry + 1, m_nCount, field, length, got));
         text = m_buffer.data();
         nul = std::memchr(text, 0, length);
     }
@@ -158,6 +218,7 @@ std::string_view CEntryReader::ReadRecordPiecewise(UINT nEntry, EEntryField fiel
         return result;
     }
     // No 0x00 in the record: the text is all of it, copied so a 0x00 can follow.
+    NoteRecord(m_notes.unterminated, nEntry, field, offset, 0);
     if (text != m_buffer.data()) {
         if (m_buffer.size() < std::size_t{length} + 1)
             m_buffer.resize(std::size_t{length} + 1);
@@ -181,8 +242,8 @@ void CEntryReader::ReadEnd()
             break;
     }
     if (found > expected)
-        throw CEntryFileException(EEntryFileError::grewWhileRead, offset, m_nCount, m_nCount, EEntryField::extra,
-                                  expected, found);
+        Fail(CEntryFileException(EEntryFileError::grewWhileRead, offset, m_nCount, m_nCount, EEntryField::extra,
+                                 expected, found));
     m_notes.nTrailing = found;
     m_notes.nTrailingOffset = offset;
 }

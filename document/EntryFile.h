@@ -43,10 +43,15 @@ public:
     EEntryField m_field;
     ULONGLONG m_nClaimed;    // what the length or count said
     ULONGLONG m_nAvailable;  // what the file had
+    // The count or the first length is far beyond the file's size: most
+    // likely some other kind of file, which the message says first.
+    bool m_bForeign = false;
 
     // What is wrong and where, in the words the editor and lumo both use:
-    // "entry 3 of 10 says its data text has 200 bytes, but only 5 follow (at byte offset 40)".
+    // "entry 3 of 10 says its data text has 200 bytes, but only 5 follow (at byte offset 40)",
+    // after "does not look like an entry file; " for a foreign file.
     CString DescribeDamage() const;
+    void MarkForeign();
 };
 
 const char* EntryFieldName(EEntryField field);
@@ -67,15 +72,25 @@ struct CEntryFileNotes {
     ULONGLONG nTrailingOffset = 0;
     CRecords hidden;              // records with bytes after their text's first 0x00
     CRecords zeroLength;          // records of length 0, read as empty texts
+    CRecords unterminated;        // records whose bytes do not end in a 0x00
 
     // Bytes that are in the file but in no text: a save loses them.
     bool LosesBytes() const { return nTrailing > 0 || hidden.nCount > 0; }
+    // Records whose texts a save keeps, but in other bytes (length + 1, a closing 0x00).
+    ULONGLONG RewrittenRecords() const { return zeroLength.nCount + unterminated.nCount; }
 };
 
-// The bytes a save loses, in the words the editor and lumo both use, such as
-// "3 bytes after the last entry are not part of any entry; the data text of
-// entry 4 hides 2 bytes after its first 0x00 byte (byte offset 120)".
-// Empty when nothing is lost.
+// The bytes a save loses, such as "3 bytes after the last entry are not part
+// of any entry; the data text of entry 4 hides 2 bytes after its first 0x00
+// byte (byte offset 120)". Empty when nothing is lost.
+CString DescribeHiddenBytes(const CEntryFileNotes& notes);
+// The records a save writes in other bytes, such as "2 records will be
+// written in the usual form: the name of entry 1 does not end in a 0x00 byte
+// (byte offset 4), and 1 more record is the same". Empty when there are none.
+CString DescribeRewrittenRecords(const CEntryFileNotes& notes);
+// Everything a save does not keep as it was, in the words the editor and
+// lumo both use: the two above, joined by "; ". Empty when a save keeps
+// every byte.
 CString DescribeLostBytes(const CEntryFileNotes& notes);
 
 class CEntryReader {
@@ -121,11 +136,13 @@ public:
 
 private:
     std::string_view ReadRecordPiecewise(UINT nEntry, EEntryField field);
+    [[noreturn]] void Fail(CEntryFileException e) const;
     static void NoteRecord(CEntryFileNotes::CRecords& records, UINT nEntry, EEntryField field, ULONGLONG nOffset,
                            ULONGLONG nBytes);
 
     CArchive& m_ar;
     UINT m_nCount = 0;
+    bool m_bForeign = false;
     std::vector<char> m_buffer;
     CEntryFileNotes m_notes;
 };

@@ -98,8 +98,14 @@ void ClumoEditDoc::Load(CArchive& ar, ClumoEditView& view)
         view.m_nCount = tree.GetChildCount(TVI_ROOT);
         throw;
     }
-    const CString lost = DescribeLostBytes(reader.GetNotes());
-    SetLoadWarning(lost.empty() ? CString() : lost + "; saving will not keep them.");
+    // One note for all that a save would not write back as it was.
+    const CEntryFileNotes& notes = reader.GetNotes();
+    CString warning = DescribeHiddenBytes(notes);
+    if (!warning.empty())
+        warning += "; saving will not keep them.";
+    if (const CString records = DescribeRewrittenRecords(notes); !records.empty())
+        warning += (warning.empty() ? "" : "\n") + records + ".";
+    SetLoadWarning(warning);
 }
 
 void ClumoEditDoc::CheckTextLengths(const CTreeCtrl& tree)

@@ -100,6 +100,11 @@ void CDialog::SetDlgItemText(int nID, const CString& strText)
     FrontEnd().SetDlgItemText(*this, nID, strText);
 }
 
+void CDialog::GotoDlgCtrl(int nID)
+{
+    FrontEnd().GotoDlgCtrl(*this, nID);
+}
+
 int CDialog::MessageBox(const CString& strText, const CString& strCaption, UINT nType)
 {
     return FrontEnd().MessageBox(this, strText, strCaption.empty() ? AfxGetAppName() : strCaption, nType);

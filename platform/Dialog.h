@@ -36,6 +36,8 @@ public:
     CString GetDlgItemText(int nID) const;
     int GetDlgItemText(int nID, CString& rString) const;
     void SetDlgItemText(int nID, const CString& strText);
+    // Puts the keyboard focus in control nID.
+    void GotoDlgCtrl(int nID);
     // A message box owned by this dialog; without a caption it shows the application's title.
     int MessageBox(const CString& strText, const CString& strCaption = {}, UINT nType = MB_OK);
 

@@ -23,6 +23,14 @@ bool IsSamePath(const CString& a, const CString& b)
     const std::filesystem::path pb = std::filesystem::absolute(b, ec).lexically_normal();
     return !a.empty() && pa == pb;
 }
+
+// How messages name a file: the whole path, in one form however it was given.
+CString ShownPath(const CString& strPath)
+{
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::absolute(strPath, ec);
+    return ec ? strPath : path.lexically_normal().string();
+}
 }  // namespace
 
 const CCmdMap* CDocument::GetThisCmdMap()
@@ -118,6 +126,11 @@ bool CDocument::OnOpenDocument(LPCTSTR lpszPathName)
         ar.Close();
     } catch (const std::exception& e) {
         m_strLoadWarning.clear();
+        // What was read stays on screen as an untitled document: the title
+        // says so before the message does.
+        m_strPathName.clear();
+        if (m_pDocTemplate)
+            m_pDocTemplate->SetDefaultTitle(this);
         ReportSaveLoadException(lpszPathName, &e, false);
         DeleteContents();
         return false;
@@ -171,7 +184,7 @@ void CDocument::ReportSaveLoadException(LPCTSTR lpszPathName, const std::excepti
         if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
             reason = "the folder " + folder.string() + " does not exist";
     }
-    CString text = (bSaving ? "Cannot save \"" : "Cannot open \"") + CString(lpszPathName) + "\":\n" + reason + ".";
+    CString text = (bSaving ? "Cannot save \"" : "Cannot open \"") + ShownPath(lpszPathName) + "\":\n" + reason + ".";
     if (bSaving)
         text += "\nThe file on disk was not changed.";
     AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);

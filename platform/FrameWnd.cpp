@@ -160,10 +160,13 @@ void CFrameWnd::DestroyWindow()
 void CFrameWnd::ShowWindow(int nCmdShow)
 {
     FrontEnd().ShowWindow(*this, nCmdShow);
-    // What a load found worth telling is told once the window is there to own the message.
+    // What a load found worth telling is told once the window shows the
+    // entries it is about, and can own the message.
     if (nCmdShow != SW_HIDE)
-        if (CDocument* pDoc = GetActiveDocument())
-            pDoc->ShowLoadWarning();
+        FrontEnd().RunWhenPainted(*this, [this] {
+            if (CDocument* pDoc = GetActiveDocument())
+                pDoc->ShowLoadWarning();
+        });
 }
 
 void CFrameWnd::UpdateWindow()

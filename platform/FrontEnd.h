@@ -5,6 +5,8 @@
 
 #include "AfxTypes.h"
 
+#include <functional>
+
 class CWnd;
 class CFrameWnd;
 class CView;
@@ -22,6 +24,10 @@ public:
     virtual void UpdateWindow(CFrameWnd& frame) = 0;
     virtual void SetWindowText(CFrameWnd& frame, const CString& strText) = 0;
     virtual void DragAcceptFiles(CFrameWnd& frame, bool bAccept) = 0;
+    // Runs fn once the frame's window has drawn what it holds, so that a
+    // message shown then stands over a finished window; at once where nothing
+    // is drawn. Not at all when the window goes first.
+    virtual void RunWhenPainted(CFrameWnd&, std::function<void()> fn) { fn(); }
 
     // Modal dialogs, built from the dialog's template. RunModalDialog calls
     // the dialog's OnInitDialog, then routes button clicks to the dialog's
@@ -30,6 +36,8 @@ public:
     virtual void EndDialog(CDialog& dlg, int nResult) = 0;
     virtual CString GetDlgItemText(const CDialog& dlg, int nID) = 0;
     virtual void SetDlgItemText(CDialog& dlg, int nID, const CString& strText) = 0;
+    // Puts the keyboard focus in a control of a running dialog.
+    virtual void GotoDlgCtrl(CDialog&, int) {}
 
     // pOwner may be null. Returns IDOK, IDYES, IDNO or IDCANCEL.
     virtual int MessageBox(CWnd* pOwner, const CString& strText, const CString& strCaption, UINT nType) = 0;

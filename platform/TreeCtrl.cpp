@@ -378,6 +378,15 @@ bool CTreeCtrl::SelectItem(HTREEITEM hItem)
     return true;
 }
 
+bool CTreeCtrl::EnsureVisible(HTREEITEM hItem)
+{
+    if (!IsValidItem(hItem))
+        return false;
+    if (m_pObserver)
+        m_pObserver->OnEnsureVisible(hItem);
+    return true;
+}
+
 HTREEITEM CTreeCtrl::ChildAtWithoutIndex(Id parent, UINT nRow) const
 {
     if (N(parent).childCount <= kWalkLimit) {

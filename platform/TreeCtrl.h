@@ -28,6 +28,8 @@ public:
     virtual void OnChildrenReordering(HTREEITEM hParent) = 0;
     virtual void OnChildrenReordered(HTREEITEM hParent) = 0;
     virtual void OnSelectionChanged(HTREEITEM hItem) = 0;
+    // The node should be scrolled into view (its parents are expanded).
+    virtual void OnEnsureVisible(HTREEITEM) {}
 };
 
 class CTreeCtrl {
@@ -91,6 +93,9 @@ public:
     bool SortChildrenCB(LPTVSORTCB pSort);
 
     bool SelectItem(HTREEITEM hItem);
+    // Brings the node into view, as the control on screen sees fit; the
+    // selection does not change.
+    bool EnsureVisible(HTREEITEM hItem);
 
     // Row access for the widget: how many children, the child at a row, and
     // the row of a node among its siblings.

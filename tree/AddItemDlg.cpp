@@ -34,6 +34,8 @@ void CAddItemDlg::OnBnClickedOk()
     GetDlgItemText(IDC_VALUE_NAME, name);
     if (name.empty()) {
         MessageBox("Please fill the item value field.");
+        // The click on OK took the focus: give it back to the field to fill.
+        GotoDlgCtrl(IDC_VALUE_NAME);
         return;
     }
     CDialog::OnOK();

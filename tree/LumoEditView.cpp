@@ -63,6 +63,8 @@ void ClumoEditView::OnAddItem()
         throw;
     }
     ++m_nCount;
+    // Appended last, it may be far below what is shown: let the user see it.
+    tree.EnsureVisible(hItem);
     if (ClumoEditDoc* pDoc = GetDocument())
         pDoc->SetModifiedFlag(true);
 }

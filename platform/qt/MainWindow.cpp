@@ -11,6 +11,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QShortcut>
+#include <QAbstractScrollArea>
+#include <QScreen>
 #include <QTimer>
 
 QIcon LoadIconResource(UINT nID);
@@ -20,7 +22,45 @@ CMainWindow::CMainWindow(CFrameWnd& frame, UINT nIDResource) : m_frame(frame)
     setWindowIcon(LoadIconResource(nIDResource));
     BuildMenu(nIDResource);
     BuildShortcuts(nIDResource);
-    resize(640, 480);
+    // 640 x 480 where there is room; on a small or magnified screen what fits
+    // its free area, leaving room for the frame the window manager adds.
+    QSize size(640, 480);
+    if (QScreen* pScreen = screen())
+        size = size.boundedTo(pScreen->availableGeometry().size() - QSize(16, 48));
+    resize(size);
+}
+
+void CMainWindow::RunWhenPainted(std::function<void()> fn)
+{
+    m_pending.push_back(std::move(fn));
+    auto* area = qobject_cast<QAbstractScrollArea*>(centralWidget());
+    QWidget* canvas = area ? area->viewport() : centralWidget();
+    if (!canvas) {
+        RunPending();
+        return;
+    }
+    canvas->installEventFilter(this);
+    canvas->update();
+}
+
+bool CMainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Run once this paint is done and on screen, from the event loop.
+    if (event->type() == QEvent::Paint && !m_pending.empty() && !m_bPendingScheduled) {
+        m_bPendingScheduled = true;
+        QTimer::singleShot(0, this, [this] { RunPending(); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainWindow::RunPending()
+{
+    m_bPendingScheduled = false;
+    std::vector<std::function<void()>> pending;
+    pending.swap(m_pending);
+    for (auto& fn : pending)
+        if (!m_bFrameGone)
+            fn();
 }
 
 void CMainWindow::BuildMenu(UINT nIDResource)

@@ -7,6 +7,9 @@
 
 #include <QMainWindow>
 
+#include <functional>
+#include <vector>
+
 class CFrameWnd;
 class CTreeWidget;
 
@@ -21,16 +24,23 @@ public:
     void UpdateMenuState();
     void SetAcceptsFiles(bool bAccept) { setAcceptDrops(bAccept); }
     void ForgetFrame() { m_bFrameGone = true; }
+    // Runs fn after the tree has next been painted (see CFrontEnd::RunWhenPainted).
+    void RunWhenPainted(std::function<void()> fn);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildMenu(UINT nIDResource);
     void BuildShortcuts(UINT nIDResource);
 
+    void RunPending();
+
     CFrameWnd& m_frame;
     bool m_bFrameGone = false;
+    std::vector<std::function<void()>> m_pending;
+    bool m_bPendingScheduled = false;
 };

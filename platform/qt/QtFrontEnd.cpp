@@ -11,6 +11,10 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QScreen>
+#include <QTreeView>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -123,6 +127,16 @@ void CQtFrontEnd::SetWindowText(CFrameWnd& frame, const CString& strText)
         window->setWindowTitle(SystemToQString(strText));
 }
 
+void CQtFrontEnd::RunWhenPainted(CFrameWnd& frame, std::function<void()> fn)
+{
+    // In a script nothing waits for the screen: what is to be told is met at once.
+    CMainWindow* window = WindowOf(frame);
+    if (m_bUnattended || !window)
+        fn();
+    else
+        window->RunWhenPainted(std::move(fn));
+}
+
 void CQtFrontEnd::DragAcceptFiles(CFrameWnd& frame, bool bAccept)
 {
     if (CMainWindow* window = WindowOf(frame))
@@ -170,6 +184,16 @@ void CQtFrontEnd::SetDlgItemText(CDialog& dlg, int nID, const CString& strText)
     CQtDialog* window = DialogOf(dlg);
     if (auto* edit = qobject_cast<QLineEdit*>(window ? window->Control(nID) : nullptr))
         edit->setText(BytesToQString(strText));
+}
+
+void CQtFrontEnd::GotoDlgCtrl(CDialog& dlg, int nID)
+{
+    CQtDialog* window = DialogOf(dlg);
+    if (QWidget* control = window ? window->Control(nID) : nullptr) {
+        control->setFocus(Qt::OtherFocusReason);
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->selectAll();
+    }
 }
 
 int CQtFrontEnd::MessageBox(CWnd* pOwner, const CString& strText, const CString& strCaption, UINT nType)
@@ -224,6 +248,7 @@ bool CQtFrontEnd::PromptFileName(CString& fileName, bool bOpen, const CString& s
         return false;
     }
     QFileDialog dialog(QApplication::activeWindow());
+    PrepareFileDialog(dialog);
     dialog.setAcceptMode(bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode(bOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     QStringList filters;
@@ -239,6 +264,26 @@ bool CQtFrontEnd::PromptFileName(CString& fileName, bool bOpen, const CString& s
         return false;
     fileName = QStringToSystem(dialog.selectedFiles().constFirst());
     return true;
+}
+
+void CQtFrontEnd::PrepareFileDialog(QFileDialog& dialog)
+{
+    // Qt's own dialog (where the desktop has none) starts at 624 x 412 with
+    // its size column too narrow for "524 bytes": widen the columns to their
+    // contents once the folder is read, and the dialog to show them all.
+    dialog.setViewMode(QFileDialog::Detail);
+    if (auto* view = dialog.findChild<QTreeView*>()) {
+        if (auto* model = dialog.findChild<QFileSystemModel*>())
+            QObject::connect(model, &QFileSystemModel::directoryLoaded, view, [view] {
+                for (int column = 1; column < view->header()->count(); ++column)
+                    view->resizeColumnToContents(column);
+            });
+    }
+    const QFontMetrics metrics(dialog.font());
+    QSize size(metrics.horizontalAdvance(QLatin1Char('x')) * 130, metrics.height() * 32);
+    if (QScreen* screen = dialog.screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    dialog.resize(size);
 }
 
 int CQtFrontEnd::Run()

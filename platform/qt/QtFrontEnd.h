@@ -10,6 +10,7 @@ class CMainWindow;
 class CQtDialog;
 class QWidget;
 class QIcon;
+class QFileDialog;
 
 class CQtFrontEnd : public CFrontEnd {
 public:
@@ -23,10 +24,12 @@ public:
     void UpdateWindow(CFrameWnd& frame) override;
     void SetWindowText(CFrameWnd& frame, const CString& strText) override;
     void DragAcceptFiles(CFrameWnd& frame, bool bAccept) override;
+    void RunWhenPainted(CFrameWnd& frame, std::function<void()> fn) override;
     INT_PTR RunModalDialog(CDialog& dlg) override;
     void EndDialog(CDialog& dlg, int nResult) override;
     CString GetDlgItemText(const CDialog& dlg, int nID) override;
     void SetDlgItemText(CDialog& dlg, int nID, const CString& strText) override;
+    void GotoDlgCtrl(CDialog& dlg, int nID) override;
     int MessageBox(CWnd* pOwner, const CString& strText, const CString& strCaption, UINT nType) override;
     bool PromptFileName(CString& fileName, bool bOpen, const CString& strFilterName,
                         const CString& strFilterExt) override;
@@ -34,6 +37,9 @@ public:
     void Quit(int nExitCode) override;
 
     static CMainWindow* WindowOf(const CFrameWnd& frame);
+    // The Open or Save As dialog, at a size that shows each file's name,
+    // size, type and date.
+    static void PrepareFileDialog(QFileDialog& dialog);
     static CQtDialog* DialogOf(const CDialog& dlg);
 
     // Nobody answers in an unattended run (a script): a message box, a

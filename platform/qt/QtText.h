@@ -12,6 +12,14 @@
 #include <optional>
 
 QString BytesToQString(std::string_view bytes);
+// The text for one row on screen: line breaks, tabs and the other control
+// characters as visible symbols (LF ↵, tab →, CR ␍, others their control
+// pictures), so that the whole text stays on one line. The code page holds
+// none of these symbols, so nothing shown can be mistaken for a stored character.
+QString BytesToRowText(std::string_view bytes);
+// The whole text for a tooltip, as rich text that keeps its line breaks and
+// tabs and wraps long lines; at most nMaxChars characters of it.
+QString BytesToToolTip(std::string_view bytes, qsizetype nMaxChars = 4096);
 // Nothing when the text holds a character the code page cannot hold, or a NUL.
 std::optional<CString> QStringToBytes(const QString& text);
 

@@ -74,9 +74,16 @@ bool CTreeModel::hasChildren(const QModelIndex& parent) const
 
 QVariant CTreeModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || role != Qt::DisplayRole)
+    if (!index.isValid())
         return {};
-    return BytesToQString(m_tree.GetItemTextView(ItemOf(index)));
+    switch (role) {
+    case Qt::DisplayRole:
+        return BytesToRowText(m_tree.GetItemTextView(ItemOf(index)));
+    case Qt::AccessibleTextRole:  // a screen reader reads the text, not the symbols
+        return BytesToQString(m_tree.GetItemTextView(ItemOf(index)));
+    default:
+        return {};
+    }
 }
 
 Qt::ItemFlags CTreeModel::flags(const QModelIndex& index) const
@@ -98,9 +105,11 @@ void CTreeModel::Flush()
     const int count = static_cast<int>(m_tree.GetChildCount(TVI_ROOT));
     if (count <= m_nPublished)
         return;
+    m_bInserting = true;
     beginInsertRows({}, m_nPublished, count - 1);
     m_nPublished = count;
     endInsertRows();
+    m_bInserting = false;
 }
 
 void CTreeModel::OnItemInserting(HTREEITEM hParent, UINT nRow)
@@ -128,11 +137,11 @@ void CTreeModel::OnItemDeleting(HTREEITEM hItem, HTREEITEM hParent, UINT nRow)
     Flush();
     if (!IsPublished(hItem))
         return;
+    m_bRemoving = true;  // before the views hear of it
     beginRemoveRows(hParent == TVI_ROOT ? QModelIndex() : IndexOf(hParent), static_cast<int>(nRow),
                     static_cast<int>(nRow));
     if (hParent == TVI_ROOT)
         --m_nPublished;
-    m_bRemoving = true;
 }
 
 void CTreeModel::OnItemDeleted()
@@ -146,6 +155,7 @@ void CTreeModel::OnItemDeleted()
 
 void CTreeModel::OnAllDeleting()
 {
+    m_bResetting = true;
     beginResetModel();
 }
 
@@ -153,12 +163,14 @@ void CTreeModel::OnAllDeleted()
 {
     m_nPublished = 0;
     endResetModel();
+    m_bResetting = false;
 }
 
 void CTreeModel::OnChildrenReordering(HTREEITEM hParent)
 {
     Flush();
     const QModelIndex parent = IndexOf(hParent);
+    m_bReordering = true;
     emit layoutAboutToBeChanged({QPersistentModelIndex(parent)}, QAbstractItemModel::VerticalSortHint);
     m_persistentBefore = persistentIndexList();
     m_persistentItems.clear();
@@ -177,6 +189,7 @@ void CTreeModel::OnChildrenReordered(HTREEITEM hParent)
     m_persistentBefore.clear();
     m_persistentItems.clear();
     emit layoutChanged({QPersistentModelIndex(IndexOf(hParent))}, QAbstractItemModel::VerticalSortHint);
+    m_bReordering = false;
     emit controlSelectionChanged();
 }
 
@@ -184,4 +197,10 @@ void CTreeModel::OnSelectionChanged(HTREEITEM)
 {
     Flush();
     emit controlSelectionChanged();
+}
+
+void CTreeModel::OnEnsureVisible(HTREEITEM hItem)
+{
+    Flush();
+    emit ensureVisibleRequested(IndexOf(hItem));
 }

@@ -31,10 +31,15 @@ public:
     // Publishes the top-level rows appended since the last time.
     void Flush();
     CTreeCtrl& Tree() const { return m_tree; }
+    // Inside a change of rows or of their order: what the views do to their
+    // selection meanwhile is their own bookkeeping, not the user's choice.
+    bool IsChanging() const { return m_bInserting || m_bRemoving || m_bResetting || m_bReordering; }
 
 signals:
     // The control's selection changed (or may have, after a structural change).
     void controlSelectionChanged();
+    // The control asks for this row to be scrolled into view.
+    void ensureVisibleRequested(const QModelIndex& index);
 
 private:
     void OnItemInserting(HTREEITEM hParent, UINT nRow) override;
@@ -46,6 +51,7 @@ private:
     void OnChildrenReordering(HTREEITEM hParent) override;
     void OnChildrenReordered(HTREEITEM hParent) override;
     void OnSelectionChanged(HTREEITEM hItem) override;
+    void OnEnsureVisible(HTREEITEM hItem) override;
 
     bool IsPublished(HTREEITEM hItem) const;
     void ScheduleFlush();
@@ -55,6 +61,8 @@ private:
     bool m_bFlushScheduled = false;
     bool m_bInserting = false;  // a begin/end pair is open
     bool m_bRemoving = false;
+    bool m_bResetting = false;
+    bool m_bReordering = false;
     QModelIndexList m_persistentBefore;
     std::vector<HTREEITEM> m_persistentItems;
 };

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The tree-view control on screen: a QTreeView over a CTreeModel, with its
-// current row kept in step with the control's selection both ways.
+// The tree-view control on screen: a QTreeView over a CTreeModel, with the
+// row shown selected kept in step with the control's selection both ways.
 #pragma once
 
 #include "platform/AfxTypes.h"
@@ -15,10 +15,16 @@ class CTreeWidget : public QTreeView {
 public:
     CTreeWidget(CTreeCtrl& tree, DWORD dwStyle, QWidget* parent = nullptr);
     CTreeModel* Model() const { return m_pModel; }
+    // Whether the row's text is cut to fit (drawn with "…").
+    bool IsTextCut(const QModelIndex& index) const;
+
+protected:
+    // A row whose text is cut shows the whole text as its tooltip.
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void SyncFromControl();
-    void OnCurrentChanged(const QModelIndex& current);
+    void OnSelectionChanged();
 
     CTreeModel* m_pModel;
     bool m_bSyncing = false;
