@@ -14,12 +14,14 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QScreen>
+#include <QTimer>
 #include <QTreeView>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -274,9 +276,18 @@ void CQtFrontEnd::PrepareFileDialog(QFileDialog& dialog)
     dialog.setViewMode(QFileDialog::Detail);
     if (auto* view = dialog.findChild<QTreeView*>()) {
         if (auto* model = dialog.findChild<QFileSystemModel*>())
+            // After the view has taken in the folder's rows (and its scroll bar).
             QObject::connect(model, &QFileSystemModel::directoryLoaded, view, [view] {
-                for (int column = 1; column < view->header()->count(); ++column)
-                    view->resizeColumnToContents(column);
+                QTimer::singleShot(0, view, [view] {
+                    QHeaderView* header = view->header();
+                    int others = 0;
+                    for (int column = 1; column < header->count(); ++column) {
+                        view->resizeColumnToContents(column);
+                        others += header->isSectionHidden(column) ? 0 : header->sectionSize(column);
+                    }
+                    // The name takes the rest of the width.
+                    header->resizeSection(0, std::max(header->sectionSize(0) / 2, view->viewport()->width() - others));
+                });
             });
     }
     const QFontMetrics metrics(dialog.font());

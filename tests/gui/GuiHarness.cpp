@@ -4,6 +4,7 @@
 #include "platform/AfxRes.h"
 #include "platform/Dialog.h"
 #include "platform/Resources.h"
+#include "platform/WinApp.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -15,13 +16,35 @@ namespace lumo_gui_test {
 
 int CTestFrontEnd::MessageBox(CWnd* pOwner, const CString& strText, const CString& strCaption, UINT nType)
 {
-    m_messages.push_back({strText, strCaption, nType, dynamic_cast<CDialog*>(pOwner) != nullptr});
+    QString title;
+    if (CWinApp* pApp = AfxGetApp(); pApp && pApp->m_pMainWnd)
+        if (CMainWindow* window = WindowOf(*pApp->m_pMainWnd))
+            title = window->windowTitle();
+    m_messages.push_back({strText, strCaption, nType, dynamic_cast<CDialog*>(pOwner) != nullptr, title, m_nTreePaints});
     if (!m_answers.empty()) {
         const int answer = m_answers.front();
         m_answers.pop_front();
         return answer;
     }
     return (nType & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
+}
+
+void CTestFrontEnd::CreateViewWindow(CView& view, const CREATESTRUCT& cs, CFrameWnd& frame)
+{
+    CQtFrontEnd::CreateViewWindow(view, cs, frame);
+    // Counts the tree's paints, so a test can tell what the user saw behind a message.
+    if (auto* tree = qobject_cast<CTreeWidget*>(WindowOf(frame)->centralWidget())) {
+        struct Counter : QObject {
+            int& n;
+            Counter(QObject* parent, int& count) : QObject(parent), n(count) {}
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                n += event->type() == QEvent::Paint;
+                return false;
+            }
+        };
+        tree->viewport()->installEventFilter(new Counter(tree, m_nTreePaints));
+    }
 }
 
 bool CTestFrontEnd::PromptFileName(CString& fileName, bool, const CString&, const CString&)

@@ -28,11 +28,16 @@ public:
     bool PromptFileName(CString& fileName, bool bOpen, const CString& strFilterName,
                         const CString& strFilterExt) override;
 
+    void CreateViewWindow(CView& view, const CREATESTRUCT& cs, CFrameWnd& frame) override;
+
     struct Message {
         CString text, caption;
         UINT type;
         bool bOwnedByDialog;
+        QString strWindowTitle;  // the main window's, as the message showed
+        int nTreePaints;         // how often the tree had been painted by then
     };
+    int m_nTreePaints = 0;
     std::vector<Message> m_messages;
     std::deque<int> m_answers;
     std::deque<std::optional<CString>> m_files;
