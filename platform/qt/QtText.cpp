@@ -25,6 +25,8 @@ char16_t ControlSymbol(unsigned char c, bool bKeepLayout)
         return u'\u21B5';  // ↵
     case '\t':
         return u'\u2192';  // →
+    case '\r':
+        return u'\u2190';  // ←: back to the start of the line; fonts have it, unlike ␍
     case 0x7F:
         return u'\u2421';  // ␡
     default:

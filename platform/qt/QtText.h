@@ -13,7 +13,7 @@
 
 QString BytesToQString(std::string_view bytes);
 // The text for one row on screen: line breaks, tabs and the other control
-// characters as visible symbols (LF ↵, tab →, CR ␍, others their control
+// characters as visible symbols (LF ↵, tab →, CR ←, others their control
 // pictures), so that the whole text stays on one line. The code page holds
 // none of these symbols, so nothing shown can be mistaken for a stored character.
 QString BytesToRowText(std::string_view bytes);

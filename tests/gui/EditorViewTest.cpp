@@ -123,7 +123,7 @@ TEST_F(EditorView, RowsShowWholeTextsAndTheirLineBreaks)
     const QModelIndex lines = model->index(0, 0, model->index(0, 0));
     const QModelIndex longRow = model->index(0, 0, model->index(1, 0));
     const QModelIndex shortRow = model->index(0, 0, model->index(2, 0));
-    EXPECT_EQ(lines.data().toString(), QString::fromUtf8("First line\u240D\u21B5second\u2192column\u2407"));
+    EXPECT_EQ(lines.data().toString(), QString::fromUtf8("First line\u2190\u21B5second\u2192column\u2407"));
     EXPECT_EQ(lines.data(Qt::AccessibleTextRole).toString().toStdString(), multiLine);
 
     const auto toolTipAt = [&](const QModelIndex& index) {
@@ -142,7 +142,7 @@ TEST_F(EditorView, RowsShowWholeTextsAndTheirLineBreaks)
     app.window().resize(200, app.window().height());
     QApplication::processEvents();
     ASSERT_TRUE(tree.IsTextCut(lines));
-    EXPECT_TRUE(toolTipAt(lines).contains(QStringLiteral("First line\u240D\nsecond\tcolumn")));
+    EXPECT_TRUE(toolTipAt(lines).contains(QStringLiteral("First line\u2190\nsecond\tcolumn")));
 
     app.window().Action(ID_FILE_SAVE)->trigger();
     QFile file(path);
