@@ -315,7 +315,7 @@ TEST_F(EditorView, TheEditorAndLumoCheckNoteTheSameThings)
         GuiApp app({QStringToSystem(path)});
         const bool bStarted = app.Start();
         if (bStarted)
-            QTest::qWaitFor([&] { return !app.fe().m_messages.empty(); }, 3000);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !app.fe().m_messages.empty(); }, 3000));
         ASSERT_EQ(app.fe().m_messages.size(), 1u);
         const std::string& message = app.fe().m_messages[0].text;
         if (c.damage.empty()) {
