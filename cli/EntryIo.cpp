@@ -16,8 +16,7 @@ UINT ReadEntries(CArchive& ar, std::vector<Entry>* pEntries, CIrregularRecords* 
     const UINT nCount = reader.ReadCount();
     if (pEntries) {
         pEntries->clear();
-        // Never reserve more than the data could hold: an entry takes at least 15 bytes.
-        pEntries->reserve(static_cast<std::size_t>(std::min<ULONGLONG>(nCount, ar.GetRemaining() / 15)));
+        pEntries->reserve(reader.GetCountThatFits());
     }
     for (UINT i = 0; i < nCount; ++i) {
         // A text stays valid only until the next read.

@@ -4,6 +4,7 @@
 #include "AfxRes.h"
 #include "DocTemplate.h"
 #include "Document.h"
+#include "File.h"
 #include "FrameWnd.h"
 #include "Resources.h"
 
@@ -166,6 +167,8 @@ int AfxWinMain(int argc, char** argv)
     CWinApp* pApp = AfxGetApp();
     if (!pApp)
         return 1;
+    // Closing the terminal or a kill during a save must not leave its temporary file.
+    AfxRemoveTempFileOnSignals();
     pApp->m_arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (pApp->m_strAppName.empty())
         pApp->m_strAppName = AfxLoadString(AFX_IDS_APP_TITLE);

@@ -5,6 +5,24 @@
 
 #include <QTimer>
 
+#include <bit>
+#include <cstdlib>
+#include <new>
+
+namespace {
+// QTreeView keeps one 40-byte item per laid-out row, in a QList that grows to
+// a power of two of bytes. QtWidgets is built without exceptions, so when
+// that allocation fails Qt writes through a null pointer (SIGSEGV in
+// QTreeViewPrivate::layout) instead of throwing. The model therefore holds
+// that much address space while rows come in, so a load that could not be
+// shown fails inside the load, as any other lack of memory does, and hands it
+// to the view just before the rows are published. The margin covers what the
+// event loop allocates between the two.
+constexpr std::size_t kViewBytesPerRow = 40;
+constexpr std::size_t kViewMargin = std::size_t(8) << 20;
+constexpr int kFirstReservedRows = 4096;
+}  // namespace
+
 CTreeModel::CTreeModel(CTreeCtrl& tree, QObject* parent) : QAbstractItemModel(parent), m_tree(tree)
 {
     m_nPublished = static_cast<int>(m_tree.GetChildCount(TVI_ROOT));
@@ -15,6 +33,28 @@ CTreeModel::~CTreeModel()
 {
     if (m_tree.GetObserver() == this)
         m_tree.SetObserver(nullptr);
+    ReleaseViewReserve();
+}
+
+void CTreeModel::ReserveForView(int nRows)
+{
+    if (nRows < kFirstReservedRows || nRows <= m_nReservedRows)
+        return;
+    const int nWanted = nRows > (1 << 29) ? nRows : std::max(nRows, m_nReservedRows * 2);
+    const std::size_t nBytes = std::bit_ceil(static_cast<std::size_t>(nWanted) * kViewBytesPerRow) + kViewMargin;
+    ReleaseViewReserve();
+    // Never touched: it costs address space, not memory.
+    m_pViewReserve = std::malloc(nBytes);
+    if (!m_pViewReserve)
+        throw std::bad_alloc();
+    m_nReservedRows = nWanted;
+}
+
+void CTreeModel::ReleaseViewReserve()
+{
+    std::free(m_pViewReserve);
+    m_pViewReserve = nullptr;
+    m_nReservedRows = 0;
 }
 
 HTREEITEM CTreeModel::ItemOf(const QModelIndex& index) const
@@ -96,6 +136,7 @@ void CTreeModel::Flush()
 {
     m_bFlushScheduled = false;
     const int count = static_cast<int>(m_tree.GetChildCount(TVI_ROOT));
+    ReleaseViewReserve();  // the view lays the rows out next
     if (count <= m_nPublished)
         return;
     beginInsertRows({}, m_nPublished, count - 1);
@@ -115,12 +156,16 @@ void CTreeModel::OnItemInserting(HTREEITEM hParent, UINT nRow)
     m_bInserting = true;
 }
 
-void CTreeModel::OnItemInserted(HTREEITEM)
+void CTreeModel::OnItemInserted(HTREEITEM hItem)
 {
     if (m_bInserting) {
         m_bInserting = false;
         endInsertRows();
     }
+    // The item is in the tree: a failure here leaves the tree whole, and the
+    // load that appended it gives up and reports the lack of memory.
+    if (m_tree.GetParentItem(hItem) == nullptr)
+        ReserveForView(static_cast<int>(m_tree.GetChildCount(TVI_ROOT)));
 }
 
 void CTreeModel::OnItemDeleting(HTREEITEM hItem, HTREEITEM hParent, UINT nRow)
@@ -151,6 +196,7 @@ void CTreeModel::OnAllDeleting()
 
 void CTreeModel::OnAllDeleted()
 {
+    ReleaseViewReserve();
     m_nPublished = 0;
     endResetModel();
 }

@@ -49,6 +49,8 @@ private:
 
     bool IsPublished(HTREEITEM hItem) const;
     void ScheduleFlush();
+    void ReserveForView(int nRows);
+    void ReleaseViewReserve();
 
     CTreeCtrl& m_tree;
     int m_nPublished = 0;  // top-level rows the views know of
@@ -57,4 +59,7 @@ private:
     bool m_bRemoving = false;
     QModelIndexList m_persistentBefore;
     std::vector<HTREEITEM> m_persistentItems;
+    // Address space held for the rows not yet published (see ReserveForView).
+    void* m_pViewReserve = nullptr;
+    int m_nReservedRows = 0;
 };
