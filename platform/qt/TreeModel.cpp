@@ -5,9 +5,14 @@
 
 #include <QTimer>
 
+#include <QThread>
+
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <new>
+
+#include <sys/resource.h>
 
 namespace {
 // QTreeView keeps one 40-byte item per laid-out row, in a QList that grows to
@@ -17,10 +22,23 @@ namespace {
 // that much address space while rows come in, so a load that could not be
 // shown fails inside the load, as any other lack of memory does, and hands it
 // to the view just before the rows are published. The margin covers what the
-// event loop allocates between the two.
+// event loop allocates between the two, and the stacks of the threads Qt's
+// painting starts: a pool thread that cannot start leaves the paint waiting
+// for it forever.
 constexpr std::size_t kViewBytesPerRow = 40;
-constexpr std::size_t kViewMargin = std::size_t(8) << 20;
 constexpr int kFirstReservedRows = 4096;
+
+std::size_t ViewMargin()
+{
+    struct rlimit stack {};
+    const std::size_t nStack = ::getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur != RLIM_INFINITY
+                                   ? static_cast<std::size_t>(stack.rlim_cur)
+                                   : std::size_t(32) << 20;
+    // As many threads as Qt's painting pool makes: up to 4, or half the cores up to 8.
+    const int nCores = std::max(QThread::idealThreadCount(), 1);
+    const int nThreads = nCores > 4 ? std::clamp(nCores / 2, 4, 8) : nCores;
+    return (std::size_t(8) << 20) + static_cast<std::size_t>(nThreads) * std::min(nStack, std::size_t(64) << 20);
+}
 }  // namespace
 
 CTreeModel::CTreeModel(CTreeCtrl& tree, QObject* parent) : QAbstractItemModel(parent), m_tree(tree)
@@ -41,7 +59,7 @@ void CTreeModel::ReserveForView(int nRows)
     if (nRows < kFirstReservedRows || nRows <= m_nReservedRows)
         return;
     const int nWanted = nRows > (1 << 29) ? nRows : std::max(nRows, m_nReservedRows * 2);
-    const std::size_t nBytes = std::bit_ceil(static_cast<std::size_t>(nWanted) * kViewBytesPerRow) + kViewMargin;
+    const std::size_t nBytes = std::bit_ceil(static_cast<std::size_t>(nWanted) * kViewBytesPerRow) + ViewMargin();
     ReleaseViewReserve();
     // Never touched: it costs address space, not memory.
     m_pViewReserve = std::malloc(nBytes);
