@@ -23,23 +23,6 @@ namespace {
 using Index = std::uint32_t;
 constexpr Index kNone = CEntryDiff::kNone;
 
-// Windows-1252 bytes as UTF-8 with every byte kept: backslash, quote and the
-// control characters (C0, DEL and C1, which a terminal would act on or hide)
-// escaped, so one change stays on one line.
-std::string Escaped(std::string_view bytes)
-{
-    std::string out;
-    out.reserve(bytes.size() + 2);
-    for (const char c : bytes)
-        AppendEscaped(out, Cp1252ToUnicode(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string Quoted(std::string_view bytes)
-{
-    return '"' + Escaped(bytes) + '"';
-}
-
 // A name bare when it is plainly one word, quoted otherwise.
 std::string ShownName(std::string_view name)
 {
@@ -47,7 +30,7 @@ std::string ShownName(std::string_view name)
         const auto b = static_cast<unsigned char>(c);
         return b > 0x20 && b != 0x7F && b != '"' && b != '\\' && !(b >= 0x80 && b < 0xA0);
     });
-    return bPlain ? Escaped(name) : Quoted(name);
+    return bPlain ? EscapedEntryText(name) : QuotedEntryText(name);
 }
 
 std::string JsonText(std::string_view bytes)
@@ -95,19 +78,19 @@ public:
         if (bMoved)
             m_out << "> " << name << ": moved from entry " << i + 1 << " to " << j + 1 << '\n';
         if (before.data != after.data)
-            m_out << "~ " << name << " (entry " << j + 1 << "): data text " << Quoted(before.data) << " -> "
-                  << Quoted(after.data) << '\n';
+            m_out << "~ " << name << " (entry " << j + 1 << "): data text " << QuotedEntryText(before.data) << " -> "
+                  << QuotedEntryText(after.data) << '\n';
         if (before.extra != after.extra)
-            m_out << "~ " << name << " (entry " << j + 1 << "): extra text " << Quoted(before.extra) << " -> "
-                  << Quoted(after.extra) << '\n';
+            m_out << "~ " << name << " (entry " << j + 1 << "): extra text " << QuotedEntryText(before.extra) << " -> "
+                  << QuotedEntryText(after.extra) << '\n';
     }
 
 private:
     void Whole(char mark, Index n, const Entry& e)
     {
-        m_out << mark << ' ' << ShownName(e.name) << " (entry " << n + 1 << "): " << Quoted(e.data);
+        m_out << mark << ' ' << ShownName(e.name) << " (entry " << n + 1 << "): " << QuotedEntryText(e.data);
         if (!e.extra.empty())
-            m_out << ", extra text " << Quoted(e.extra);
+            m_out << ", extra text " << QuotedEntryText(e.extra);
         m_out << '\n';
     }
     std::ostream& m_out;

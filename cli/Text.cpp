@@ -29,6 +29,20 @@ void AppendEscaped(std::string& out, char32_t ch)
     }
 }
 
+std::string EscapedEntryText(std::string_view cp1252)
+{
+    std::string out;
+    out.reserve(cp1252.size() + 2);
+    for (const char c : cp1252)
+        AppendEscaped(out, Cp1252ToUnicode(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string QuotedEntryText(std::string_view cp1252)
+{
+    return '"' + EscapedEntryText(cp1252) + '"';
+}
+
 std::string Shown(std::string_view text)
 {
     bool bPlain = !text.empty();
@@ -37,8 +51,11 @@ std::string Shown(std::string_view text)
         bPlain = c && !IsControl(c->ch) && c->ch != '"' && c->ch != '\\' && c->ch != 0x2028 && c->ch != 0x2029;
         i += c ? c->nLength : 1;
     }
-    if (bPlain)
-        return std::string(text);
+    return bPlain ? std::string(text) : Quoted(text);
+}
+
+std::string Quoted(std::string_view text)
+{
     std::string out = "\"";
     for (std::size_t i = 0; i < text.size();) {
         if (const std::optional<CUtf8Char> c = DecodeUtf8(text, i)) {

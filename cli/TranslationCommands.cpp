@@ -148,6 +148,10 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
             << (counts.nNotInTemplate == 1 ? " message matches" : " messages match")
             << " no text of the template and " << (counts.nNotInTemplate == 1 ? "is" : "are")
             << " left out (after a change of the source, update the translation with msgmerge)\n";
+    if (counts.nMatchedByUnitId > 0)
+        err << "lumo: warning: " << Shown(input) << ": " << counts.nMatchedByUnitId
+            << (counts.nMatchedByUnitId == 1 ? " unit's source differs" : " units' sources differ")
+            << " from the template's text (a tool may have changed its line ends); matched by the unit's id\n";
     if (const int status = WriteEntriesOrReport(output, entries, err); status != exitOk)
         return status;
     // Written to standard output (-o /dev/stdout), the entry file must not be

@@ -19,7 +19,15 @@ std::vector<Entry> ImportTranslations(const std::string& path, EFormat format, c
                                       EUntranslated untranslated, CImportCounts& counts, CWarnings& warnings)
 {
     const CTranslations translations = FormatOf(format).readTranslations(path, warnings);
-    return ApplyTranslations(templ, translations, untranslated == EUntranslated::empty, counts);
+    std::vector<Entry> entries = ApplyTranslations(templ, translations, untranslated == EUntranslated::empty, counts);
+    // A translation of another file would give a copy of the template.
+    if (counts.nMatched == 0 && counts.nNotInTemplate > 0)
+        throw CImportError((counts.nNotInTemplate == 1
+                                ? std::string("its one message matches no text of the template")
+                                : "none of its " + std::to_string(counts.nNotInTemplate) +
+                                      " messages matches a text of the template") +
+                           "; is it the translation of another entry file?");
+    return entries;
 }
 
 }  // namespace lumo_cli
