@@ -94,7 +94,7 @@ int RefuseOutputThatIsInput(std::ostream& err, std::string_view command, const s
     const std::string shownOutput =
         output.empty() || output == "-" ? "standard output" : "the output '" + Shown(output) + "'";
     return UsageError(err, command, shownOutput + " is " + what + " '" + Shown(*same) +
-                                        "' itself (opened with >> or <>); writing to it would destroy it");
+                                        "' itself; writing to it would destroy it");
 }
 
 }  // namespace lumo_cli

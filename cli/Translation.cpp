@@ -266,9 +266,21 @@ std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTra
     };
     for (std::size_t m = 0; m < messages.size(); ++m)
         take(m, translations.Find(messages[m].name, messages[m].source));
-    for (std::size_t m = 0; m < messages.size(); ++m)
-        if (chosen[m] == CTranslations::npos && messages[m].source.find('\r') != std::string_view::npos)
-            take(m, translations.Find(messages[m].name, LineEndsAsLf(messages[m].source)));
+    // Matched with its CRs read as LF, a translation gets the source's line
+    // ends back, unless it has CRs of its own.
+    std::vector<std::string> relined(messages.size());
+    for (std::size_t m = 0; m < messages.size(); ++m) {
+        const std::string_view source = messages[m].source;
+        if (chosen[m] != CTranslations::npos || source.find('\r') == std::string_view::npos ||
+            !take(m, translations.Find(messages[m].name, LineEndsAsLf(source))))
+            continue;
+        const std::string_view text = translations.At(chosen[m]).text;
+        if (text.find('\r') != std::string_view::npos)
+            continue;
+        const std::string_view lineEnd = source.find("\r\n") != std::string_view::npos ? "\r\n" : "\r";
+        for (const char c : text)
+            c == '\n' ? relined[m].append(lineEnd) : relined[m].append(1, c);
+    }
     // A unit whose source no longer matches, by the number lumo gave it.
     for (std::size_t m = 0; m < messages.size(); ++m) {
         const std::size_t t = chosen[m] == CTranslations::npos ? translations.FindUnit(m + 1) : CTranslations::npos;
@@ -294,11 +306,11 @@ std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTra
             const std::string& text = bExtra ? source.extra : source.data;
             if (text.empty())
                 continue;  // an empty text stays empty
-            const std::size_t t = chosen[catalog.MessageAt(SlotOf(i, bExtra))];
-            const CTranslation* pTranslation = t == CTranslations::npos ? nullptr : &translations.At(t);
+            const std::size_t m = catalog.MessageAt(SlotOf(i, bExtra));
+            const CTranslation* pTranslation = chosen[m] == CTranslations::npos ? nullptr : &translations.At(chosen[m]);
             std::string& result = bExtra ? entry.extra : entry.data;
             if (pTranslation && !pTranslation->text.empty() && !pTranslation->bFuzzy)
-                result = pTranslation->text;
+                result = relined[m].empty() ? std::string(pTranslation->text) : relined[m];
             else if (!bEmptyUntranslated)
                 result = text;
         }

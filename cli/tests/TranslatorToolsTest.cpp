@@ -60,9 +60,9 @@ TEST(TranslatorTools, ImportsMatchWhatOtherToolsWroteAndRefuseWhatTheyCannotUse)
          {{"A", "One", "Two"}}, 0, "", {{"A", "Un", "Deux"}}},
         {"raw CRs that XML reads as LF, as Poedit writes them back", "b.xlf",
          kXliffOpen + "<trans-unit id=\"1\" resname=\"B\"><source>Line\r\nbreak</source><target>Ligne\nbrisée</target>"
-                      "</trans-unit>\n<trans-unit id=\"2\" resname=\"B\"><source>Old\rMac</source><target>Vieux Mac"
+                      "</trans-unit>\n<trans-unit id=\"2\" resname=\"B\"><source>Old\rMac</source><target>Vieux\rMac"
                       "</target></trans-unit>\n" + kXliffClose,
-         templ, 0, "", {{"A", "One", "Two"}, {"B", "Ligne\nbris\xe9" "e", "Vieux Mac"}}},
+         templ, 0, "", {{"A", "One", "Two"}, {"B", "Ligne\r\nbris\xe9" "e", "Vieux\rMac"}}},
         {"a unit found by the id lumo gave it when its source changed, not when its name did", "c.xlf",
          kXliffOpen + "<trans-unit id=\"2\" resname=\"A\"><source>Two!</source><target>Deux</target></trans-unit>\n"
                       "<trans-unit id=\"1\" resname=\"B\"><source>Uno</source><target>Un</target></trans-unit>\n"
