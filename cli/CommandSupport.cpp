@@ -40,7 +40,7 @@ void FileError(std::ostream& err, const std::string& path, const std::exception&
     if (const std::string shown = Shown(path); shown != path)
         for (std::size_t at = description.find(path); at != std::string::npos; at = description.find(path, at + shown.size()))
             description.replace(at, path.size(), shown);
-    err << "lumo: " << Shown(path) << ": " << description << '\n';
+    err << "lumo: " << Shown(path) << ": " << EscapeControls(description) << '\n';
 }
 
 int ReadEntriesOrReport(const std::string& path, std::vector<Entry>& entries, const CEntryPurpose& purpose,

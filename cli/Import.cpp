@@ -45,7 +45,7 @@ int RunImport(const CArguments& args, std::ostream& out, std::ostream& err)
     try {
         entries = pFormat->readEntries(text);
     } catch (const CImportError& e) {
-        err << "lumo: " << Shown(input) << ": " << e.what() << "\nlumo: nothing was written to " << Shown(*output)
+        err << "lumo: " << Shown(input) << ": " << EscapeControls(e.what()) << "\nlumo: nothing was written to " << Shown(*output)
             << '\n';
         return exitRefused;
     }

@@ -54,6 +54,26 @@ std::string Shown(std::string_view text)
     return bPlain ? std::string(text) : Quoted(text);
 }
 
+std::string EscapeControls(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::optional<CUtf8Char> c = DecodeUtf8(text, i);
+        if (c && !IsControl(c->ch) && c->ch != 0x2028 && c->ch != 0x2029) {
+            out.append(text, i, c->nLength);
+        } else if (c) {
+            AppendEscaped(out, c->ch);
+        } else {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(text[i])));
+            out += code;
+        }
+        i += c ? c->nLength : 1;
+    }
+    return out;
+}
+
 std::string Quoted(std::string_view text)
 {
     std::string out = "\"";

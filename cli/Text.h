@@ -44,6 +44,9 @@ std::string QuotedEntryText(std::string_view cp1252);
 // escaped as lumo diff quotes texts (bytes that are not UTF-8 as \xNN), so
 // that it can neither drive the terminal nor forge a line.
 std::string Shown(std::string_view text);
+// A message that may carry bytes of the input (a library's words about
+// it): only control characters and bytes that are not UTF-8 escaped.
+std::string EscapeControls(std::string_view text);
 // The same, always in quotes.
 std::string Quoted(std::string_view text);
 

@@ -23,7 +23,7 @@ namespace {
 void PrintWarnings(const CWarnings& warnings, const std::string& path, std::ostream& err)
 {
     for (const std::string& line : warnings.Lines())
-        err << "lumo: warning: " << Shown(path) << ": " << line << '\n';
+        err << "lumo: warning: " << Shown(path) << ": " << EscapeControls(line) << '\n';
 }
 
 // A file's name as the references and the header give it: its last part,
@@ -97,7 +97,7 @@ int RunExportTranslation(const CArguments& args, const CFormat& format, std::ost
             ExportTranslations(source, sourceOption ? &target : nullptr, format.id, info, sink, warnings);
         });
     } catch (const CExportError& e) {
-        err << "lumo: " << Shown(sourcePath) << ": " << e.what() << "; nothing was exported\n";
+        err << "lumo: " << Shown(sourcePath) << ": " << EscapeControls(e.what()) << "; nothing was exported\n";
         return exitRefused;
     } catch (const std::exception& e) {
         if (output.empty() || output == "-")
@@ -135,7 +135,7 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
         entries = ImportTranslations(input, format.id, templEntries, untranslated, counts, warnings);
     } catch (const CImportError& e) {
         PrintWarnings(warnings, input, err);
-        err << "lumo: " << Shown(input) << ": " << e.what() << "\nlumo: nothing was written to " << Shown(output)
+        err << "lumo: " << Shown(input) << ": " << EscapeControls(e.what()) << "\nlumo: nothing was written to " << Shown(output)
             << '\n';
         return exitRefused;
     } catch (const std::exception& e) {
