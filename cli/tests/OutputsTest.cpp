@@ -88,6 +88,9 @@ TEST(Outputs, AnOutputDescriptorThatIsAnInputIsRefusedAndWritesNothing)
          "is the template"},
         {"diff " + Quoted(lumoFile) + " " + Quoted(templ) + " >> " + Quoted(templ), templ, "is the new entry file"},
         {"check " + Quoted(lumoFile) + " >> " + Quoted(lumoFile), lumoFile, "is the entry file"},
+        // The target of a translation is an input too, not only its source.
+        {"export " + Quoted(lumoFile) + " --source " + Quoted(templ) + " --format po -o " + Quoted(lumoFile), lumoFile,
+         "the output '" + lumoFile + "' is the entry file itself"},
     };
     for (const CCase& c : cases) {
         WriteFile(lumoFile, entries);
