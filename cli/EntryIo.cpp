@@ -4,7 +4,6 @@
 #include "platform/File.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <limits>
 
 namespace lumo_cli {
@@ -101,23 +100,6 @@ std::string ReadWholeFile(const std::string& path)
     while (const UINT n = file.Read(buffer, sizeof buffer))
         bytes.append(buffer, n);
     return bytes;
-}
-
-void ReplaceFile(const std::string& path, std::string_view bytes)
-{
-    AfxReplaceFile(path, [&](CArchive& ar) {
-        constexpr std::size_t kChunk = 1u << 24;
-        for (std::size_t pos = 0; pos < bytes.size(); pos += kChunk) {
-            const std::size_t n = std::min(kChunk, bytes.size() - pos);
-            ar.Write(bytes.data() + pos, static_cast<UINT>(n));
-        }
-    });
-}
-
-bool IsSameFile(const std::string& a, const std::string& b)
-{
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
 }  // namespace lumo_cli
