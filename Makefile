@@ -14,6 +14,8 @@ PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libgl-dev
 	libgettextpo-dev libxml2-dev gettext libxml2-utils
 # The editor's window under a real X server and window manager, with screenshots.
 PACKAGES += xvfb xauth openbox xdotool x11-utils imagemagick
+# Translate Toolkit: its own reader checks that lumo's XLIFF reads as translated.
+PACKAGES += translate-toolkit
 # The checks of the desktop entry, the metainfo and the man pages.
 PACKAGES += desktop-file-utils appstream mandoc
 # What CPack needs for the .deb: dpkg-shlibdeps computes its dependencies.

@@ -1,49 +1,37 @@
 // SPDX-License-Identifier: MIT
+// lumo check FILE...: one line per file, sound, sound with bytes no entry
+// holds, or damaged.
 #include "Cli.h"
 #include "Commands.h"
 #include "EntryIo.h"
-#include "Options.h"
 #include "StreamIo.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <ostream>
 
 namespace lumo_cli {
 
-int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunCheck(const CArguments& args, std::ostream& out, std::ostream& err)
 {
-    // --strict is check's own: what a save would not keep counts as a fault.
-    bool bStrict = false;
-    std::vector<std::string> rest;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--") {
-            rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
-            break;
-        }
-        if (args[i] == "--strict")
-            bStrict = true;
-        else
-            rest.push_back(args[i]);
-    }
-    CCommandLine cl;
-    try {
-        cl = ParseCommandLine(rest, optNone);
-    } catch (const CUsageError& e) {
-        return UsageError(err, "check", e.what());
-    }
-    if (cl.help) {
-        out << HelpText("check");
-        return exitOk;
-    }
-    if (cl.operands.empty())
+    // What a save would not keep counts as a fault with --strict.
+    const bool bStrict = args.Has("--strict");
+    if (args.operands.empty())
         return UsageError(err, "check", "name at least one entry file to check");
+    std::vector<std::pair<std::string, std::string>> inputs;
+    for (const std::string& path : args.operands)
+        inputs.emplace_back(path, "the entry file");
+    if (const int status = RefuseOutputThatIsInput(err, "check", "", inputs); status != exitOk)
+        return status;
 
     int status = exitOk;
-    for (const std::string& path : cl.operands) {
+    for (const std::string& path : args.operands) {
+        // A name that holds a line break or an escape sequence could forge a line.
+        const std::string shown = Shown(path);
         try {
             CIrregularRecords notes;
             const UINT nCount = ReadEntryInput(path, nullptr, &notes);
-            out << path << ": ok, " << nCount << " entries";
+            out << shown << ": ok, " << nCount << " entries";
             // Bytes the editor would not keep are worth a word, in the editor's words.
             if (const std::string lost = DescribeLostBytes(notes); !lost.empty()) {
                 out << "; " << lost;
@@ -52,7 +40,7 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
             }
             out << '\n';
         } catch (const CEntryFileException& e) {
-            out << path << ": " << DescribeDamage(e) << '\n';
+            out << shown << ": " << DescribeDamage(e) << '\n';
             status = std::max<int>(status, exitRefused);
         } catch (const std::exception& e) {
             out.flush();  // keep the order of the lines when both streams go to one place

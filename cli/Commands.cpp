@@ -1,35 +1,27 @@
 // SPDX-License-Identifier: MIT
+// The table of lumo's commands: name, synopsis, help, options and the
+// function that runs it. Run, the help texts and the usage errors all come
+// from here.
 #include "Commands.h"
 
 #include "Cli.h"
-#include "Diff.h"
-#include "StreamIo.h"
+#include "FormatRegistry.h"
+#include "Text.h"
 
-#include "platform/Exceptions.h"
-
-#include <filesystem>
+#include <algorithm>
 #include <ostream>
 
 namespace lumo_cli {
 
 namespace {
 
-constexpr const char* kMainHelp = R"(Usage: lumo COMMAND [OPTION]... [FILE]...
+constexpr const char* kMainHelpHead = R"(Usage: lumo COMMAND [OPTION]... [FILE]...
 Check entry files (.lumo), and move their entries to and from JSON or CSV
 without losing a byte.
 
-Commands:
-  check FILE...                   check that entry files are sound
-  export FILE [-o OUT] [--format json|csv|pot|po|xliff] [--source SOURCE]
-                                  write the entries as JSON or CSV (UTF-8), or
-                                  their texts for translators as PO or XLIFF
-  import IN -o OUT.lumo [--format json|csv|po|xliff] [--template SOURCE]
-                                  write an entry file from JSON or CSV, or a
-                                  translation into its template
-  diff OLD NEW [--format text|json]
-                                  list the entries added, removed, changed
-                                  and moved between two entry files
+)";
 
+constexpr const char* kMainHelpTail = R"(
 Translating with gettext's tools (or XLIFF 1.2 with --format xliff):
   lumo export game.lumo --format pot -o game.pot    the template
   msginit -i game.pot -l fr -o fr.po                start the translation
@@ -107,7 +99,7 @@ bytes of UTF-8, more than XML readers take (exit status 1); use PO then.
 Options:
   -o, --output=OUT   write to OUT (replacing it only once all is written)
                      instead of standard output; '-' is standard output
-      --format=FMT   json, csv, pot, po or xliff; without it, an OUT named
+      --format=FMT   {formats}; without it, an OUT named
                      *.csv, *.pot, *.po, *.xlf or *.xliff gets that format
                      and anything else JSON
       --source=SOURCE.lumo
@@ -140,7 +132,7 @@ Messages that match no text of the template are left out with a warning.
 Options:
   -o, --output=OUT   the entry file to write (required); it is replaced only
                      once everything was written
-      --format=FMT   json, csv, po, pot or xliff
+      --format=FMT   {formats}
       --template=SOURCE.lumo
                      the entry file the translation is for (po, pot, xliff)
       --untranslated=WHAT
@@ -199,92 +191,146 @@ when they differ, 2 for a usage error or a file that cannot be read or is
 damaged.
 )";
 
+std::string WithFormats(std::string text)
+{
+    const std::string key = "{formats}";
+    if (const std::size_t at = text.find(key); at != std::string::npos)
+        text.replace(at, key.size(), JoinChoices(FormatNames(false)));
+    return text;
+}
+
+COption OutputOption()
+{
+    return {"--output", 'o', EOptionKind::value, "OUT"};
+}
+
+COption FormatOption(bool bReadableOnly)
+{
+    COption option{"--format", 0, EOptionKind::choice, "FMT"};
+    option.choices = FormatNames(bReadableOnly);
+    for (const auto& [alias, name] : FormatAliases())
+        option.aliases.emplace(alias, name);
+    option.badValueMessage = "unknown format '{value}' (use {choices})";
+    return option;
+}
+
+COption ValueOption(const char* name, const char* valueName)
+{
+    return {name, 0, EOptionKind::value, valueName};
+}
+
+std::string FormatList(bool bTranslations)
+{
+    std::string list;
+    for (const CFormat& format : Formats())
+        if (format.bTranslations == bTranslations)
+            list += (list.empty() ? "" : "|") + format.name;
+    return list;
+}
+
+std::vector<CCommand> MakeTable()
+{
+    COption untranslated{"--untranslated", 0, EOptionKind::choice, "WHAT", {"source", "empty"}};
+    COption diffFormat{"--format", 0, EOptionKind::choice, "FMT", {"text", "json"}};
+    diffFormat.badValueMessage = "unknown format '{value}' (use {choices})";
+    return {
+        {"check", "check FILE...", "check that entry files are sound", kCheckHelp,
+         {{"--strict", 0, EOptionKind::flag}}, RunCheck},
+        {"export",
+         "export FILE [-o OUT] [--format " + FormatList(false) + "|" + FormatList(true) + "] [--source SOURCE]",
+         "write the entries as JSON or CSV (UTF-8), or\ntheir texts for translators as PO or XLIFF",
+         WithFormats(kExportHelp),
+         {OutputOption(), FormatOption(false), ValueOption("--source", "SOURCE.lumo"), ValueOption("--language", "LL"),
+          ValueOption("--source-language", "LL")},
+         RunExport},
+        {"import", "import IN -o OUT.lumo [--format " + FormatList(false) + "|po|xliff] [--template SOURCE]",
+         "write an entry file from JSON or CSV, or a\ntranslation into its template", WithFormats(kImportHelp),
+         {OutputOption(), FormatOption(true), ValueOption("--template", "SOURCE.lumo"), untranslated}, RunImport},
+        {"diff", "diff OLD NEW [--format text|json]",
+         "list the entries added, removed, changed\nand moved between two entry files", kDiffHelp, {diffFormat},
+         RunDiff},
+    };
+}
+
 }  // namespace
 
-const char* HelpText(std::string_view command)
+const std::vector<CCommand>& CommandTable()
 {
-    if (command.empty())
-        return kMainHelp;
-    if (command == "check")
-        return kCheckHelp;
-    if (command == "export")
-        return kExportHelp;
-    if (command == "import")
-        return kImportHelp;
-    if (command == "diff")
-        return kDiffHelp;
+    static const std::vector<CCommand> s_table = MakeTable();
+    return s_table;
+}
+
+const CCommand* FindCommand(std::string_view name)
+{
+    for (const CCommand& command : CommandTable())
+        if (command.name == name)
+            return &command;
     return nullptr;
 }
 
-int UsageError(std::ostream& err, std::string_view command, const std::string& message)
+std::string MainHelp()
 {
-    if (command.empty())
-        err << "lumo: " << message << "\nTry 'lumo --help' for more information.\n";
-    else
-        err << "lumo " << command << ": " << message << "\nTry 'lumo " << command
-            << " --help' for more information.\n";
-    return exitUsage;
-}
-
-void FileError(std::ostream& err, const std::string& path, const std::exception& e)
-{
-    // "does not exist" would blame the file when its folder is what is missing.
-    const auto* pFileError = dynamic_cast<const CFileException*>(&e);
-    if (pFileError && pFileError->m_cause == CFileException::fileNotFound) {
-        const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-        std::error_code ec;
-        if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
-            err << "lumo: " << path << ": the folder " << folder.string() << " does not exist\n";
-            return;
-        }
+    // Synopses in a column of 34, their summaries beside or below them.
+    constexpr std::size_t kColumn = 34;
+    std::string text = std::string(kMainHelpHead) + "Commands:\n";
+    for (const CCommand& command : CommandTable()) {
+        std::string line = "  " + command.synopsis;
+        std::string summary = command.summary;
+        for (std::size_t at = summary.find('\n'); at != std::string::npos; at = summary.find('\n', at + 1))
+            summary.insert(at + 1, kColumn, ' ');
+        if (line.size() + 1 < kColumn)
+            text += line + std::string(kColumn - line.size(), ' ') + summary + '\n';
+        else
+            text += line + '\n' + std::string(kColumn, ' ') + summary + '\n';
     }
-    err << "lumo: " << path << ": " << AfxDescribeException(e) << '\n';
-}
-
-int WriteEntriesOrReport(const std::string& path, const std::vector<Entry>& entries, std::ostream& err)
-{
-    try {
-        WriteEntryOutput(path, entries);
-    } catch (const std::exception& e) {
-        FileError(err, path, e);
-        err << "lumo: " << path << " was left as it was\n";
-        return exitUsage;
-    }
-    return exitOk;
+    return text + kMainHelpTail;
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
+    std::vector<std::string> names;
+    for (const CCommand& command : CommandTable())
+        names.push_back(command.name);
     if (args.empty())
-        return UsageError(err, "", "a command is missing (check, export, import or diff)");
-    const std::string& command = args[0];
+        return UsageError(err, "", "a command is missing (" + JoinChoices(names) + ")");
+    const std::string& name = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "-h" || command == "--help") {
-        out << kMainHelp;
+    if (name == "-h" || name == "--help") {
+        out << MainHelp();
         return exitOk;
     }
-    if (command == "--version") {
+    if (name == "--version") {
         out << "lumo " << LUMO_VERSION << '\n';
         return exitOk;
     }
-    if (command == "help") {
-        const char* text = HelpText(rest.empty() ? "" : rest[0]);
-        if (!text)
-            return UsageError(err, "", "there is no command '" + rest[0] + "'");
-        out << text;
+    if (name == "help") {
+        if (rest.empty()) {
+            out << MainHelp();
+            return exitOk;
+        }
+        const CCommand* pCommand = FindCommand(rest[0]);
+        if (!pCommand)
+            return UsageError(err, "", "there is no command '" + Shown(rest[0]) + "'");
+        out << pCommand->help;
         return exitOk;
     }
-    if (command == "check")
-        return RunCheck(rest, out, err);
-    if (command == "export")
-        return RunExport(rest, out, err);
-    if (command == "import")
-        return RunImport(rest, out, err);
-    if (command == "diff")
-        return RunDiff(rest, out, err);
-    if (!command.empty() && command[0] == '-')
-        return UsageError(err, "", "unknown option '" + command + "'");
-    return UsageError(err, "", "unknown command '" + command + "'");
+    const CCommand* pCommand = FindCommand(name);
+    if (!pCommand) {
+        if (!name.empty() && name[0] == '-')
+            return UsageError(err, "", "unknown option '" + Shown(name) + "'");
+        return UsageError(err, "", "unknown command '" + Shown(name) + "'");
+    }
+    CArguments parsed;
+    try {
+        parsed = ParseArguments(rest, pCommand->options);
+    } catch (const CUsageError& e) {
+        return UsageError(err, pCommand->name, e.what());
+    }
+    if (parsed.bHelp) {
+        out << pCommand->help;
+        return exitOk;
+    }
+    return pCommand->run(parsed, out, err);
 }
 
 }  // namespace lumo_cli

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Csv.h"
 #include "Formats.h"
+#include "Text.h"
 
 #include "platform/Cp1252.h"
 
@@ -27,11 +28,11 @@ std::array<std::size_t, 3> ReadHeader(const CCsvRecord& header)
         const std::string& text = header.fields[i].text;
         const auto it = std::find_if(kColumns.begin(), kColumns.end(), [&](const char* c) { return text == c; });
         if (it == kColumns.end())
-            throw CImportError(At(header.nLine) + "the header names an unknown column \"" + text +
-                               "\"; the columns are name,data,extra");
+            throw CImportError(At(header.nLine) + "the header names an unknown column " + Quoted(text) +
+                               "; the columns are name,data,extra");
         auto& slot = where[static_cast<std::size_t>(it - kColumns.begin())];
         if (slot)
-            throw CImportError(At(header.nLine) + "the header names the column \"" + text + "\" twice");
+            throw CImportError(At(header.nLine) + "the header names the column " + Quoted(text) + " twice");
         slot = i;
     }
     std::array<std::size_t, 3> result{};

@@ -8,7 +8,6 @@
 #include "EntryIo.h"
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -47,9 +46,5 @@ CEntryDiff DiffEntries(const std::vector<Entry>& oldEntries, const std::vector<E
 // holds no kNone), in order. Where several have that length, the one that
 // ends with the smallest values wins.
 std::vector<std::uint32_t> LongestIncreasingRun(const std::vector<std::uint32_t>& values);
-
-// lumo diff OLD NEW [--format text|json]: 0 when the files hold the same
-// entries in the same order, 1 when they differ, 2 on error.
-int RunDiff(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace lumo_cli

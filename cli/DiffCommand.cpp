@@ -6,7 +6,7 @@
 #include "Cli.h"
 #include "Commands.h"
 #include "Diff.h"
-#include "Options.h"
+#include "Text.h"
 #include "StreamIo.h"
 
 #include "platform/Cp1252.h"
@@ -14,8 +14,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdio>
-#include <optional>
 #include <ostream>
 
 namespace lumo_cli {
@@ -25,72 +23,6 @@ namespace {
 using Index = std::uint32_t;
 constexpr Index kNone = CEntryDiff::kNone;
 
-enum class EDiffFormat { text, json };
-
-// Takes --format out of the arguments: diff's formats are not those of the
-// other commands. What remains goes to the common parser.
-EDiffFormat TakeFormat(std::vector<std::string>& args)
-{
-    std::optional<std::string> value;
-    for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
-        std::string found;
-        if (args[i] == "--format") {
-            if (i + 1 >= args.size())
-                throw CUsageError("--format needs a value");
-            found = args[i + 1];
-            const auto at = args.begin() + static_cast<std::ptrdiff_t>(i);
-            args.erase(at, at + 2);
-        } else if (args[i].rfind("--format=", 0) == 0) {
-            found = args[i].substr(9);
-            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
-        } else {
-            continue;
-        }
-        --i;
-        if (value)
-            throw CUsageError("--format is given more than once");
-        value = found;
-    }
-    if (!value || *value == "text")
-        return EDiffFormat::text;
-    if (*value == "json")
-        return EDiffFormat::json;
-    throw CUsageError("unknown format '" + *value + "' (use text or json)");
-}
-
-// Windows-1252 bytes as UTF-8 with every byte kept: backslash, quote and the
-// control characters (C0, DEL and C1, which a terminal would act on or hide)
-// escaped, so one change stays on one line.
-std::string Escaped(std::string_view bytes)
-{
-    std::string out;
-    out.reserve(bytes.size() + 2);
-    for (const char c : bytes) {
-        const char32_t ch = Cp1252ToUnicode(static_cast<unsigned char>(c));
-        switch (ch) {
-        case '\\': out += "\\\\"; continue;
-        case '"': out += "\\\""; continue;
-        case '\n': out += "\\n"; continue;
-        case '\r': out += "\\r"; continue;
-        case '\t': out += "\\t"; continue;
-        default: break;
-        }
-        if (ch < 0x20 || (ch >= 0x7F && ch < 0xA0)) {
-            char code[8];
-            std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(ch));
-            out += code;
-        } else {
-            out += Cp1252ToUtf8(std::string_view(&c, 1));
-        }
-    }
-    return out;
-}
-
-std::string Quoted(std::string_view bytes)
-{
-    return '"' + Escaped(bytes) + '"';
-}
-
 // A name bare when it is plainly one word, quoted otherwise.
 std::string ShownName(std::string_view name)
 {
@@ -98,7 +30,7 @@ std::string ShownName(std::string_view name)
         const auto b = static_cast<unsigned char>(c);
         return b > 0x20 && b != 0x7F && b != '"' && b != '\\' && !(b >= 0x80 && b < 0xA0);
     });
-    return bPlain ? Escaped(name) : Quoted(name);
+    return bPlain ? EscapedEntryText(name) : QuotedEntryText(name);
 }
 
 std::string JsonText(std::string_view bytes)
@@ -146,19 +78,19 @@ public:
         if (bMoved)
             m_out << "> " << name << ": moved from entry " << i + 1 << " to " << j + 1 << '\n';
         if (before.data != after.data)
-            m_out << "~ " << name << " (entry " << j + 1 << "): data text " << Quoted(before.data) << " -> "
-                  << Quoted(after.data) << '\n';
+            m_out << "~ " << name << " (entry " << j + 1 << "): data text " << QuotedEntryText(before.data) << " -> "
+                  << QuotedEntryText(after.data) << '\n';
         if (before.extra != after.extra)
-            m_out << "~ " << name << " (entry " << j + 1 << "): extra text " << Quoted(before.extra) << " -> "
-                  << Quoted(after.extra) << '\n';
+            m_out << "~ " << name << " (entry " << j + 1 << "): extra text " << QuotedEntryText(before.extra) << " -> "
+                  << QuotedEntryText(after.extra) << '\n';
     }
 
 private:
     void Whole(char mark, Index n, const Entry& e)
     {
-        m_out << mark << ' ' << ShownName(e.name) << " (entry " << n + 1 << "): " << Quoted(e.data);
+        m_out << mark << ' ' << ShownName(e.name) << " (entry " << n + 1 << "): " << QuotedEntryText(e.data);
         if (!e.extra.empty())
-            m_out << ", extra text " << Quoted(e.extra);
+            m_out << ", extra text " << QuotedEntryText(e.extra);
         m_out << '\n';
     }
     std::ostream& m_out;
@@ -206,60 +138,37 @@ std::string FileName(const std::string& path)
     return nlohmann::json(path).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-// Reads one side; on failure says why and returns false.
-bool ReadSide(const std::string& path, std::vector<Entry>& entries, std::ostream& err)
-{
-    CIrregularRecords irregular;
-    try {
-        ReadEntryInput(path, &entries, &irregular);
-    } catch (const CEntryFileException& e) {
-        err << "lumo: " << path << ": " << DescribeDamage(e) << "; nothing was compared\n";
-        return false;
-    } catch (const std::exception& e) {
-        FileError(err, path, e);
-        return false;
-    }
-    if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
-        err << "lumo: warning: " << path << ": " << warning << "; only the texts are compared\n";
-    return true;
-}
-
 }  // namespace
 
-int RunDiff(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+int RunDiff(const CArguments& args, std::ostream& out, std::ostream& err)
 {
-    const auto optionsEnd = std::find(arguments.begin(), arguments.end(), "--");
-    if (std::any_of(arguments.begin(), optionsEnd, [](const std::string& a) { return a == "-h" || a == "--help"; })) {
-        out << HelpText("diff");
-        return exitOk;
-    }
-    std::vector<std::string> args = arguments;
-    EDiffFormat format = EDiffFormat::text;
-    CCommandLine cl;
-    try {
-        format = TakeFormat(args);
-        cl = ParseCommandLine(args, optNone);
-    } catch (const CUsageError& e) {
-        return UsageError(err, "diff", e.what());
-    }
-    if (cl.operands.size() != 2)
+    const bool bJson = args.Value("--format") == "json";
+    const std::vector<std::string>& files = args.operands;
+    if (files.size() != 2)
         return UsageError(err, "diff", "name the old and the new entry file");
-    if (IsStream(cl.operands[0]) && cl.operands[0] == cl.operands[1])
-        return UsageError(err, "diff", "'" + cl.operands[0] + "' can be read only once; name it for one of the files");
+    if (IsStream(files[0]) && files[0] == files[1])
+        return UsageError(err, "diff", "'" + Shown(files[0]) + "' can be read only once; name it for one of the files");
+    if (const int status =
+            RefuseOutputThatIsInput(err, "diff", "", {{files[0], "the old entry file"}, {files[1], "the new entry file"}});
+        status != exitOk)
+        return status;
 
     std::vector<Entry> oldEntries, newEntries;
-    if (!ReadSide(cl.operands[0], oldEntries, err) || !ReadSide(cl.operands[1], newEntries, err))
-        return exitUsage;
+    const CEntryPurpose purpose{"compared", "compared", exitUsage};
+    if (const int status = ReadEntriesOrReport(files[0], oldEntries, purpose, err); status != exitOk)
+        return status;
+    if (const int status = ReadEntriesOrReport(files[1], newEntries, purpose, err); status != exitOk)
+        return status;
     const CEntryDiff diff = DiffEntries(oldEntries, newEntries);
 
-    if (format == EDiffFormat::text) {
+    if (!bJson) {
         ForEachChange(oldEntries, newEntries, diff, CTextWriter(out));
         out << diff.m_nAdded << " added, " << diff.m_nRemoved << " removed, " << diff.m_nChanged << " changed, "
             << diff.m_nMoved << " moved, " << diff.m_nUnchanged << " unchanged (" << oldEntries.size()
             << " entries before, " << newEntries.size() << " after)\n";
     } else {
-        out << "{\n  \"old\": {\"file\": " << FileName(cl.operands[0]) << ", \"entries\": " << oldEntries.size()
-            << "},\n  \"new\": {\"file\": " << FileName(cl.operands[1]) << ", \"entries\": " << newEntries.size()
+        out << "{\n  \"old\": {\"file\": " << FileName(files[0]) << ", \"entries\": " << oldEntries.size()
+            << "},\n  \"new\": {\"file\": " << FileName(files[1]) << ", \"entries\": " << newEntries.size()
             << "},\n  \"same\": " << (diff.Same() ? "true" : "false") << ",\n  \"summary\": {\"added\": "
             << diff.m_nAdded << ", \"removed\": " << diff.m_nRemoved << ", \"changed\": " << diff.m_nChanged
             << ", \"moved\": " << diff.m_nMoved << ", \"unchanged\": " << diff.m_nUnchanged

@@ -4,7 +4,6 @@
 #include "platform/File.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <limits>
 
 namespace lumo_cli {
@@ -16,8 +15,7 @@ UINT ReadEntries(CArchive& ar, std::vector<Entry>* pEntries, CIrregularRecords* 
     const UINT nCount = reader.ReadCount();
     if (pEntries) {
         pEntries->clear();
-        // Never reserve more than the data could hold: an entry takes at least 15 bytes.
-        pEntries->reserve(static_cast<std::size_t>(std::min<ULONGLONG>(nCount, ar.GetRemaining() / 15)));
+        pEntries->reserve(reader.GetCountThatFits());
     }
     for (UINT i = 0; i < nCount; ++i) {
         // A text stays valid only until the next read.
@@ -102,23 +100,6 @@ std::string ReadWholeFile(const std::string& path)
     while (const UINT n = file.Read(buffer, sizeof buffer))
         bytes.append(buffer, n);
     return bytes;
-}
-
-void ReplaceFile(const std::string& path, std::string_view bytes)
-{
-    AfxReplaceFile(path, [&](CArchive& ar) {
-        constexpr std::size_t kChunk = 1u << 24;
-        for (std::size_t pos = 0; pos < bytes.size(); pos += kChunk) {
-            const std::size_t n = std::min(kChunk, bytes.size() - pos);
-            ar.Write(bytes.data() + pos, static_cast<UINT>(n));
-        }
-    });
-}
-
-bool IsSameFile(const std::string& a, const std::string& b)
-{
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
 }  // namespace lumo_cli

@@ -41,10 +41,5 @@ std::string DescribeIrregular(const CIrregularRecords& irregular);
 
 // A whole file's bytes. Throws CFileException.
 std::string ReadWholeFile(const std::string& path);
-// Replaces (or creates) the file at path with these bytes, atomically.
-void ReplaceFile(const std::string& path, std::string_view bytes);
-
-// True when both names lead to the same existing file.
-bool IsSameFile(const std::string& a, const std::string& b);
 
 }  // namespace lumo_cli

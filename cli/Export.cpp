@@ -1,74 +1,49 @@
 // SPDX-License-Identifier: MIT
+// lumo export: the entries as JSON or CSV, or their texts for translators.
 #include "Cli.h"
 #include "Commands.h"
 #include "EntryIo.h"
-#include "Formats.h"
-#include "Options.h"
-#include "TranslationCommands.h"
+#include "FormatRegistry.h"
 #include "StreamIo.h"
+#include "Text.h"
+#include "TranslationCommands.h"
 
 #include <ostream>
 
 namespace lumo_cli {
 
-int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunExport(const CArguments& args, std::ostream& out, std::ostream& err)
 {
-    CCommandLine cl;
-    try {
-        cl = ParseCommandLine(args, optOutput | optFormat | optTranslationFormat | optSource);
-    } catch (const CUsageError& e) {
-        return UsageError(err, "export", e.what());
-    }
-    if (cl.help) {
-        out << HelpText("export");
-        return exitOk;
-    }
-    if (cl.operands.size() != 1)
-        return UsageError(err, "export", cl.operands.empty() ? "name the entry file to export"
-                                                               : "export takes exactly one entry file");
-    const std::string& input = cl.operands[0];
-    const bool bToStdout = !cl.output || *cl.output == "-";
-    // Without --format, an output named .csv or .json says which it wants.
-    const EFormat format = cl.format ? *cl.format
-                                     : (bToStdout ? EFormat::json : FormatFromExtension(*cl.output).value_or(EFormat::json));
-    if (IsTranslationFormat(format))
-        return RunExportTranslation(cl, format, out, err);
-    if (cl.source || cl.language || cl.sourceLanguage)
+    if (args.operands.size() != 1)
+        return UsageError(err, "export", args.operands.empty() ? "name the entry file to export"
+                                                                 : "export takes exactly one entry file");
+    const std::string& input = args.operands[0];
+    const std::string output = args.Value("--output").value_or("");
+    const bool bToStdout = output.empty() || output == "-";
+    // Without --format, an output's name says which it wants.
+    const CFormat* pByName = bToStdout ? nullptr : FormatOfPath(output);
+    const CFormat& format = args.Value("--format") ? *FindFormat(*args.Value("--format"))
+                                                    : (pByName ? *pByName : FormatOf(EFormat::json));
+    if (format.bTranslations)
+        return RunExportTranslation(args, format, out, err);
+    if (args.Has("--source") || args.Has("--language") || args.Has("--source-language"))
         return UsageError(err, "export", "--source, --language and --source-language go with --format pot, po or xliff");
-    if (!bToStdout && !IsStream(*cl.output) && IsSameFile(input, *cl.output))
-        return UsageError(err, "export", "the output '" + *cl.output + "' is the entry file itself; it would be replaced");
+    if (const int status = RefuseOutputThatIsInput(err, "export", output, {{input, "the entry file"}}); status != exitOk)
+        return status;
 
     std::vector<Entry> entries;
-    CIrregularRecords irregular;
+    const CEntryPurpose purpose{"exported",
+                                "exported, so an entry file made from the export will not be the same byte for byte",
+                                exitRefused};
+    if (const int status = ReadEntriesOrReport(input, entries, purpose, err); status != exitOk)
+        return status;
     try {
-        ReadEntryInput(input, &entries, &irregular);
-    } catch (const CEntryFileException& e) {
-        err << "lumo: " << input << ": " << DescribeDamage(e) << "; nothing was exported\n";
-        return exitRefused;
+        WriteOutputWith(output, out, [&](const ByteSink& sink) { format.writeEntries(entries, sink); });
     } catch (const std::exception& e) {
-        FileError(err, input, e);
-        return exitUsage;
-    }
-    if (irregular.bEmptyFile)
-        err << "lumo: warning: " << input << ": the file is empty (0 bytes); it holds no entries, and an entry file "
-                                             "made from the export holds the 4-byte count of 0 instead\n";
-    if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
-        err << "lumo: warning: " << input << ": " << warning
-            << "; only the texts are exported, so an entry file made from the export will not be the same byte "
-               "for byte\n";
-
-    const std::string text = format == EFormat::json ? EntriesToJson(entries) : EntriesToCsv(entries);
-    if (bToStdout) {
-        if (!out.write(text.data(), static_cast<std::streamsize>(text.size())).flush()) {
-            err << "lumo: cannot write to standard output\n";
-            return exitUsage;
-        }
-        return exitOk;
-    }
-    try {
-        WriteOutput(*cl.output, text);
-    } catch (const std::exception& e) {
-        FileError(err, *cl.output, e);
+        if (bToStdout)
+            err << "lumo: " << e.what() << '\n';
+        else
+            FileError(err, output, e);
         return exitUsage;
     }
     return exitOk;

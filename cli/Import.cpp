@@ -1,47 +1,38 @@
 // SPDX-License-Identifier: MIT
+// lumo import: an entry file from JSON or CSV, or a translation into its template.
 #include "Cli.h"
 #include "Commands.h"
 #include "EntryIo.h"
-#include "Formats.h"
-#include "Options.h"
-#include "TranslationCommands.h"
+#include "FormatRegistry.h"
 #include "StreamIo.h"
+#include "Text.h"
+#include "TranslationCommands.h"
 
 #include <ostream>
 
 namespace lumo_cli {
 
-int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunImport(const CArguments& args, std::ostream& out, std::ostream& err)
 {
-    CCommandLine cl;
-    try {
-        cl = ParseCommandLine(args, optOutput | optFormat | optTranslationFormat | optTemplate);
-    } catch (const CUsageError& e) {
-        return UsageError(err, "import", e.what());
-    }
-    if (cl.help) {
-        out << HelpText("import");
-        return exitOk;
-    }
-    if (cl.operands.size() != 1)
-        return UsageError(err, "import", cl.operands.empty() ? "name the JSON or CSV file to import"
-                                                               : "import takes exactly one JSON or CSV file");
-    const std::string& input = cl.operands[0];
-    if (!cl.output)
+    if (args.operands.size() != 1)
+        return UsageError(err, "import", args.operands.empty() ? "name the JSON or CSV file to import"
+                                                                 : "import takes exactly one JSON or CSV file");
+    const std::string& input = args.operands[0];
+    const std::optional<std::string> output = args.Value("--output");
+    if (!output)
         return UsageError(err, "import", "name the entry file to write with -o OUT.lumo");
-    const std::string& output = *cl.output;
-    if (output == "-")
+    if (*output == "-")
         return UsageError(err, "import", "the entry file is binary; name a file to write with -o OUT.lumo");
-    const std::optional<EFormat> format = cl.format ? cl.format : FormatFromExtension(input);
-    if (!format)
-        return UsageError(err, "import",
-                          "cannot tell the format of '" + input + "' from its name; add --format json or --format csv (or po or xliff)");
-    if (IsTranslationFormat(*format))
-        return RunImportTranslation(cl, *format, out, err);
-    if (cl.templ || cl.untranslated)
+    const CFormat* pFormat = args.Value("--format") ? FindFormat(*args.Value("--format")) : FormatOfPath(input);
+    if (!pFormat)
+        return UsageError(err, "import", "cannot tell the format of '" + Shown(input) +
+                                             "' from its name; add --format json or --format csv (or po or xliff)");
+    if (pFormat->bTranslations)
+        return RunImportTranslation(args, *pFormat, out, err);
+    if (args.Has("--template") || args.Has("--untranslated"))
         return UsageError(err, "import", "--template and --untranslated go with --format po, pot or xliff");
-    if (!IsStream(output) && IsSameFile(input, output))
-        return UsageError(err, "import", "the output '" + output + "' is the input itself; it would be replaced");
+    if (const int status = RefuseOutputThatIsInput(err, "import", *output, {{input, "the input"}}); status != exitOk)
+        return status;
 
     std::string text;
     try {
@@ -52,12 +43,13 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     std::vector<Entry> entries;
     try {
-        entries = *format == EFormat::json ? EntriesFromJson(text) : EntriesFromCsv(text);
+        entries = pFormat->readEntries(text);
     } catch (const CImportError& e) {
-        err << "lumo: " << input << ": " << e.what() << "\nlumo: nothing was written to " << output << '\n';
+        err << "lumo: " << Shown(input) << ": " << EscapeControls(e.what()) << "\nlumo: nothing was written to " << Shown(*output)
+            << '\n';
         return exitRefused;
     }
-    return WriteEntriesOrReport(output, entries, err);
+    return WriteEntriesOrReport(*output, entries, err);
 }
 
 }  // namespace lumo_cli

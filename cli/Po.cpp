@@ -9,7 +9,16 @@
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 
+#include <cctype>
+#include <cerrno>
 #include <ctime>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <system_error>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace lumo_cli {
 
@@ -48,14 +57,11 @@ std::string HeaderText(const CCatalogInfo& info, bool bTemplate)
 }
 
 // What the translator is told about a message: which text of its entries it is.
-std::string ExtractedComment(const CMessage& message, std::size_t nMoreReferences)
+std::string ExtractedComment(const CMessage& message, std::size_t nEntries, std::size_t nMoreReferences)
 {
-    std::string comment = message.bData && message.bExtra ? "the data text of some entries, the extra text of others"
-                          : message.bData                 ? "the data text of the entry"
-                                                          : "the extra text of the entry";
-    comment += '\n';
+    std::string comment = DescribeOccurrence(message, nEntries) + '\n';
     if (nMoreReferences > 0)
-        comment += "(and " + std::to_string(nMoreReferences) + " more entries not listed)\n";
+        comment += "(" + std::to_string(nMoreReferences) + " of them not listed)\n";
     return comment;
 }
 
@@ -89,20 +95,95 @@ po_message_t MakeMessage(const CCatalog& catalog, const CMessage& message, const
     po_message_set_msgstr(po, bTemplate ? "" : Cp1252ToUtf8(message.translation).c_str());
     std::size_t nReferences = 0, nMore = 0;
     for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot)) {
+        // One reference per entry, even when both its texts are this message.
+        if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
+            continue;
         if (nReferences == kMaxReferences) {
             ++nMore;
             continue;
         }
-        // One reference per entry, even when both its texts are this message.
-        const std::size_t nEntry = slot / 2 + 1;
-        if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
-            continue;
-        po_message_add_filepos(po, info.sourceFile.c_str(), nEntry);
+        po_message_add_filepos(po, info.sourceFile.c_str(), slot / 2 + 1);
         ++nReferences;
     }
-    po_message_set_extracted_comments(po, ExtractedComment(message, nMore).c_str());
+    po_message_set_extracted_comments(po, ExtractedComment(message, nReferences + nMore, nMore).c_str());
     return po;
 }
+
+// gettext reads the escapes \0 and \x00 as a NUL and then cuts the text
+// there, so "Caf\0x" would import as "Caf". Finds the first line of a
+// message (comments and obsolete messages aside) whose string holds one.
+std::size_t LineOfNulEscape(std::istream& in)
+{
+    std::string line;
+    for (std::size_t nLine = 1; std::getline(in, line); ++nLine) {
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#')
+            continue;
+        bool bInString = false;
+        for (std::size_t i = start; i < line.size(); ++i) {
+            if (line[i] == '"') {
+                bInString = !bInString;
+            } else if (bInString && line[i] == '\\' && i + 1 < line.size()) {
+                const char c = line[++i];
+                if (c >= '0' && c <= '7') {
+                    unsigned value = 0;
+                    for (int k = 0; k < 3 && i < line.size() && line[i] >= '0' && line[i] <= '7'; ++k, ++i)
+                        value = value * 8 + static_cast<unsigned>(line[i] - '0');
+                    --i;
+                    if (value == 0)
+                        return nLine;
+                } else if (c == 'x') {
+                    bool bAny = false, bNonZero = false;
+                    while (i + 1 < line.size() && std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
+                        bAny = true;
+                        bNonZero |= line[++i] != '0';
+                    }
+                    if (bAny && !bNonZero)
+                        return nLine;
+                }
+            }
+        }
+    }
+    return 0;
+}
+
+void RefuseNulEscape(std::istream& in)
+{
+    if (const std::size_t nLine = LineOfNulEscape(in))
+        throw CImportError("line " + std::to_string(nLine) +
+                           ": a text holds a NUL character (U+0000, written \\0 or \\x00), which an entry file "
+                           "cannot hold");
+}
+
+// A stream cannot be read twice, and gettext reads by name: it is read
+// whole here, checked, and handed over as a file in memory.
+class CStreamCopy {
+public:
+    explicit CStreamCopy(const std::string& path)
+    {
+        std::string bytes = ReadStream(path);
+        std::istringstream in(bytes);
+        RefuseNulEscape(in);
+        m_fd = memfd_create("lumo-po-input", MFD_CLOEXEC);
+        if (m_fd < 0)
+            throw std::system_error(errno, std::generic_category(), "cannot make room for the PO text");
+        for (std::size_t pos = 0; pos < bytes.size();) {
+            const ssize_t n = ::write(m_fd, bytes.data() + pos, bytes.size() - pos);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                throw std::system_error(errno, std::generic_category(), "cannot make room for the PO text");
+            pos += static_cast<std::size_t>(n);
+        }
+    }
+    CStreamCopy(const CStreamCopy&) = delete;
+    CStreamCopy& operator=(const CStreamCopy&) = delete;
+    ~CStreamCopy() { ::close(m_fd); }
+    std::string Path() const { return "/proc/self/fd/" + std::to_string(m_fd); }
+
+private:
+    int m_fd = -1;
+};
 
 }  // namespace
 
@@ -126,14 +207,19 @@ void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, 
 
 CTranslations ReadPo(const std::string& path, CWarnings& warnings)
 {
-    {
+    std::optional<CStreamCopy> copy;
+    if (IsStream(path)) {
+        copy.emplace(path);
+    } else {
         // The library says no more than "cannot read" for a file it cannot
         // open; opening it first gives the reason.
         CFile probe;
-        if (!IsStream(path))
-            probe.Open(path, CFile::modeRead);
+        probe.Open(path, CFile::modeRead);
+        std::ifstream in(path, std::ios::binary);
+        RefuseNulEscape(in);
     }
-    CPoFile file = ReadPoFile(path, warnings);
+    const std::string readPath = copy ? copy->Path() : path;
+    CPoFile file = ReadPoFile(readPath, warnings);
     CheckPoHeader(file.Get());
 
     CTranslations translations;
@@ -149,7 +235,7 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings)
         if (!ctxt && id.empty())
             continue;  // the header
         if (po_message_msgid_plural(po))
-            throw CImportError(AtLine(path, nOrdinal) + "the message " + DescribePoMessage(po) +
+            throw CImportError(AtLine(readPath, nOrdinal) + "the message " + DescribePoMessage(po) +
                                " has plural forms (msgid_plural); entry texts have none, so it cannot be imported");
         if (!ctxt || id.empty() || ToEntryText(ctxt, name) || ToEntryText(id, source)) {
             translations.AddUnmatchable();  // no entry of any file can have it
@@ -159,7 +245,7 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings)
         const std::string_view str = po_message_msgstr(po);
         if (const auto problem = ToEntryText(str, text)) {
             if (!bFuzzy)
-                throw CImportError(AtLine(path, nOrdinal) + "the translation of " + DescribePoMessage(po) + ": " +
+                throw CImportError(AtLine(readPath, nOrdinal) + "the translation of " + DescribePoMessage(po) + ": " +
                                    problem->message);
             text = "?";  // fuzzy: counted, never used
         }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "PoLibrary.h"
 
+#include "Text.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -88,9 +90,6 @@ std::string Shortened(const char* text)
             --cut;  // not inside a UTF-8 character
         result = result.substr(0, cut) + "...";
     }
-    for (char& c : result)
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = ' ';
     return result;
 }
 
@@ -206,8 +205,9 @@ std::string AtLine(const std::string& path, std::size_t nOrdinal)
 std::string DescribePoMessage(po_message_t message)
 {
     const char* ctxt = po_message_msgctxt(message);
-    return (ctxt ? "msgctxt \"" + Shortened(ctxt) + "\" " : std::string()) + "msgid \"" +
-           Shortened(po_message_msgid(message)) + "\"";
+    // Quoted as PO writes them, control characters escaped.
+    return (ctxt ? "msgctxt " + Quoted(Shortened(ctxt)) + " " : std::string()) + "msgid " +
+           Quoted(Shortened(po_message_msgid(message)));
 }
 
 }  // namespace lumo_cli

@@ -3,10 +3,13 @@
 
 #include "platform/Archive.h"
 #include "platform/Exceptions.h"
+#include "platform/File.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <utility>
 #include <stdexcept>
@@ -133,22 +136,62 @@ std::string ReadTextInput(const std::string& path)
     return IsStream(path) ? ReadStream(path) : ReadWholeFile(path);
 }
 
-void WriteOutput(const std::string& path, std::string_view bytes)
+namespace {
+
+// Opened without O_TRUNC, and an inherited descriptor used as it is.
+void WriteStraight(const std::string& path, const std::function<void(const ByteSink&)>& produce)
 {
-    if (!IsStream(path)) {
-        ReplaceFile(path, bytes);
+    CStreamHandle stream(path, O_WRONLY);
+    produce([&](const char* pBytes, std::size_t nCount) {
+        while (nCount > 0) {
+            const ssize_t n = ::write(stream.Get(), pBytes, nCount);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                CFileException::ThrowOsError(errno, path);
+            }
+            pBytes += n;
+            nCount -= static_cast<std::size_t>(n);
+        }
+    });
+}
+
+// A stream ("-" too: the process's standard output) straight, a regular
+// file by replacement.
+void WriteNamed(const std::string& path, const std::function<void(const ByteSink&)>& produce)
+{
+    if (IsStream(path)) {
+        WriteStraight(path, produce);
         return;
     }
-    CStreamHandle stream(path, O_WRONLY);
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(stream.Get(), bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            CFileException::ThrowOsError(errno, path);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+    AfxReplaceFile(path, [&](CArchive& ar) {
+        produce([&](const char* pBytes, std::size_t nCount) {
+            constexpr std::size_t kChunk = 1u << 24;
+            for (std::size_t pos = 0; pos < nCount; pos += kChunk)
+                ar.Write(pBytes + pos, static_cast<UINT>(std::min(kChunk, nCount - pos)));
+        });
+    });
+}
+
+}  // namespace
+
+void WriteOutputWith(const std::string& path, std::ostream& out, const std::function<void(const ByteSink&)>& produce)
+{
+    if (!path.empty() && path != "-") {
+        WriteNamed(path, produce);
+        return;
     }
+    produce([&](const char* pBytes, std::size_t nCount) {
+        if (!out.write(pBytes, static_cast<std::streamsize>(nCount)))
+            throw std::runtime_error("cannot write to standard output");
+    });
+    if (!out.flush())
+        throw std::runtime_error("cannot write to standard output");
+}
+
+void WriteOutput(const std::string& path, std::string_view bytes)
+{
+    WriteNamed(path, [&](const ByteSink& sink) { sink(bytes.data(), bytes.size()); });
 }
 
 void WriteEntryOutput(const std::string& path, const std::vector<Entry>& entries)
@@ -164,6 +207,26 @@ void WriteEntryOutput(const std::string& path, const std::vector<Entry>& entries
         ar.Close();
     }
     WriteOutput(path, bytes);
+}
+
+std::optional<std::string> OutputIsInput(const std::string& output, const std::vector<std::string>& inputs)
+{
+    // What a name leads to: the descriptor's file for an inherited one.
+    auto identify = [](const std::string& path, bool bOutput, struct stat& st) {
+        if (const std::optional<int> fd = InheritedDescriptor(path.empty() ? "-" : path, bOutput))
+            return ::fstat(*fd, &st) == 0;
+        return ::stat(path.c_str(), &st) == 0;
+    };
+    struct stat out {};
+    // Only a regular file is harmed: a terminal or a pipe is no input's bytes.
+    if (!identify(output, true, out) || !S_ISREG(out.st_mode))
+        return std::nullopt;
+    for (const std::string& input : inputs) {
+        struct stat in {};
+        if (identify(input, false, in) && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+            return input;
+    }
+    return std::nullopt;
 }
 
 }  // namespace lumo_cli

@@ -8,8 +8,12 @@
 #pragma once
 
 #include "EntryIo.h"
+#include "FormatRegistry.h"
 
 #include <cstddef>
+#include <functional>
+#include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,8 +41,19 @@ UINT ReadEntryInput(const std::string& path, std::vector<Entry>* pEntries, CIrre
 // A whole text input (JSON, CSV, ...) from a regular file or a stream.
 std::string ReadTextInput(const std::string& path);
 
-// Writes straight to a stream; replaces (or creates) a regular file.
+// The one way out of every command: produce hands its bytes to the sink it
+// is given. An output of "-" (or none, "") goes to out, the command's
+// standard output; a stream is written straight, never truncated, so a
+// redirection's append mode holds; a regular file is replaced only once all
+// of it was written. Throws what the sink or produce throws.
+void WriteOutputWith(const std::string& path, std::ostream& out, const std::function<void(const ByteSink&)>& produce);
 void WriteOutput(const std::string& path, std::string_view bytes);
 void WriteEntryOutput(const std::string& path, const std::vector<Entry>& entries);
+
+// The input that the output leads to, if any: a regular file named as the
+// output, or one that an inherited output descriptor ("-" or none for
+// standard output, /dev/stdout, /dev/fd/N) was opened on, as `>> IN` or
+// `1<>IN` do. Compared by device and inode, as GNU cat does.
+std::optional<std::string> OutputIsInput(const std::string& output, const std::vector<std::string>& inputs);
 
 }  // namespace lumo_cli

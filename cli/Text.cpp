@@ -2,41 +2,99 @@
 #include "Text.h"
 
 #include "platform/Cp1252.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace lumo_cli {
 
-namespace {
-
-void AppendUtf8(std::string& out, char32_t ch)
+void AppendEscaped(std::string& out, char32_t ch)
 {
-    if (ch < 0x80) {
-        out += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-        out += static_cast<char>(0xC0 | (ch >> 6));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        out += static_cast<char>(0xE0 | (ch >> 12));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
+    switch (ch) {
+    case '\\': out += "\\\\"; return;
+    case '"': out += "\\\""; return;
+    case '\n': out += "\\n"; return;
+    case '\r': out += "\\r"; return;
+    case '\t': out += "\\t"; return;
+    default: break;
+    }
+    // Line and paragraph separators break a line as a newline does.
+    if (IsControl(ch) || ch == 0x2028 || ch == 0x2029) {
+        char code[8];
+        std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(ch));
+        out += code;
     } else {
-        out += static_cast<char>(0xF0 | (ch >> 18));
-        out += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
+        AppendUtf8(out, ch);
     }
 }
 
-}  // namespace
+std::string EscapedEntryText(std::string_view cp1252)
+{
+    std::string out;
+    out.reserve(cp1252.size() + 2);
+    for (const char c : cp1252)
+        AppendEscaped(out, Cp1252ToUnicode(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string QuotedEntryText(std::string_view cp1252)
+{
+    return '"' + EscapedEntryText(cp1252) + '"';
+}
+
+std::string Shown(std::string_view text)
+{
+    bool bPlain = !text.empty();
+    for (std::size_t i = 0; i < text.size() && bPlain;) {
+        const std::optional<CUtf8Char> c = DecodeUtf8(text, i);
+        bPlain = c && !IsControl(c->ch) && c->ch != '"' && c->ch != '\\' && c->ch != 0x2028 && c->ch != 0x2029;
+        i += c ? c->nLength : 1;
+    }
+    return bPlain ? std::string(text) : Quoted(text);
+}
+
+std::string EscapeControls(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::optional<CUtf8Char> c = DecodeUtf8(text, i);
+        if (c && !IsControl(c->ch) && c->ch != 0x2028 && c->ch != 0x2029) {
+            out.append(text, i, c->nLength);
+        } else if (c) {
+            AppendEscaped(out, c->ch);
+        } else {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(text[i])));
+            out += code;
+        }
+        i += c ? c->nLength : 1;
+    }
+    return out;
+}
+
+std::string Quoted(std::string_view text)
+{
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        if (const std::optional<CUtf8Char> c = DecodeUtf8(text, i)) {
+            AppendEscaped(out, c->ch);
+            i += c->nLength;
+        } else {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(text[i])));
+            out += code;
+            ++i;
+        }
+    }
+    return out + '"';
+}
 
 std::string DescribeCharacter(char32_t ch)
 {
-    char code[16];
-    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(ch));
-    std::string result = code;
-    const bool bControl = ch < 0x20 || (ch >= 0x7F && ch < 0xA0);
+    std::string result = UnicodeName(ch);
+    const bool bControl = IsControl(ch);
     const bool bInvisible = ch == 0x2028 || ch == 0x2029 || (ch >= 0xD800 && ch <= 0xDFFF) || ch > 0x10FFFF;
     if (!bControl && !bInvisible) {
         result += " (";

@@ -27,6 +27,29 @@ struct CTextProblem {
 // ends a text at its first 0x00); out then holds nothing of use.
 std::optional<CTextProblem> ToEntryText(std::string_view utf8, std::string& out);
 
+// C0, DEL and C1: what a terminal would act on or hide.
+inline bool IsControl(char32_t ch)
+{
+    return ch < 0x20 || (ch >= 0x7F && ch < 0xA0);
+}
+// A character as lumo diff shows it inside quotes: backslash, quote, \n,
+// \r, \t and \uXXXX for the other control characters escaped.
+void AppendEscaped(std::string& out, char32_t ch);
+// An entry's Windows-1252 text as UTF-8 with every byte kept and the
+// characters above escaped, so one message stays on one line; quoted.
+std::string EscapedEntryText(std::string_view cp1252);
+std::string QuotedEntryText(std::string_view cp1252);
+// Anything from input in a message (a file name, a CSV header, an XML
+// name): as it is when it is plainly printable UTF-8, otherwise quoted and
+// escaped as lumo diff quotes texts (bytes that are not UTF-8 as \xNN), so
+// that it can neither drive the terminal nor forge a line.
+std::string Shown(std::string_view text);
+// A message that may carry bytes of the input (a library's words about
+// it): only control characters and bytes that are not UTF-8 escaped.
+std::string EscapeControls(std::string_view text);
+// The same, always in quotes.
+std::string Quoted(std::string_view text);
+
 // "U+4E2D (中)", or just "U+0007" for a control character.
 std::string DescribeCharacter(char32_t ch);
 

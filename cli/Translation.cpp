@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "Translation.h"
 
-#include "platform/Cp1252.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 namespace lumo_cli {
@@ -21,12 +20,19 @@ struct CPairHash {
     }
 };
 
-std::string Quoted(std::string_view name)
-{
-    return "\"" + Cp1252ToUtf8(name) + "\"";
-}
-
 }  // namespace
+
+std::string DescribeOccurrence(const CMessage& message, std::size_t nEntries)
+{
+    if (nEntries <= 1)
+        return message.bData && message.bExtra ? "the data and the extra text of the entry"
+               : message.bData                 ? "the data text of the entry"
+                                               : "the extra text of the entry";
+    const std::string entries = "these " + std::to_string(nEntries) + " entries";
+    return message.bData && message.bExtra ? "the data text of some of " + entries + ", the extra text of others"
+           : message.bData                 ? "the data text of " + entries
+                                           : "the extra text of " + entries;
+}
 
 void CWarnings::Add(std::string_view kind, const std::function<std::string()>& makeText)
 {
@@ -108,14 +114,14 @@ void CCatalog::AddTranslations(const std::vector<Entry>& target, CWarnings& warn
         const auto it = nextPartner.find(entry.name);
         if (it == nextPartner.end()) {
             warnings.Add("target entries whose names are not in the source", [&] {
-                return "target entry " + std::to_string(t + 1) + " (" + Quoted(entry.name) +
+                return "target entry " + std::to_string(t + 1) + " (" + QuotedEntryText(entry.name) +
                        ") has a name the source does not have; it is left out";
             });
             continue;
         }
         if (it->second == npos) {
             warnings.Add("target entries with more occurrences of a name than the source", [&] {
-                return "target entry " + std::to_string(t + 1) + " (" + Quoted(entry.name) +
+                return "target entry " + std::to_string(t + 1) + " (" + QuotedEntryText(entry.name) +
                        ") occurs more often in the target than in the source; it is left out";
             });
             continue;
@@ -130,7 +136,7 @@ void CCatalog::AddTranslations(const std::vector<Entry>& target, CWarnings& warn
             if (m == npos) {
                 warnings.Add("target texts whose source text is empty", [&] {
                     return std::string("the ") + (bExtra ? "extra" : "data") + " text of target entry " +
-                           std::to_string(t + 1) + " (" + Quoted(entry.name) +
+                           std::to_string(t + 1) + " (" + QuotedEntryText(entry.name) +
                            ") is left out: the source has no text there to translate";
                 });
                 continue;
@@ -142,7 +148,7 @@ void CCatalog::AddTranslations(const std::vector<Entry>& target, CWarnings& warn
             } else if (message.translation != text) {
                 warnings.Add("messages translated differently", [&] {
                     return std::string("the ") + (bExtra ? "extra" : "data") + " text of target entry " +
-                           std::to_string(t + 1) + " (" + Quoted(entry.name) +
+                           std::to_string(t + 1) + " (" + QuotedEntryText(entry.name) +
                            ") translates a text that an earlier entry of that name translates differently; "
                            "the earlier translation is kept";
                 });
@@ -204,8 +210,10 @@ bool CTranslations::Add(const CTranslation& translation)
     if (slot.index != npos)
         return false;
     slot = CSlot{hash, m_translations.size()};
-    m_translations.push_back(
-        {Store(translation.name), Store(translation.source), Store(translation.text), translation.bFuzzy});
+    if (translation.nUnitId != 0)
+        m_byUnitId.try_emplace(translation.nUnitId, m_translations.size());
+    m_translations.push_back({Store(translation.name), Store(translation.source), Store(translation.text),
+                              translation.bFuzzy, translation.nUnitId});
     return true;
 }
 
@@ -216,43 +224,98 @@ std::size_t CTranslations::Find(std::string_view name, std::string_view source) 
     return m_slots[FindSlot(CPairHash()({name, source}), name, source)].index;
 }
 
+std::size_t CTranslations::FindUnit(std::size_t nUnitId) const
+{
+    const auto it = m_byUnitId.find(nUnitId);
+    return it == m_byUnitId.end() ? npos : it->second;
+}
+
+namespace {
+
+// CR LF and CR as LF, as an XML reader hands them over.
+std::string LineEndsAsLf(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r')
+            out += text[i];
+        else if (i + 1 >= text.size() || text[i + 1] != '\n')
+            out += '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
 std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTranslations& translations,
                                      bool bEmptyUntranslated, CImportCounts& counts)
 {
     counts = CImportCounts{};
-    // Each message counts once, however many texts it is: translations by
-    // their index, template texts without any by their (name, text).
-    std::vector<bool> seen(translations.Size(), false);
-    std::unordered_set<std::pair<std::string_view, std::string_view>, CPairHash> unknown;
-    std::size_t nSeen = 0;
+    // Each message of the template counts once, however many texts it is.
+    const CCatalog catalog(templ);
+    const std::vector<CMessage>& messages = catalog.Messages();
+    std::vector<std::size_t> chosen(messages.size(), CTranslations::npos);
+    std::vector<bool> used(translations.Size(), false);
+    auto take = [&](std::size_t m, std::size_t t) {
+        if (chosen[m] != CTranslations::npos || t == CTranslations::npos || used[t])
+            return false;
+        chosen[m] = t;
+        used[t] = true;
+        return true;
+    };
+    for (std::size_t m = 0; m < messages.size(); ++m)
+        take(m, translations.Find(messages[m].name, messages[m].source));
+    // Matched with its CRs read as LF, a translation gets the source's line
+    // ends back, unless it has CRs of its own.
+    std::vector<std::string> relined(messages.size());
+    for (std::size_t m = 0; m < messages.size(); ++m) {
+        const std::string_view source = messages[m].source;
+        if (chosen[m] != CTranslations::npos || source.find('\r') == std::string_view::npos ||
+            !take(m, translations.Find(messages[m].name, LineEndsAsLf(source))))
+            continue;
+        const std::string_view text = translations.At(chosen[m]).text;
+        if (text.find('\r') != std::string_view::npos)
+            continue;
+        const std::string_view lineEnd = source.find("\r\n") != std::string_view::npos ? "\r\n" : "\r";
+        for (const char c : text)
+            c == '\n' ? relined[m].append(lineEnd) : relined[m].append(1, c);
+    }
+    // A unit whose source no longer matches, by the number lumo gave it.
+    for (std::size_t m = 0; m < messages.size(); ++m) {
+        const std::size_t t = chosen[m] == CTranslations::npos ? translations.FindUnit(m + 1) : CTranslations::npos;
+        if (t != CTranslations::npos && translations.At(t).name == messages[m].name && take(m, t))
+            ++counts.nMatchedByUnitId;
+    }
+    for (std::size_t m = 0; m < messages.size(); ++m) {
+        const CTranslation* pTranslation = chosen[m] == CTranslations::npos ? nullptr : &translations.At(chosen[m]);
+        if (!pTranslation || pTranslation->text.empty())
+            ++counts.nUntranslated;
+        else
+            ++(pTranslation->bFuzzy ? counts.nFuzzy : counts.nTranslated);
+        if (pTranslation)
+            ++counts.nMatched;
+    }
     std::vector<Entry> entries;
     entries.reserve(templ.size());
-    for (const Entry& source : templ) {
+    for (std::size_t i = 0; i < templ.size(); ++i) {
+        const Entry& source = templ[i];
         Entry& entry = entries.emplace_back();
         entry.name = source.name;
         for (const bool bExtra : {false, true}) {
             const std::string& text = bExtra ? source.extra : source.data;
             if (text.empty())
                 continue;  // an empty text stays empty
-            const std::size_t t = translations.Find(source.name, text);
-            const CTranslation* pTranslation = t == CTranslations::npos ? nullptr : &translations.At(t);
-            const bool bUsable = pTranslation && !pTranslation->text.empty() && !pTranslation->bFuzzy;
-            if (!pTranslation) {
-                if (unknown.emplace(source.name, text).second)
-                    ++counts.nUntranslated;
-            } else if (!seen[t]) {
-                seen[t] = true;
-                ++nSeen;
-                ++(bUsable ? counts.nTranslated : pTranslation->text.empty() ? counts.nUntranslated : counts.nFuzzy);
-            }
+            const std::size_t m = catalog.MessageAt(SlotOf(i, bExtra));
+            const CTranslation* pTranslation = chosen[m] == CTranslations::npos ? nullptr : &translations.At(chosen[m]);
             std::string& result = bExtra ? entry.extra : entry.data;
-            if (bUsable)
-                result = pTranslation->text;
+            if (pTranslation && !pTranslation->text.empty() && !pTranslation->bFuzzy)
+                result = relined[m].empty() ? std::string(pTranslation->text) : relined[m];
             else if (!bEmptyUntranslated)
                 result = text;
         }
     }
-    counts.nNotInTemplate = translations.Size() - nSeen + translations.Unmatchable();
+    counts.nNotInTemplate = translations.Size() - counts.nMatched + translations.Unmatchable();
     return entries;
 }
 

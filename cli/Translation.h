@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace lumo_cli {
@@ -50,6 +51,10 @@ struct CMessage {
     bool bData = false, bExtra = false;  // where it occurs: as a data text, as an extra text
 };
 
+// Which text of its entries a message is, for translators: "the data text
+// of the entry", "the extra text of these 3 entries", ...
+std::string DescribeOccurrence(const CMessage& message, std::size_t nEntries);
+
 // The messages of a list of entries, in the order they first occur. It refers
 // to the entries' texts, so the entries must outlive it and stay unchanged.
 class CCatalog {
@@ -84,6 +89,7 @@ struct CTranslation {
     std::string_view name, source;  // Windows-1252
     std::string_view text;          // Windows-1252; empty: untranslated
     bool bFuzzy = false;            // there, but not to be used yet
+    std::size_t nUnitId = 0;        // XLIFF: the number lumo gave its unit; 0 for none
 };
 
 // The translations of a file by (name, source text). The texts are copied
@@ -102,6 +108,8 @@ public:
     void AddUnmatchable() { ++m_nUnmatchable; }
     // The index of the translation of a pair, or npos.
     std::size_t Find(std::string_view name, std::string_view source) const;
+    // The index of the translation from the unit lumo numbered so, or npos.
+    std::size_t FindUnit(std::size_t nUnitId) const;
     const CTranslation& At(std::size_t index) const { return m_translations[index]; }
     std::size_t Size() const { return m_translations.size(); }
     std::size_t Unmatchable() const { return m_nUnmatchable; }
@@ -124,17 +132,23 @@ private:
     char* m_pFree = nullptr;
     std::vector<CTranslation> m_translations;
     std::vector<CSlot> m_slots;  // a power of two in size, at most half full
+    std::unordered_map<std::size_t, std::size_t> m_byUnitId;
     std::size_t m_nUnmatchable = 0;
 };
 
 struct CImportCounts {
     std::size_t nTranslated = 0, nFuzzy = 0, nUntranslated = 0;  // messages of the template
     std::size_t nNotInTemplate = 0;  // messages of the file that match no text of the template
+    std::size_t nMatched = 0;        // messages of the file that match one
+    std::size_t nMatchedByUnitId = 0;  // of those, the ones whose source differs and whose unit id matched
 };
 
 // The template's entries with every text that has a usable translation (not
 // empty, not fuzzy) replaced by it; the other texts keep their source text,
-// or become empty with bEmptyUntranslated.
+// or become empty with bEmptyUntranslated. A text pairs with the translation
+// of its (name, text), its line ends compared as LF (XML turns a CR into
+// LF), or else with the unit lumo numbered as its message when that unit
+// still has its name: tools such as Poedit write &#13; back as a raw CR.
 std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTranslations& translations,
                                      bool bEmptyUntranslated, CImportCounts& counts);
 

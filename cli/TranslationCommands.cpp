@@ -5,47 +5,25 @@
 
 #include "Cli.h"
 #include "Commands.h"
+#include "FormatRegistry.h"
 #include "StreamIo.h"
+#include "Text.h"
 #include "TranslationFormats.h"
 
 #include "platform/Exceptions.h"
+#include "platform/Utf8.h"
 
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 
 namespace lumo_cli {
 
 namespace {
 
-// An entry file for a command; prints the reader's warnings the way every
-// command does. False, with the message printed and status set, on failure.
-bool ReadEntriesFor(const std::string& path, std::vector<Entry>& entries, const char* what, std::ostream& err,
-                    int& status)
-{
-    CIrregularRecords irregular;
-    try {
-        ReadEntryInput(path, &entries, &irregular);
-    } catch (const CEntryFileException& e) {
-        err << "lumo: " << path << ": " << DescribeDamage(e) << "; nothing was " << what << '\n';
-        status = exitRefused;
-        return false;
-    } catch (const std::exception& e) {
-        FileError(err, path, e);
-        status = exitUsage;
-        return false;
-    }
-    if (irregular.bEmptyFile)
-        err << "lumo: warning: " << path << ": the file is empty (0 bytes); it holds no entries\n";
-    if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
-        err << "lumo: warning: " << path << ": " << warning << "; only the texts are " << what << '\n';
-    return true;
-}
-
 void PrintWarnings(const CWarnings& warnings, const std::string& path, std::ostream& err)
 {
     for (const std::string& line : warnings.Lines())
-        err << "lumo: warning: " << path << ": " << line << '\n';
+        err << "lumo: warning: " << Shown(path) << ": " << EscapeControls(line) << '\n';
 }
 
 // A file's name as the references and the header give it: its last part,
@@ -55,17 +33,13 @@ std::string DisplayName(const std::string& path)
     const std::string name = std::filesystem::path(path).filename().string();
     std::string result;
     for (std::size_t i = 0; i < name.size();) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        const std::size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        bool bValid = n > 0 && i + n <= name.size() && (n == 1 || c >= 0xC2);
-        for (std::size_t k = 1; bValid && k < n; ++k)
-            bValid = (static_cast<unsigned char>(name[i + k]) & 0xC0) == 0x80;
-        if (!bValid || c < 0x20 || c == 0x7F) {
+        const std::optional<CUtf8Char> c = DecodeUtf8(name, i);
+        if (!c || IsControl(c->ch)) {
             result += '?';
             ++i;
         } else {
-            result.append(name, i, n);
-            i += n;
+            result.append(name, i, c->nLength);
+            i += c->nLength;
         }
     }
     return result;
@@ -84,101 +58,85 @@ bool IsLanguageCode(const std::string& code)
 
 }  // namespace
 
-int RunExportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err)
+int RunExportTranslation(const CArguments& args, const CFormat& format, std::ostream& out, std::ostream& err)
 {
-    if (format == EFormat::pot && cl.source)
+    const std::optional<std::string> sourceOption = args.Value("--source");
+    const std::optional<std::string> language = args.Value("--language");
+    if (format.id == EFormat::pot && sourceOption)
         return UsageError(err, "export", "a template has no translations: export the source file with --format pot "
                                          "and without --source");
-    if (format == EFormat::pot && cl.language)
+    if (format.id == EFormat::pot && language)
         return UsageError(err, "export", "a template has no language; --language goes with po and xliff");
-    for (const auto* pCode : {&cl.language, &cl.sourceLanguage})
-        if (*pCode && !IsLanguageCode(**pCode))
-            return UsageError(err, "export", "'" + **pCode + "' is not a language code (such as fr, pt_BR or de-CH)");
-    const std::string& operand = cl.operands[0];
-    const std::string& sourcePath = cl.source ? *cl.source : operand;
-    const bool bToStdout = !cl.output || *cl.output == "-";
-    if (!bToStdout && !IsStream(*cl.output) && IsSameFile(sourcePath, *cl.output))
-        return UsageError(err, "export", "the output '" + *cl.output + "' is the source file itself; it would be replaced");
+    for (const char* option : {"--language", "--source-language"})
+        if (const auto code = args.Value(option); code && !IsLanguageCode(*code))
+            return UsageError(err, "export", "'" + Shown(*code) + "' is not a language code (such as fr, pt_BR or de-CH)");
+    const std::string& operand = args.operands[0];
+    const std::string& sourcePath = sourceOption ? *sourceOption : operand;
+    const std::string output = args.Value("--output").value_or("");
+    std::vector<std::pair<std::string, std::string>> inputs = {{sourcePath, "the source file"}};
+    if (sourceOption)
+        inputs.emplace_back(operand, "the entry file");
+    if (const int status = RefuseOutputThatIsInput(err, "export", output, inputs); status != exitOk)
+        return status;
 
-    int status = exitOk;
+    const CEntryPurpose purpose{"exported", "exported", exitRefused};
     std::vector<Entry> source, target;
-    if (!ReadEntriesFor(sourcePath, source, "exported", err, status))
+    if (const int status = ReadEntriesOrReport(sourcePath, source, purpose, err); status != exitOk)
         return status;
-    if (cl.source && !ReadEntriesFor(operand, target, "exported", err, status))
-        return status;
+    if (sourceOption)
+        if (const int status = ReadEntriesOrReport(operand, target, purpose, err); status != exitOk)
+            return status;
 
     CCatalogInfo info;
     info.sourceFile = DisplayName(sourcePath);
-    info.language = cl.language.value_or("");
-    if (cl.sourceLanguage)
-        info.sourceLanguage = *cl.sourceLanguage;
+    info.language = language.value_or("");
+    info.sourceLanguage = args.Value("--source-language").value_or(info.sourceLanguage);
     CWarnings warnings;
     try {
-        if (bToStdout) {
-            ExportTranslations(source, cl.source ? &target : nullptr, format, info,
-                               [&](const char* pBytes, std::size_t nCount) {
-                                   if (!out.write(pBytes, static_cast<std::streamsize>(nCount)))
-                                       throw std::runtime_error("cannot write to standard output");
-                               },
-                               warnings);
-            if (!out.flush())
-                throw std::runtime_error("cannot write to standard output");
-        } else if (IsStream(*cl.output)) {
-            // A pipe or device is written straight through, never replaced.
-            std::ofstream stream(*cl.output, std::ios::binary);
-            if (!stream)
-                throw std::runtime_error("cannot open it for writing");
-            ExportTranslations(source, cl.source ? &target : nullptr, format, info,
-                               [&](const char* pBytes, std::size_t nCount) {
-                                   if (!stream.write(pBytes, static_cast<std::streamsize>(nCount)))
-                                       throw std::runtime_error("cannot write to it");
-                               },
-                               warnings);
-            if (!stream.flush())
-                throw std::runtime_error("cannot write to it");
-        } else {
-            ExportTranslations(source, cl.source ? &target : nullptr, format, info, *cl.output, warnings);
-        }
+        WriteOutputWith(output, out, [&](const ByteSink& sink) {
+            ExportTranslations(source, sourceOption ? &target : nullptr, format.id, info, sink, warnings);
+        });
     } catch (const CExportError& e) {
-        err << "lumo: " << sourcePath << ": " << e.what() << "; nothing was exported\n";
+        err << "lumo: " << Shown(sourcePath) << ": " << EscapeControls(e.what()) << "; nothing was exported\n";
         return exitRefused;
     } catch (const std::exception& e) {
-        if (bToStdout)
+        if (output.empty() || output == "-")
             err << "lumo: " << e.what() << '\n';
         else
-            FileError(err, *cl.output, e);
+            FileError(err, output, e);
         return exitUsage;
     }
     PrintWarnings(warnings, operand, err);
     return exitOk;
 }
 
-int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err)
+int RunImportTranslation(const CArguments& args, const CFormat& format, std::ostream& out, std::ostream& err)
 {
-    const std::string& input = cl.operands[0];
-    if (!cl.templ)
+    const std::string& input = args.operands[0];
+    const std::optional<std::string> templ = args.Value("--template");
+    if (!templ)
         return UsageError(err, "import", "a translation goes into its template: add --template SOURCE.lumo");
-    const std::string& output = *cl.output;
-    // A stream is written as it is, never replaced: it cannot be the input.
-    if (!IsStream(output) && IsSameFile(input, output))
-        return UsageError(err, "import", "the output '" + output + "' is the input itself; it would be replaced");
-    if (!IsStream(output) && IsSameFile(*cl.templ, output))
-        return UsageError(err, "import", "the output '" + output + "' is the template itself; write the translation "
-                                         "to a file of its own");
+    const std::string output = *args.Value("--output");
+    if (const int status =
+            RefuseOutputThatIsInput(err, "import", output, {{input, "the input"}, {*templ, "the template"}});
+        status != exitOk)
+        return status;
 
-    int status = exitOk;
-    std::vector<Entry> templ;
-    if (!ReadEntriesFor(*cl.templ, templ, "written", err, status))
+    std::vector<Entry> templEntries;
+    if (const int status = ReadEntriesOrReport(*templ, templEntries, {"written", "written", exitRefused}, err);
+        status != exitOk)
         return status;
     CWarnings warnings;
     CImportCounts counts;
     std::vector<Entry> entries;
+    const EUntranslated untranslated =
+        args.Value("--untranslated") == "empty" ? EUntranslated::empty : EUntranslated::source;
     try {
-        entries = ImportTranslations(input, format, templ, cl.untranslated.value_or(EUntranslated::source), counts,
-                                     warnings);
+        entries = ImportTranslations(input, format.id, templEntries, untranslated, counts, warnings);
     } catch (const CImportError& e) {
         PrintWarnings(warnings, input, err);
-        err << "lumo: " << input << ": " << e.what() << "\nlumo: nothing was written to " << output << '\n';
+        err << "lumo: " << Shown(input) << ": " << EscapeControls(e.what()) << "\nlumo: nothing was written to " << Shown(output)
+            << '\n';
         return exitRefused;
     } catch (const std::exception& e) {
         FileError(err, input, e);
@@ -186,10 +144,14 @@ int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& o
     }
     PrintWarnings(warnings, input, err);
     if (counts.nNotInTemplate > 0)
-        err << "lumo: warning: " << input << ": " << counts.nNotInTemplate
+        err << "lumo: warning: " << Shown(input) << ": " << counts.nNotInTemplate
             << (counts.nNotInTemplate == 1 ? " message matches" : " messages match")
             << " no text of the template and " << (counts.nNotInTemplate == 1 ? "is" : "are")
             << " left out (after a change of the source, update the translation with msgmerge)\n";
+    if (counts.nMatchedByUnitId > 0)
+        err << "lumo: warning: " << Shown(input) << ": " << counts.nMatchedByUnitId
+            << (counts.nMatchedByUnitId == 1 ? " unit's source differs" : " units' sources differ")
+            << " from the template's text (a tool may have changed its line ends); matched by the unit's id\n";
     if (const int status = WriteEntriesOrReport(output, entries, err); status != exitOk)
         return status;
     // Written to standard output (-o /dev/stdout), the entry file must not be

@@ -3,15 +3,17 @@
 // commands hand over once their options name one of them.
 #pragma once
 
-#include "Options.h"
+#include "CommandLine.h"
 
 #include <iosfwd>
 
 namespace lumo_cli {
 
-// cl has exactly one operand: the entry file (with --source, the target).
-int RunExportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err);
-// cl has exactly one operand, the translation, and an output that is a file.
-int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err);
+struct CFormat;
+
+// args has exactly one operand: the entry file (with --source, the target).
+int RunExportTranslation(const CArguments& args, const CFormat& format, std::ostream& out, std::ostream& err);
+// args has exactly one operand, the translation, and an output that is a file.
+int RunImportTranslation(const CArguments& args, const CFormat& format, std::ostream& out, std::ostream& err);
 
 }  // namespace lumo_cli

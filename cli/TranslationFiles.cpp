@@ -3,10 +3,6 @@
 // files, for the import and export commands and for the benchmark.
 #include "TranslationFormats.h"
 
-#include "platform/Archive.h"
-#include "platform/File.h"
-
-#include <algorithm>
 
 namespace lumo_cli {
 
@@ -16,32 +12,22 @@ void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entr
     CCatalog catalog(source);
     if (pTarget && format != EFormat::pot)
         catalog.AddTranslations(*pTarget, warnings);
-    if (format == EFormat::xliff)
-        WriteXliff(catalog, info, sink);
-    else
-        WritePo(catalog, info, format == EFormat::pot, sink);
-}
-
-void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entry>* pTarget, EFormat format,
-                        const CCatalogInfo& info, const std::string& path, CWarnings& warnings)
-{
-    AfxReplaceFile(path, [&](CArchive& ar) {
-        ExportTranslations(source, pTarget, format, info,
-                           [&](const char* pBytes, std::size_t nCount) {
-                               constexpr std::size_t kChunk = 1u << 24;
-                               for (std::size_t pos = 0; pos < nCount; pos += kChunk)
-                                   ar.Write(pBytes + pos, static_cast<UINT>(std::min(kChunk, nCount - pos)));
-                           },
-                           warnings);
-    });
+    FormatOf(format).writeTranslations(catalog, info, sink);
 }
 
 std::vector<Entry> ImportTranslations(const std::string& path, EFormat format, const std::vector<Entry>& templ,
                                       EUntranslated untranslated, CImportCounts& counts, CWarnings& warnings)
 {
-    const CTranslations translations =
-        format == EFormat::xliff ? ReadXliff(path, warnings) : ReadPo(path, warnings);
-    return ApplyTranslations(templ, translations, untranslated == EUntranslated::empty, counts);
+    const CTranslations translations = FormatOf(format).readTranslations(path, warnings);
+    std::vector<Entry> entries = ApplyTranslations(templ, translations, untranslated == EUntranslated::empty, counts);
+    // A translation of another file would give a copy of the template.
+    if (counts.nMatched == 0 && counts.nNotInTemplate > 0)
+        throw CImportError((counts.nNotInTemplate == 1
+                                ? std::string("its one message matches no text of the template")
+                                : "none of its " + std::to_string(counts.nNotInTemplate) +
+                                      " messages matches a text of the template") +
+                           "; is it the translation of another entry file?");
+    return entries;
 }
 
 }  // namespace lumo_cli

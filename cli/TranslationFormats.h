@@ -4,7 +4,7 @@
 // writer). Texts are UTF-8 in the files and Windows-1252 in the entries.
 #pragma once
 
-#include "Options.h"
+#include "FormatRegistry.h"
 #include "Text.h"
 #include "Translation.h"
 
@@ -28,9 +28,6 @@ struct CCatalogInfo {
     std::string language;               // the translation's; empty when not known
 };
 
-// Receives the bytes of an export in order; throws when they cannot be written.
-using ByteSink = std::function<void(const char* pBytes, std::size_t nCount)>;
-
 // A PO file, or with bTemplate a POT (the translations left out).
 void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, const ByteSink& sink);
 // An XLIFF 1.2 document. Throws CExportError for an entry name that XML
@@ -43,12 +40,9 @@ void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSin
 CTranslations ReadPo(const std::string& path, CWarnings& warnings);
 CTranslations ReadXliff(const std::string& path, CWarnings& warnings);
 
-// Whole exports and imports between entries and a file (replaced only once
-// everything is written). pTarget, if given, supplies the translations; for
-// the pot format it is ignored.
-void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entry>* pTarget, EFormat format,
-                        const CCatalogInfo& info, const std::string& path, CWarnings& warnings);
-// The same, with the bytes going to a sink.
+// Whole exports and imports between entries and a translator's file, by the
+// format registry's reader and writer. pTarget, if given, supplies the
+// translations; for the pot format it is ignored.
 void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entry>* pTarget, EFormat format,
                         const CCatalogInfo& info, const ByteSink& sink, CWarnings& warnings);
 std::vector<Entry> ImportTranslations(const std::string& path, EFormat format, const std::vector<Entry>& templ,

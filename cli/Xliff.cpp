@@ -4,12 +4,12 @@
 #include "TranslationFormats.h"
 
 #include "platform/Cp1252.h"
+#include "platform/Utf8.h"
 
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlwriter.h>
 
-#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -107,12 +107,10 @@ void WriteSegment(CXmlWriter& writer, std::string_view cp1252)
             writer.Text(Cp1252ToUtf8(cp1252.substr(start, i - start)));
         if (i == cp1252.size())
             break;
-        char code[8];
-        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(static_cast<unsigned char>(cp1252[i])));
         writer.Start("ph");
         writer.Attribute("id", std::to_string(++nPlaceholder));
         writer.Attribute("ctype", "x-lumo-control");
-        writer.Text(code);
+        writer.Text(UnicodeName(static_cast<unsigned char>(cp1252[i])));
         writer.End();
         start = i + 1;
     }
@@ -121,20 +119,19 @@ void WriteSegment(CXmlWriter& writer, std::string_view cp1252)
 std::string NoteText(const CCatalog& catalog, const CMessage& message, const CCatalogInfo& info)
 {
     constexpr std::size_t kMaxReferences = 50;
-    std::string note = message.bData && message.bExtra ? "The data text of some entries, the extra text of others:"
-                       : message.bData                 ? "The data text of the entry:"
-                                                       : "The extra text of the entry:";
-    std::size_t nShown = 0, nMore = 0;
+    std::string references;
+    std::size_t nEntries = 0;
     for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot)) {
         if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
             continue;  // the entry is named already
-        if (nShown++ < kMaxReferences)
-            note += " " + info.sourceFile + ":" + std::to_string(slot / 2 + 1);
-        else
-            ++nMore;
+        if (nEntries++ < kMaxReferences)
+            references += " " + info.sourceFile + ":" + std::to_string(slot / 2 + 1);
     }
-    if (nMore > 0)
-        note += " (and " + std::to_string(nMore) + " more entries)";
+    std::string note = DescribeOccurrence(message, nEntries);
+    note[0] = 'T';
+    note += ":" + references;
+    if (nEntries > kMaxReferences)
+        note += " (" + std::to_string(nEntries - kMaxReferences) + " more not listed)";
     return note;
 }
 
@@ -142,10 +139,8 @@ void CheckName(const CMessage& message)
 {
     for (const char c : message.name)
         if (IsXmlForbiddenControl(static_cast<unsigned char>(c))) {
-            char code[8];
-            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(static_cast<unsigned char>(c)));
             throw CExportError("the name of entry " + std::to_string(message.first / 2 + 1) + " holds the control "
-                               "character " + code + ", which an XML attribute cannot carry; export it as PO instead");
+                               "character " + UnicodeName(static_cast<unsigned char>(c)) + ", which an XML attribute cannot carry; export it as PO instead");
         }
 }
 
@@ -153,10 +148,8 @@ void CheckName(const CMessage& message)
 std::size_t Utf8Length(std::string_view cp1252)
 {
     std::size_t n = 0;
-    for (const char c : cp1252) {
-        const char32_t ch = Cp1252ToUnicode(static_cast<unsigned char>(c));
-        n += ch < 0x80 ? 1 : ch < 0x800 ? 2 : 3;
-    }
+    for (const char c : cp1252)
+        n += ::Utf8Length(Cp1252ToUnicode(static_cast<unsigned char>(c)));
     return n;
 }
 
@@ -212,6 +205,10 @@ void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSin
         writer.Start("trans-unit");
         writer.Attribute("id", std::to_string(m + 1));
         writer.Attribute("resname", Cp1252ToUtf8(message.name));
+        // Translate Toolkit and the tools built on it read a unit as fuzzy
+        // unless it is approved, whatever its target's state.
+        if (!message.translation.empty())
+            writer.Attribute("approved", "yes");
         // Blanks and line breaks are part of the texts.
         writer.Attribute("xml:space", "preserve");
         writer.Raw("\n  ");

@@ -2,12 +2,17 @@
 // XLIFF 1.2 through libxml2's streaming reader: one unit at a time, so a
 // file of any size is read in little memory.
 #include "StreamIo.h"
+#include "Text.h"
 #include "TranslationFormats.h"
 
 #include "platform/File.h"
 
+#include <libxml/parserInternals.h>
 #include <libxml/xmlreader.h>
 
+#include <algorithm>
+#include <charconv>
+#include <fstream>
 #include <cstdio>
 #include <optional>
 
@@ -68,15 +73,25 @@ private:
 };
 
 // XLIFF states that mean the target is a finished translation; any other
-// state (new, needs-translation, needs-review-translation, ...) is fuzzy.
-bool IsFinalState(std::string_view state)
+// state (new, needs-translation, needs-review-translation, ...) is fuzzy,
+// unless the unit is approved: Translate Toolkit and the tools built on it
+// decide by approved="yes" alone.
+bool IsFinalState(std::string_view state, std::string_view approved)
 {
-    return state.empty() || state == "translated" || state == "final" || state == "signed-off";
+    return approved == "yes" || state.empty() || state == "translated" || state == "final" || state == "signed-off";
+}
+
+// lumo numbers its units from 1; the number of another tool's unit is no use.
+std::size_t UnitNumber(const std::string& id)
+{
+    std::size_t n = 0;
+    const auto [end, ec] = std::from_chars(id.data(), id.data() + id.size(), n);
+    return ec == std::errc() && end == id.data() + id.size() ? n : 0;
 }
 
 class CUnitReader {
 public:
-    CUnitReader(const std::string& path, CWarnings& warnings) : m_warnings(warnings)
+    CUnitReader(const std::string& path, CWarnings& warnings) : m_path(path), m_warnings(warnings)
     {
         // The first bytes are read, and their encoding chosen, already here.
         m_handlers.emplace(&m_error);
@@ -98,6 +113,11 @@ public:
             OnNode();
         if (result < 0 || !m_error.empty()) {
             const std::string error = m_error.empty() ? "malformed XML" : m_error;
+            // libxml2 calls its size limits "huge"; that is no fault of the syntax.
+            if (const std::size_t at = error.find(": malformed XML: "); at != std::string::npos &&
+                (error.find("huge text node") != std::string::npos || error.find("Huge input lookup") != std::string::npos))
+                throw CImportError(error.substr(0, at) + ": a text or attribute value is over " +
+                                   std::to_string(XML_MAX_TEXT_LENGTH) + " bytes, more than XML readers take");
             throw CImportError(error.rfind("line ", 0) == 0 ? error : Line() + error);
         }
         if (!m_bRoot)
@@ -114,19 +134,34 @@ private:
         return "line " + std::to_string(nLine > 0 ? nLine : xmlTextReaderGetParserLineNumber(m_reader)) + ": ";
     }
 
-    std::string Attribute(const char* name) const
+    // The reader meets the declaration only once it has read past its
+    // internal subset; the line where it starts is found in the bytes.
+    std::string DoctypeLine() const
     {
-        xmlChar* value = xmlTextReaderGetAttribute(m_reader, reinterpret_cast<const xmlChar*>(name));
-        std::string result(View(value));
-        xmlFree(value);
-        return result;
+        if (!m_path.empty() && !IsStream(m_path)) {
+            std::ifstream in(m_path, std::ios::binary);
+            std::string head(1 << 20, '\0');
+            in.read(head.data(), static_cast<std::streamsize>(head.size()));
+            head.resize(static_cast<std::size_t>(in.gcount()));
+            if (const std::size_t at = head.find("<!DOCTYPE"); at != std::string::npos)
+                return "line " + std::to_string(1 + std::count(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(at), '\n')) + ": ";
+        }
+        return Line();
     }
 
-    bool HasAttribute(const char* name) const
+    // An attribute's value, asked for once; nothing when it is absent.
+    std::optional<std::string> Attribute(const char* name) const
     {
         xmlChar* value = xmlTextReaderGetAttribute(m_reader, reinterpret_cast<const xmlChar*>(name));
+        if (!value)
+            return std::nullopt;
+        std::string result(View(value));
         xmlFree(value);
-        return value != nullptr;
+        if (result.size() > XML_MAX_TEXT_LENGTH)
+            throw CImportError(Line() + "the attribute " + name + " is " + std::to_string(result.size()) +
+                               " bytes long; lumo reads at most " + std::to_string(XML_MAX_TEXT_LENGTH) +
+                               " bytes, as for a text");
+        return result;
     }
 
     void OnNode()
@@ -141,6 +176,12 @@ private:
                  type == XML_READER_TYPE_WHITESPACE || type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE) {
             if (m_textDepth >= 0)
                 (m_phDepth >= 0 ? m_ph : *m_pText) += View(xmlTextReaderConstValue(m_reader));
+        } else if (type == XML_READER_TYPE_DOCUMENT_TYPE) {
+            // XLIFF 1.2 has a schema and no DTD; an internal subset's
+            // defaults and entities would change what the file says.
+            throw CImportError(DoctypeLine() + "the file has a document type declaration (<!DOCTYPE " +
+                               Shown(View(xmlTextReaderConstName(m_reader))) +
+                               ">); XLIFF 1.2 has none, and lumo reads no DTD, its entities or defaults");
         } else if (type == XML_READER_TYPE_ENTITY_REFERENCE) {
             throw CImportError(Line() + "the entity reference &" + std::string(View(xmlTextReaderConstLocalName(m_reader))) +
                                "; is not defined by XML itself; lumo reads only &lt; &gt; &amp; &quot; &apos; and "
@@ -157,8 +198,8 @@ private:
             m_bRoot = true;
             if (name != "xliff" || !bXliff)
                 throw CImportError(Line() + "this is not XLIFF 1.2: the document element is <" + std::string(name) +
-                                   "> in the namespace \"" + std::string(View(xmlTextReaderConstNamespaceUri(m_reader))) +
-                                   "\", not <xliff> in \"" + std::string(kNamespace) + "\"");
+                                   "> in the namespace " + Quoted(View(xmlTextReaderConstNamespaceUri(m_reader))) +
+                                   ", not <xliff> in \"" + std::string(kNamespace) + "\"");
             return;
         }
         if (m_textDepth >= 0) {
@@ -168,9 +209,11 @@ private:
         if (bXliff && name == "trans-unit" && m_unitDepth < 0 && !bEmpty) {
             m_unitDepth = depth;
             m_unitLine = Line();
-            m_id = Attribute("id");
-            m_bHasName = HasAttribute("resname");
-            m_name = Attribute("resname");
+            m_id = Attribute("id").value_or("");
+            const std::optional<std::string> name = Attribute("resname");
+            m_bHasName = name.has_value();
+            m_name = name.value_or("");
+            m_approved = Attribute("approved").value_or("");
             m_source.clear();
             m_target.clear();
             m_state.clear();
@@ -181,7 +224,7 @@ private:
             const bool bTarget = name == "target";
             (bTarget ? m_bHasTarget : m_bHasSource) = true;
             if (bTarget) {
-                m_state = Attribute("state");
+                m_state = Attribute("state").value_or("");
                 m_targetLine = Line();
             }
             m_pText = bTarget ? &m_target : &m_source;
@@ -214,8 +257,8 @@ private:
             value > 0 && value < 0x20)
             *m_pText += static_cast<char>(value);
         else
-            throw CImportError(Line() + "a <ph> placeholder holds \"" + m_ph +
-                               "\"; lumo writes them for control characters only, as U+0001 to U+001F");
+            throw CImportError(Line() + "a <ph> placeholder holds " + Quoted(m_ph) +
+                               "; lumo writes them for control characters only, as U+0001 to U+001F");
     }
 
     void OnEnd(int depth)
@@ -238,20 +281,21 @@ private:
             m_translations.AddUnmatchable();
             return;
         }
-        const bool bFuzzy = !IsFinalState(m_state);
+        const bool bFuzzy = !IsFinalState(m_state, m_approved);
         if (const auto problem = ToEntryText(m_target, m_targetBytes)) {
             if (!bFuzzy)
-                throw CImportError(m_targetLine + "the target of unit \"" + m_id + "\" (resname \"" + m_name +
-                                   "\"): " + problem->message);
+                throw CImportError(m_targetLine + "the target of unit " + Quoted(m_id) + " (resname " + Quoted(m_name) +
+                                   "): " + problem->message);
             m_targetBytes = "?";  // fuzzy: counted, never used
         }
-        if (!m_translations.Add({m_nameBytes, m_sourceBytes, m_targetBytes, bFuzzy}))
+        if (!m_translations.Add({m_nameBytes, m_sourceBytes, m_targetBytes, bFuzzy, UnitNumber(m_id)}))
             m_warnings.Add("units repeating an earlier unit", [&] {
-                return m_unitLine + "unit \"" + m_id + "\" has the resname and source of an earlier unit; the "
+                return m_unitLine + "unit " + Quoted(m_id) + " has the resname and source of an earlier unit; the "
                                     "earlier one is used";
             });
     }
 
+    std::string m_path;
     CWarnings& m_warnings;
     std::string m_error;
     std::optional<CThreadErrorHandlers> m_handlers;  // while the reader lives
@@ -259,7 +303,7 @@ private:
     CTranslations m_translations;
     bool m_bRoot = false;
     int m_unitDepth = -1, m_textDepth = -1, m_phDepth = -1;
-    std::string m_id, m_name, m_source, m_target, m_state, m_ph, m_unitLine, m_targetLine;
+    std::string m_id, m_name, m_source, m_target, m_state, m_approved, m_ph, m_unitLine, m_targetLine;
     std::string m_nameBytes, m_sourceBytes, m_targetBytes;  // Windows-1252
     std::string* m_pText = nullptr;
     bool m_bHasName = false, m_bHasSource = false, m_bHasTarget = false;

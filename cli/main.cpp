@@ -2,6 +2,7 @@
 #include "Cli.h"
 
 #include "platform/Exceptions.h"
+#include "platform/File.h"
 
 #include <csignal>
 #include <exception>
@@ -13,6 +14,12 @@ int main(int argc, char** argv)
     // Under a file size limit (ulimit -f) a write past it would kill lumo and
     // leave its temporary file; ignored, the write fails and is reported.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Ctrl+C, kill or a closed terminal during a save: no temporary file stays.
+    AfxRemoveTempFileOnSignals();
+    // A file written as asked, with something to know: another owner, say.
+    AfxSetReplaceNoteHandler([](const CString& strFileName, const CString& strNote) {
+        std::cerr << "lumo: warning: " << strFileName << " was saved, but " << strNote << '\n';
+    });
     std::ios::sync_with_stdio(false);
     try {
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);

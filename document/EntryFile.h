@@ -99,6 +99,14 @@ public:
 
     // An empty file (no bytes at all) holds no entries.
     UINT ReadCount();
+    // After ReadCount: how many of the entries counted the bytes left can
+    // hold at most (an entry takes at least three 4-byte lengths), so that a
+    // damaged count reserves no more memory than the file could fill.
+    UINT GetCountThatFits() const
+    {
+        const ULONGLONG nFits = m_ar.GetRemaining() / 12;
+        return nFits < m_nCount ? static_cast<UINT>(nFits) : m_nCount;
+    }
     // Reads the next string record of entry nEntry (0-based). The text is the
     // bytes up to the first 0x00 within the record; it stays valid until the
     // next read and is always followed by a 0x00 in memory.

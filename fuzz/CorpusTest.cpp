@@ -5,6 +5,8 @@
 #include "CorpusFiles.h"
 #include "LoadCheck.h"
 
+#include "tests/support/EntryBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -80,18 +82,8 @@ TEST(FuzzCorpus, EveryCutAndEveryByteOfASoundFile)
     }
 }
 
-std::string Le32(std::uint32_t value)
-{
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        s[i] = static_cast<char>(value >> (8 * i));
-    return s;
-}
-
-std::string Record(const std::string& text)
-{
-    return Le32(static_cast<std::uint32_t>(text.size() + 1)) + text + std::string(1, '\0');
-}
+using lumo_test_support::Le32;
+using lumo_test_support::Record;
 
 // Inputs too large for the fuzzer to make: more nodes than one block of the
 // tree holds, more text than one chunk of its text store, a text that gets a

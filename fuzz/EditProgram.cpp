@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "EditProgram.h"
 
+#include "tests/support/EntryBytes.h"
+
 #include "platform/AfxRes.h"
 #include "platform/Document.h"
 #include "platform/FrameWnd.h"
@@ -64,14 +66,6 @@ EditProgram& TheEditProgram()
 
 namespace {
 
-std::string Le32(std::uint32_t value)
-{
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        s[i] = static_cast<char>(value >> (8 * i));
-    return s;
-}
-
 std::string ReadBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -131,11 +125,7 @@ std::string CompareTree(ClumoEditView& view, const EditModel& m)
 
 std::string Canonical(const std::vector<ModelEntry>& entries)
 {
-    std::string out = Le32(static_cast<std::uint32_t>(entries.size()));
-    for (const ModelEntry& e : entries)
-        for (const std::string* text : {&e.name, &e.data, &e.extra})
-            out += Le32(static_cast<std::uint32_t>(text->size() + 1)) + *text + std::string(1, '\0');
-    return out;
+    return lumo_test_support::EntryFileBytes(entries);
 }
 
 std::string Compare(EditProgram& p, const EditModel& m, const std::vector<std::string>& messages, bool bFiles)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ImportCheck.h"
 
-#include "EntryBytes.h"
+#include "tests/support/EntryBytes.h"
 
 #include "cli/EntryIo.h"
 #include "cli/Formats.h"
@@ -102,7 +102,7 @@ std::string CheckAccepted(bool bCsv, std::string_view input, const std::vector<E
     } catch (const std::exception& e) {
         return "writing the accepted entries failed: " + Describe(e);
     }
-    if (bytes != Canonical(entries))
+    if (bytes != lumo_test_support::EntryFileBytes(entries))
         return "the entry file written is not the canonical bytes of the entries";
     try {
         const std::string path = BackingFile(bytes);

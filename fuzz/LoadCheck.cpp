@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "LoadCheck.h"
 
-#include "EntryBytes.h"
+#include "tests/support/EntryBytes.h"
 
 #include "tests/FakeFrontEnd.h"
 #include "app/LumoEditApp.h"
@@ -409,7 +409,7 @@ LoadOutcome CheckLoad(std::string_view bytes)
             return outcome;
 
     // What is shown, sound or left after damage, stores canonically and survives a round trip.
-    const std::string canonical = Canonical(expected.entries);
+    const std::string canonical = lumo_test_support::EntryFileBytes(expected.entries);
     std::string first = Store(program, n, outcome.problem);
     if (!outcome.problem.empty())
         return outcome;

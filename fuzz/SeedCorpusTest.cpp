@@ -79,7 +79,7 @@ TEST(TranslationSeeds, AcceptedOnesReplaceTheirTextsRefusedOnesSayWhy)
     const std::map<std::string, std::string> reason = {
         {"bad-po-plural", "plural"},          {"bad-po-no-header", "header"},
         {"bad-po-not-cp1252", "U+662F"},      {"bad-po-charset", "ISO-8859-1"},
-        {"bad-xliff-entity", "&brand;"},      {"bad-xliff-not-xliff", "namespace"},
+        {"bad-xliff-entity", "document type"}, {"bad-xliff-not-xliff", "namespace"},
         {"bad-xliff-ph-letter", "U+0041"},    {"bad-xliff-empty", "empty"},
         {"bad-xliff-malformed", "malformed"}, {"bad-po-syntax", "line "},
         {"bad-xliff-encoding", "line 7: the bytes are not text in the encoding the file declares"},

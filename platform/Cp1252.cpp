@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Cp1252.h"
 
+#include "Utf8.h"
+
 namespace {
 // 0x80..0x9F; the unassigned bytes map to themselves.
 constexpr char32_t kHigh[32] = {
@@ -30,17 +32,10 @@ std::string Cp1252ToUtf8(std::string_view bytes)
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     for (const char c : bytes) {
-        const char32_t ch = Cp1252ToUnicode(static_cast<unsigned char>(c));
-        if (ch < 0x80) {
-            out += static_cast<char>(ch);
-        } else if (ch < 0x800) {
-            out += static_cast<char>(0xC0 | (ch >> 6));
-            out += static_cast<char>(0x80 | (ch & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (ch >> 12));
-            out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (ch & 0x3F));
-        }
+        if (static_cast<unsigned char>(c) < 0x80)
+            out += c;  // most texts are mostly ASCII
+        else
+            AppendUtf8(out, Cp1252ToUnicode(static_cast<unsigned char>(c)));
     }
     return out;
 }
@@ -49,40 +44,19 @@ CUtf8ToCp1252Result Utf8ToCp1252(std::string_view utf8, std::string& out)
 {
     out.clear();
     out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const std::size_t start = i;
-        const auto b0 = static_cast<unsigned char>(utf8[i++]);
-        char32_t ch;
-        int more;
-        if (b0 < 0x80) {
-            ch = b0;
-            more = 0;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            ch = b0 & 0x1F;
-            more = 1;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            ch = b0 & 0x0F;
-            more = 2;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            ch = b0 & 0x07;
-            more = 3;
-        } else {
-            return {false, start, 0};
+    for (std::size_t i = 0; i < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            out += utf8[i++];
+            continue;
         }
-        for (int k = 0; k < more; ++k) {
-            if (i >= utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80)
-                return {false, start, 0};
-            ch = (ch << 6) | (static_cast<unsigned char>(utf8[i++]) & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        static constexpr char32_t kMin[4] = {0, 0x80, 0x800, 0x10000};
-        if (ch < kMin[more] || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF))
-            return {false, start, 0};
-        const auto byte = UnicodeToCp1252(ch);
+        const std::optional<CUtf8Char> decoded = DecodeUtf8(utf8, i);
+        if (!decoded)
+            return {false, i, 0};
+        const auto byte = UnicodeToCp1252(decoded->ch);
         if (!byte)
-            return {false, start, ch};
+            return {false, i, decoded->ch};
         out += static_cast<char>(*byte);
+        i += decoded->nLength;
     }
     return {};
 }

@@ -158,18 +158,23 @@ void CDocument::RememberFileIdentity(const CFileIdentity* pIdentity)
 bool CDocument::IsFileChangedOnDisk() const
 {
     CFileIdentity now;
-    return m_bHasIdentity && !m_strPathName.empty() && AfxGetFileIdentity(m_strPathName, now) && !(now == m_identity);
+    return m_bHasIdentity && !m_strPathName.empty() && AfxGetFileIdentity(m_strPathName, now) &&
+           !now.IsSameVersion(m_identity);
 }
 
 bool CDocument::OnSaveDocument(LPCTSTR lpszPathName)
 {
+    CString note;
     try {
-        AfxReplaceFile(lpszPathName, [this](CArchive& ar) { Serialize(ar); });
+        note = AfxReplaceFile(lpszPathName, [this](CArchive& ar) { Serialize(ar); });
     } catch (const std::exception& e) {
         ReportSaveLoadException(lpszPathName, &e, true);
         return false;
     }
     SetModifiedFlag(false);
+    // Saved, but with something the user did not ask for (another owner, say).
+    if (!note.empty())
+        AfxMessageBox("\"" + CString(lpszPathName) + "\" was saved, but " + note + ".", MB_OK | MB_ICONEXCLAMATION);
     return true;
 }
 

@@ -23,6 +23,8 @@ CFileException::Cause CFileException::OsErrorToCause(int nOsError)
         return accessDenied;
     case EISDIR:
         return isDirectory;
+    case ELOOP:
+        return linkLoop;
     case EROFS:
         return readOnly;
     case ENOSPC:
@@ -60,6 +62,11 @@ CString CFileException::GetErrorMessage() const
         return "the file ended unexpectedly";
     case changedWhileRead:
         return "the file changed while it was being read";
+    case linkLoop:
+        return "it is a symbolic link that leads round in a loop (too many levels of symbolic links)";
+    case unsafeLink:
+        return "it is a symbolic link owned by another user in a folder that everyone may write to; "
+               "it is not followed, so that no one else can choose which file is written";
     default:
         return m_lOsError != 0 ? CString(std::strerror(m_lOsError)) : CString("an unknown file error occurred");
     }

@@ -32,6 +32,8 @@ public:
         diskFull,
         endOfFile,
         changedWhileRead,
+        linkLoop,     // links that lead back to themselves
+        unsafeLink,   // another user's link in a shared sticky folder
     };
     CFileException(Cause cause, int nOsError, CString strFileName);
     CString GetErrorMessage() const override;

@@ -4,10 +4,18 @@
 #include "AfxRes.h"
 #include "DocTemplate.h"
 #include "Document.h"
+#include "File.h"
 #include "FrameWnd.h"
 #include "Resources.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <stdexcept>
+#include <thread>
+
+#include <sys/resource.h>
 
 namespace {
 CWinApp* g_pApp = nullptr;
@@ -166,10 +174,37 @@ int AfxWinMain(int argc, char** argv)
     CWinApp* pApp = AfxGetApp();
     if (!pApp)
         return 1;
+    // Closing the terminal or a kill during a save must not leave its temporary file.
+    AfxRemoveTempFileOnSignals();
     pApp->m_arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (pApp->m_strAppName.empty())
         pApp->m_strAppName = AfxLoadString(AFX_IDS_APP_TITLE);
-    if (!pApp->InitInstance()) {
+    bool bStarted = false;
+    try {
+        // Qt is built without exceptions: a small allocation that fails
+        // while the window is made is a null pointer written through, not an
+        // exception, and a painting thread that cannot get its stack leaves
+        // the first paint waiting forever. Starting needs a few megabytes and
+        // a stack per core (up to 8); without them, say so now.
+        struct rlimit stack {};
+        const std::size_t nStack = ::getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur != RLIM_INFINITY
+                                       ? std::min<std::size_t>(stack.rlim_cur, std::size_t(64) << 20)
+                                       : std::size_t(32) << 20;
+        const std::size_t nThreads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
+        void* pMargin = std::malloc((std::size_t(16) << 20) + nThreads * nStack);  // never touched
+        if (!pMargin)
+            throw std::bad_alloc();
+        std::free(pMargin);
+        bStarted = pApp->InitInstance();
+    } catch (const std::bad_alloc&) {
+        // Too little memory for the window itself (a load that fails says so itself).
+        try {
+            AfxMessageBox("Cannot start " + pApp->m_strAppName + ":\nthere is not enough memory.", MB_OK | MB_ICONEXCLAMATION);
+        } catch (const std::bad_alloc&) {
+            std::fputs("there is not enough memory\n", stderr);
+        }
+    }
+    if (!bStarted) {
         pApp->ExitInstance();
         pApp->CloseAllDocuments();
         return 1;

@@ -23,6 +23,8 @@ namespace {
 
 struct FsyncSpy {
     bool bFail = false;              // fail every fsync of a regular file with EIO
+    bool bFailFolder = false;        // fail every fsync of a folder with EIO
+    std::vector<std::string> targetAtFolderSync;  // the target's bytes when its folder is synced
     std::filesystem::path target;    // looked at on every call
     int nCalls = 0;                  // of regular files
     std::vector<std::string> targetAtCall;  // the target's bytes at each call
@@ -35,6 +37,13 @@ FsyncSpy g_spy;
 extern "C" int __wrap_fsync(int fd)
 {
     struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        g_spy.targetAtFolderSync.push_back(lumo_test::ReadFile(g_spy.target));
+        if (g_spy.bFailFolder) {
+            errno = EIO;
+            return -1;
+        }
+    }
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         ++g_spy.nCalls;
         g_spy.targetAtCall.push_back(lumo_test::ReadFile(g_spy.target));
@@ -105,6 +114,23 @@ TEST_F(FsyncFault, TheNewBytesAreSyncedBeforeTheyReplaceTheTarget)
     // The first fsync of a file is the new bytes' own, complete, with the old file still in place.
     EXPECT_EQ(g_spy.syncedAtCall[0], "new bytes");
     EXPECT_EQ(g_spy.targetAtCall[0], "old bytes");
+    EXPECT_EQ(NamesIn(m_dir.Path()), std::vector<std::string>{"target.lumo"});
+}
+
+// The folder is synced once the new name is in it, so the name survives a
+// power failure; a folder that cannot be synced is told of, with the save done.
+TEST_F(FsyncFault, TheFolderIsSyncedAfterTheRenameAndItsFailureTold)
+{
+    CString note = AfxReplaceFile(m_path.string(), [](CArchive& ar) { ar.Write("new bytes", 9); });
+    EXPECT_EQ(note, "");
+    EXPECT_EQ(g_spy.targetAtFolderSync, std::vector<std::string>{"new bytes"});
+
+    g_spy.bFailFolder = true;
+    note = AfxReplaceFile(m_path.string(), [](CArchive& ar) { ar.Write("newer", 5); });
+    EXPECT_EQ(note, "its folder " + m_dir.Path().string() +
+                        " could not be synced to the disk (Input/output error), so a power failure now could "
+                        "still lose the new file");
+    EXPECT_EQ(ReadFile(m_path), "newer");
     EXPECT_EQ(NamesIn(m_dir.Path()), std::vector<std::string>{"target.lumo"});
 }
 

@@ -12,27 +12,6 @@ namespace fs = std::filesystem;
 
 namespace lumo_test {
 
-std::string Le32(std::uint32_t value)
-{
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        s[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    return s;
-}
-
-std::string Record(const std::string& text)
-{
-    return Le32(static_cast<std::uint32_t>(text.size() + 1)) + text + std::string(1, '\0');
-}
-
-std::string EntryFileBytes(const std::vector<Entry>& entries)
-{
-    std::string bytes = Le32(static_cast<std::uint32_t>(entries.size()));
-    for (const Entry& e : entries)
-        bytes += Record(e.name) + Record(e.data) + Record(e.extra);
-    return bytes;
-}
-
 std::vector<Entry> EntriesOf(const ClumoEditView& view)
 {
     const CTreeCtrl& tree = view.GetTreeCtrl();

@@ -9,6 +9,7 @@
 #include "platform/DocTemplate.h"
 #include "platform/FrameWnd.h"
 #include "tree/LumoEditView.h"
+#include "tests/support/EntryBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +26,12 @@ struct Entry {
 };
 
 // The bytes the writer makes for these entries.
-std::string EntryFileBytes(const std::vector<Entry>& entries);
-std::string Le32(std::uint32_t value);
-std::string Record(const std::string& text);  // length, text, 0x00
+inline std::string EntryFileBytes(const std::vector<Entry>& entries)
+{
+    return lumo_test_support::EntryFileBytes(entries);
+}
+using lumo_test_support::Le32;
+using lumo_test_support::Record;
 
 // The entries shown in a view's tree, in display order.
 std::vector<Entry> EntriesOf(const ClumoEditView& view);

@@ -14,27 +14,6 @@
 
 namespace lumo_cli_test {
 
-std::string Le32(std::uint32_t value)
-{
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>(value >> (8 * i));
-    return bytes;
-}
-
-std::string Record(const std::string& text)
-{
-    return Le32(static_cast<std::uint32_t>(text.size() + 1)) + text + std::string(1, '\0');
-}
-
-std::string EntryFileBytes(const std::vector<Entry>& entries)
-{
-    std::string bytes = Le32(static_cast<std::uint32_t>(entries.size()));
-    for (const Entry& entry : entries)
-        bytes += Record(entry.name) + Record(entry.data) + Record(entry.extra);
-    return bytes;
-}
-
 std::string ReadFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "cli/EntryIo.h"
+#include "tests/support/EntryBytes.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -15,9 +16,12 @@ namespace lumo_cli_test {
 
 using lumo_cli::Entry;
 
-std::string Le32(std::uint32_t value);
-std::string Record(const std::string& text);  // length, text, 0x00
-std::string EntryFileBytes(const std::vector<Entry>& entries);
+inline std::string EntryFileBytes(const std::vector<Entry>& entries)
+{
+    return lumo_test_support::EntryFileBytes(entries);
+}
+using lumo_test_support::Le32;
+using lumo_test_support::Record;
 
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);

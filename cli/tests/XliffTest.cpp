@@ -60,7 +60,8 @@ TEST_F(Xliff, RoundTripKeepsEveryByteIncludingControlCharacters)
     const std::string xliff = ReadFile(dir / "fr.xlf");
     EXPECT_NE(xliff.find("<xliff version=\"1.2\" xmlns=\"urn:oasis:names:tc:xliff:document:1.2\">"), std::string::npos);
     EXPECT_NE(xliff.find("source-language=\"en-US\" target-language=\"fr\""), std::string::npos);
-    EXPECT_NE(xliff.find("<trans-unit id=\"1\" resname=\"A\" xml:space=\"preserve\">\n  <source>Start</source>\n"
+    EXPECT_NE(xliff.find("<trans-unit id=\"1\" resname=\"A\" approved=\"yes\" xml:space=\"preserve\">\n"
+                         "  <source>Start</source>\n"
                          "  <target state=\"translated\">D\xc3\xa9marrer</target>"),
               std::string::npos)
         << xliff;

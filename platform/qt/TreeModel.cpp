@@ -5,6 +5,42 @@
 
 #include <QTimer>
 
+#include <QThread>
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <new>
+
+#include <sys/resource.h>
+
+namespace {
+// QTreeView keeps one 40-byte item per laid-out row, in a QList that grows to
+// a power of two of bytes. QtWidgets is built without exceptions, so when
+// that allocation fails Qt writes through a null pointer (SIGSEGV in
+// QTreeViewPrivate::layout) instead of throwing. The model therefore holds
+// that much address space while rows come in, so a load that could not be
+// shown fails inside the load, as any other lack of memory does, and hands it
+// to the view just before the rows are published. The margin covers what the
+// event loop allocates between the two, and the stacks of the threads Qt's
+// painting starts: a pool thread that cannot start leaves the paint waiting
+// for it forever.
+constexpr std::size_t kViewBytesPerRow = 40;
+constexpr int kFirstReservedRows = 4096;
+
+std::size_t ViewMargin()
+{
+    struct rlimit stack {};
+    const std::size_t nStack = ::getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur != RLIM_INFINITY
+                                   ? static_cast<std::size_t>(stack.rlim_cur)
+                                   : std::size_t(32) << 20;
+    // As many threads as Qt's painting pool makes: up to 4, or half the cores up to 8.
+    const int nCores = std::max(QThread::idealThreadCount(), 1);
+    const int nThreads = nCores > 4 ? std::clamp(nCores / 2, 4, 8) : nCores;
+    return (std::size_t(8) << 20) + static_cast<std::size_t>(nThreads) * std::min(nStack, std::size_t(64) << 20);
+}
+}  // namespace
+
 CTreeModel::CTreeModel(CTreeCtrl& tree, QObject* parent) : QAbstractItemModel(parent), m_tree(tree)
 {
     m_nPublished = static_cast<int>(m_tree.GetChildCount(TVI_ROOT));
@@ -15,6 +51,28 @@ CTreeModel::~CTreeModel()
 {
     if (m_tree.GetObserver() == this)
         m_tree.SetObserver(nullptr);
+    ReleaseViewReserve();
+}
+
+void CTreeModel::ReserveForView(int nRows)
+{
+    if (nRows < kFirstReservedRows || nRows <= m_nReservedRows)
+        return;
+    const int nWanted = nRows > (1 << 29) ? nRows : std::max(nRows, m_nReservedRows * 2);
+    const std::size_t nBytes = std::bit_ceil(static_cast<std::size_t>(nWanted) * kViewBytesPerRow) + ViewMargin();
+    ReleaseViewReserve();
+    // Never touched: it costs address space, not memory.
+    m_pViewReserve = std::malloc(nBytes);
+    if (!m_pViewReserve)
+        throw std::bad_alloc();
+    m_nReservedRows = nWanted;
+}
+
+void CTreeModel::ReleaseViewReserve()
+{
+    std::free(m_pViewReserve);
+    m_pViewReserve = nullptr;
+    m_nReservedRows = 0;
 }
 
 HTREEITEM CTreeModel::ItemOf(const QModelIndex& index) const
@@ -103,6 +161,7 @@ void CTreeModel::Flush()
 {
     m_bFlushScheduled = false;
     const int count = static_cast<int>(m_tree.GetChildCount(TVI_ROOT));
+    ReleaseViewReserve();  // the view lays the rows out next
     if (count <= m_nPublished)
         return;
     m_bInserting = true;
@@ -124,12 +183,16 @@ void CTreeModel::OnItemInserting(HTREEITEM hParent, UINT nRow)
     m_bInserting = true;
 }
 
-void CTreeModel::OnItemInserted(HTREEITEM)
+void CTreeModel::OnItemInserted(HTREEITEM hItem)
 {
     if (m_bInserting) {
         m_bInserting = false;
         endInsertRows();
     }
+    // The item is in the tree: a failure here leaves the tree whole, and the
+    // load that appended it gives up and reports the lack of memory.
+    if (m_tree.GetParentItem(hItem) == nullptr)
+        ReserveForView(static_cast<int>(m_tree.GetChildCount(TVI_ROOT)));
 }
 
 void CTreeModel::OnItemDeleting(HTREEITEM hItem, HTREEITEM hParent, UINT nRow)
@@ -161,6 +224,7 @@ void CTreeModel::OnAllDeleting()
 
 void CTreeModel::OnAllDeleted()
 {
+    ReleaseViewReserve();
     m_nPublished = 0;
     endResetModel();
     m_bResetting = false;

@@ -55,6 +55,8 @@ private:
 
     bool IsPublished(HTREEITEM hItem) const;
     void ScheduleFlush();
+    void ReserveForView(int nRows);
+    void ReleaseViewReserve();
 
     CTreeCtrl& m_tree;
     int m_nPublished = 0;  // top-level rows the views know of
@@ -65,4 +67,7 @@ private:
     bool m_bReordering = false;
     QModelIndexList m_persistentBefore;
     std::vector<HTREEITEM> m_persistentItems;
+    // Address space held for the rows not yet published (see ReserveForView).
+    void* m_pViewReserve = nullptr;
+    int m_nReservedRows = 0;
 };
