@@ -78,16 +78,9 @@ std::string DescribeDamage(const CEntryFileException& e)
 
 std::string DescribeIrregular(const CIrregularRecords& irregular)
 {
-    std::string text = DescribeLostBytes(irregular);
-    if (const CEntryFileNotes::CRecords& zero = irregular.zeroLength; zero.nCount > 0) {
-        text += text.empty() ? "" : "; ";
-        text += "the " + std::string(EntryFieldName(zero.field)) + " of entry " + std::to_string(zero.nEntry) +
-                " is a record of length 0, read as an empty text (byte offset " + std::to_string(zero.nOffset) + ")";
-        if (zero.nCount > 1)
-            text += ", and " + std::to_string(zero.nCount - 1) +
-                    (zero.nCount == 2 ? " more record is" : " more records are") + " the same";
-    }
-    return text;
+    // The entry file's own description names bytes that no text holds and
+    // records that a save writes in the usual form, length-0 records among them.
+    return DescribeLostBytes(irregular);
 }
 
 std::string ReadWholeFile(const std::string& path)
