@@ -3,6 +3,7 @@
 
 #include "Cli.h"
 #include "Diff.h"
+#include "GitCommands.h"
 #include "StreamIo.h"
 
 #include "platform/Exceptions.h"
@@ -29,6 +30,12 @@ Commands:
   diff OLD NEW [--format text|json]
                                   list the entries added, removed, changed
                                   and moved between two entry files
+  merge BASE OURS THEIRS -o OUT [--favor ours|theirs]
+                                  merge two changed versions of an entry
+                                  file, entry by entry (git's merge driver)
+  textconv FILE                   the entries as lines of text, for git diff
+  git-setup [--global] [--attributes]
+                                  make lumo git's diff and merge driver
 
 Translating with gettext's tools (or XLIFF 1.2 with --format xliff):
   lumo export game.lumo --format pot -o game.pot    the template
@@ -213,6 +220,8 @@ const char* HelpText(std::string_view command)
         return kImportHelp;
     if (command == "diff")
         return kDiffHelp;
+    if (const CGitCommand* git = FindGitCommand(command))
+        return git->help;
     return nullptr;
 }
 
@@ -282,6 +291,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return RunImport(rest, out, err);
     if (command == "diff")
         return RunDiff(rest, out, err);
+    if (const CGitCommand* git = FindGitCommand(command))
+        return git->run(rest, out, err);
     if (!command.empty() && command[0] == '-')
         return UsageError(err, "", "unknown option '" + command + "'");
     return UsageError(err, "", "unknown command '" + command + "'");

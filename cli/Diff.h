@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumo_cli {
@@ -47,6 +48,13 @@ CEntryDiff DiffEntries(const std::vector<Entry>& oldEntries, const std::vector<E
 // holds no kNone), in order. Where several have that length, the one that
 // ends with the smallest values wins.
 std::vector<std::uint32_t> LongestIncreasingRun(const std::vector<std::uint32_t>& values);
+
+// How lumo diff shows texts, also used by merge and textconv: a text in
+// quotes as UTF-8, with \\, \", \n, \r, \t and \uXXXX escaped, so it stays on
+// one line; a name bare when it is plainly one word, quoted otherwise.
+std::string Escaped(std::string_view bytes);
+std::string Quoted(std::string_view bytes);
+std::string ShownName(std::string_view name);
 
 // lumo diff OLD NEW [--format text|json]: 0 when the files hold the same
 // entries in the same order, 1 when they differ, 2 on error.

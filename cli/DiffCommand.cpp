@@ -58,6 +58,8 @@ EDiffFormat TakeFormat(std::vector<std::string>& args)
     throw CUsageError("unknown format '" + *value + "' (use text or json)");
 }
 
+}  // namespace
+
 // Windows-1252 bytes as UTF-8 with every byte kept: backslash, quote and the
 // control characters (C0, DEL and C1, which a terminal would act on or hide)
 // escaped, so one change stays on one line.
@@ -100,6 +102,8 @@ std::string ShownName(std::string_view name)
     });
     return bPlain ? Escaped(name) : Quoted(name);
 }
+
+namespace {
 
 std::string JsonText(std::string_view bytes)
 {
