@@ -4,6 +4,7 @@
 #include "Diff.h"
 #include "MergeMarkers.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
@@ -52,8 +53,9 @@ private:
     // pairing, and what both sides added by (name, occurrence) among the added.
     void Pair()
     {
-        const CEntryDiff ours = DiffEntries(m_base, m_ours);
-        const CEntryDiff theirs = DiffEntries(m_base, m_theirs);
+        const CBasePairing pairing(m_base);
+        const CEntryDiff ours = pairing.Pair(m_ours);
+        const CEntryDiff theirs = pairing.Pair(m_theirs);
         const std::size_t nAll = m_base.size() + ours.m_nAdded + theirs.m_nAdded;
         if (nAll >= kNone)
             throw std::length_error("too many entries to merge");
@@ -273,6 +275,108 @@ private:
 };
 
 }  // namespace
+
+CBasePairing::CBasePairing(const std::vector<Entry>& base) : m_base(base)
+{
+    if (base.size() >= kNone)
+        throw std::length_error("too many entries to compare");
+    std::size_t nSlots = 16;
+    while (nSlots < base.size() + base.size() / 2)
+        nSlots *= 2;
+    m_slots.assign(nSlots, 0);
+    m_groupOf.resize(base.size());
+    std::vector<Index> firstOf, sizeOf;  // per group: its first entry, its number of entries
+    const std::size_t mask = nSlots - 1;
+    for (Index i = 0; i < base.size(); ++i) {
+        const std::size_t hash = std::hash<std::string_view>()(base[i].name);
+        const std::uint64_t tag = static_cast<std::uint64_t>(hash >> 32) << 32;
+        std::size_t slot = hash & mask;
+        Index group = kNone;
+        for (; m_slots[slot] != 0; slot = (slot + 1) & mask) {
+            const std::uint64_t value = m_slots[slot];
+            if ((value & 0xFFFFFFFF00000000u) == tag) {
+                const Index g = static_cast<Index>(value & 0xFFFFFFFFu) - 1;
+                if (base[firstOf[g]].name == base[i].name) {
+                    group = g;
+                    break;
+                }
+            }
+        }
+        if (group == kNone) {
+            group = static_cast<Index>(firstOf.size());
+            firstOf.push_back(i);
+            sizeOf.push_back(0);
+            m_slots[slot] = tag | (std::uint64_t{group} + 1);
+        }
+        m_groupOf[i] = group;
+        ++sizeOf[group];
+    }
+    // A counting sort of the base's entries by group.
+    m_groupStart.resize(sizeOf.size() + 1);
+    Index nStart = 0;
+    for (std::size_t g = 0; g < sizeOf.size(); ++g) {
+        m_groupStart[g] = nStart;
+        nStart += sizeOf[g];
+    }
+    m_groupStart.back() = nStart;
+    m_byGroup.resize(base.size());
+    std::vector<Index> fill(m_groupStart.begin(), m_groupStart.end() - 1);
+    for (Index i = 0; i < base.size(); ++i)
+        m_byGroup[fill[m_groupOf[i]]++] = i;
+}
+
+Index CBasePairing::Find(std::string_view name, std::size_t hash) const
+{
+    const std::size_t mask = m_slots.size() - 1;
+    const std::uint64_t tag = static_cast<std::uint64_t>(hash >> 32) << 32;
+    for (std::size_t slot = hash & mask; m_slots[slot] != 0; slot = (slot + 1) & mask) {
+        const std::uint64_t value = m_slots[slot];
+        if ((value & 0xFFFFFFFF00000000u) != tag)
+            continue;
+        const Index g = static_cast<Index>(value & 0xFFFFFFFFu) - 1;
+        if (m_base[m_byGroup[m_groupStart[g]]].name == name)
+            return g;
+    }
+    return kNone;
+}
+
+CEntryDiff CBasePairing::Pair(const std::vector<Entry>& side) const
+{
+    if (side.size() >= kNone)
+        throw std::length_error("too many entries to compare");
+    CEntryDiff diff;
+    diff.m_newOfOld.assign(m_base.size(), kNone);
+    diff.m_oldOfNew.assign(side.size(), kNone);
+    diff.m_bMoved.assign(side.size(), false);
+    std::vector<Index> seen(m_groupStart.size() - 1, 0);  // per group: occurrences met so far in the side
+    Index predicted = 0;                                   // the base entry after the last one paired
+    for (Index j = 0; j < side.size(); ++j) {
+        const std::string_view name = side[j].name;
+        const Index g = predicted < m_base.size() && m_base[predicted].name == name
+                            ? m_groupOf[predicted]
+                            : Find(name, std::hash<std::string_view>()(name));
+        if (g == kNone || seen[g] == m_groupStart[g + 1] - m_groupStart[g]) {
+            ++diff.m_nAdded;
+            continue;
+        }
+        const Index i = m_byGroup[m_groupStart[g] + seen[g]++];
+        diff.m_oldOfNew[j] = i;
+        diff.m_newOfOld[i] = j;
+        predicted = i + 1;
+    }
+    // As DiffEntries: the matched entries outside a longest run that keeps its order moved.
+    std::vector<Index> newPositions;
+    newPositions.reserve(side.size() - diff.m_nAdded);
+    for (const Index j : diff.m_newOfOld)
+        if (j != kNone)
+            newPositions.push_back(j);
+    for (const Index j : newPositions)
+        diff.m_bMoved[j] = true;
+    for (const Index k : LongestIncreasingRun(newPositions))
+        diff.m_bMoved[newPositions[k]] = false;
+    diff.m_nRemoved = m_base.size() - (side.size() - diff.m_nAdded);
+    return diff;
+}
 
 CMergeResult MergeEntries(const std::vector<Entry>& base, const std::vector<Entry>& ours,
                           const std::vector<Entry>& theirs, const CMergeSettings& settings)

@@ -7,6 +7,7 @@
 // the text it concerns, between git's markers, so nothing is lost.
 #pragma once
 
+#include "Diff.h"
 #include "EntryIo.h"
 
 #include <cstdint>
@@ -52,6 +53,26 @@ struct CMergeResult {
     std::vector<CMergeConflict> conflicts;  // in the merged order; none with favor
     std::vector<CMergeOrderNote> orderNotes;
     std::size_t nResolved = 0;  // conflicts that favor resolved
+};
+
+// lumo diff's pairing (DiffEntries) of many files with one base: the base's
+// names are hashed once, into an open-addressing table, and an entry at the
+// place the last pair predicts is paired without a lookup, so files that
+// mostly keep the base's order pair at the speed of reading them. Fills
+// m_newOfOld, m_oldOfNew, m_bMoved and m_nAdded exactly as DiffEntries does.
+class CBasePairing {
+public:
+    explicit CBasePairing(const std::vector<Entry>& base);
+    CEntryDiff Pair(const std::vector<Entry>& side) const;
+
+private:
+    std::uint32_t Find(std::string_view name, std::size_t hash) const;
+
+    const std::vector<Entry>& m_base;
+    std::vector<std::uint64_t> m_slots;         // hash's high half << 32 | group + 1; 0 when free
+    std::vector<std::uint32_t> m_groupOf;       // per base entry: its name's group
+    std::vector<std::uint32_t> m_groupStart;    // per group: where its entries start in m_byGroup
+    std::vector<std::uint32_t> m_byGroup;       // base indices, group after group, each in file order
 };
 
 // O(n log n) for n entries in all. Throws std::length_error when a file holds

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 
 namespace {
@@ -116,6 +117,29 @@ TEST(Merge, EachCaseGivesItsEntriesAndConflicts)
             for (const Entry& e : favoured.entries)
                 EXPECT_FALSE(lumo_cli::HoldsConflictMarkers(e.data)) << e.data;
         }
+    }
+}
+
+// The merge's own pairing against lumo diff's, on files of few names that
+// repeat, move, come and go.
+TEST(Merge, PairsAsLumoDiffDoes)
+{
+    std::mt19937 rng(18);
+    auto random = [&](std::size_t n) {
+        std::vector<Entry> entries;
+        for (std::size_t i = 0; i < n; ++i)
+            entries.push_back({std::string(1 + rng() % 2, static_cast<char>('A' + rng() % 6)), "", ""});
+        return entries;
+    };
+    for (int round = 0; round < 500; ++round) {
+        const std::vector<Entry> base = random(rng() % 30), side = random(rng() % 30);
+        const lumo_cli::CEntryDiff expected = lumo_cli::DiffEntries(base, side);
+        const lumo_cli::CEntryDiff paired = lumo_cli::CBasePairing(base).Pair(side);
+        ASSERT_EQ(paired.m_newOfOld, expected.m_newOfOld) << Shown(base) << "/ " << Shown(side);
+        ASSERT_EQ(paired.m_oldOfNew, expected.m_oldOfNew);
+        ASSERT_EQ(paired.m_bMoved, expected.m_bMoved);
+        ASSERT_EQ(paired.m_nAdded, expected.m_nAdded);
+        ASSERT_EQ(paired.m_nRemoved, expected.m_nRemoved);
     }
 }
 
