@@ -169,9 +169,16 @@ int OfferAttributes(const CGitSetupOptions& options, std::ostream& out, std::ost
             << "\nto " << path.string() << " (lumo git-setup --attributes does) and commit it\n";
         return exitOk;
     }
+    // git does not follow a .gitattributes that is a symbolic link, and a
+    // cloned repository must not make this write somewhere else.
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        err << "lumo: " << path.string() << " is a symbolic link, which git does not follow; add the line "
+            << kAttributeLine << " to a .gitattributes of its own\n";
+        return exitUsage;
+    }
     try {
         std::string bytes;
-        std::error_code ec;
         if (std::filesystem::exists(path, ec))
             bytes = ReadWholeFile(path.string());
         if (!bytes.empty() && bytes.back() != '\n')

@@ -111,6 +111,14 @@ TEST(GitDriver, SetupIsIdempotentAndLeavesTheUsersConfigAlone)
     EXPECT_EQ(repo.Expect("git config --local --get-all merge.lumo.driver"),
               "lumo merge %O %A %B -o %A --marker-size %L --name %P\n");
 
+    // A .gitattributes that links elsewhere is not written through.
+    fs::remove(repo.Path(".gitattributes"));
+    WriteFile(repo.Home() / "target", "");
+    fs::create_symlink(repo.Home() / "target", repo.Path(".gitattributes"));
+    EXPECT_NE(repo.Expect("lumo git-setup --attributes", 2).find("is a symbolic link"), std::string::npos);
+    EXPECT_EQ(ReadFile(repo.Home() / "target"), "");
+    fs::remove(repo.Path(".gitattributes"));
+
     // --global writes the file GIT_CONFIG_GLOBAL names, and outside a
     // repository only that; without --global there it refuses.
     EXPECT_FALSE(fs::exists(repo.Home() / "gitconfig"));
