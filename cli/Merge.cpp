@@ -163,7 +163,6 @@ private:
         const Index head = nItems;  // the list's sentinel
         m_next.assign(nItems + 1, head);
         std::vector<Index> previous(nItems + 1, head);
-        std::vector<bool> bListed(nItems, false);
         const bool bTheirsWins = m_settings.favor == EMergeFavor::theirs;
         auto placedByTheirs = [&](const CItem& item) {
             return item.theirs != kNone &&
@@ -174,7 +173,6 @@ private:
             previous[id] = at;
             previous[m_next[at]] = id;
             m_next[at] = id;
-            bListed[id] = true;
         };
 
         Index tail = head;
