@@ -151,8 +151,10 @@ private:
         item.conflict = ours ? CMergeConflict::EKind::removedByTheirs : CMergeConflict::EKind::removedByOurs;
     }
 
-    // Placed by ours: an entry that ours added or moved.
-    bool PlacedByOurs(const CItem& item) const { return item.base == kNone ? item.ours != kNone : item.bMovedOurs; }
+    // An entry only ours holds (it added it, or kept it against theirs'
+    // removal). Theirs cannot name it as a neighbour, so what theirs put in
+    // at the same place goes after it; each run of them is passed once.
+    static bool OnlyInOurs(const CItem& item) { return item.ours != kNone && item.theirs == kNone; }
 
     // The merged order, as a list over the items: ours' order, then what
     // theirs placed (its additions, its moves, the entries only it kept)
@@ -162,7 +164,6 @@ private:
         const Index nItems = static_cast<Index>(m_items.size());
         const Index head = nItems;  // the list's sentinel
         m_next.assign(nItems + 1, head);
-        std::vector<Index> previous(nItems + 1, head);
         const bool bTheirsWins = m_settings.favor == EMergeFavor::theirs;
         auto placedByTheirs = [&](const CItem& item) {
             return item.theirs != kNone &&
@@ -170,8 +171,6 @@ private:
         };
         auto insertAfter = [&](Index at, Index id) {
             m_next[id] = m_next[at];
-            previous[id] = at;
-            previous[m_next[at]] = id;
             m_next[at] = id;
         };
 
@@ -199,7 +198,7 @@ private:
             if (placedByTheirs(item)) {
                 // After the same neighbour; what ours put there comes first.
                 Index at = last;
-                while (m_next[at] != head && PlacedByOurs(m_items[m_next[at]]))
+                while (m_next[at] != head && OnlyInOurs(m_items[m_next[at]]))
                     at = m_next[at];
                 insertAfter(at, id);
             }

@@ -93,6 +93,16 @@ MergeOutcome CheckMerge(std::string_view input)
 {
     MergeOutcome outcome;
     const CSides sides = Decode(input);
+    // The merge's pairing against lumo diff's, which is its oracle.
+    for (const auto* side : {&sides.ours, &sides.theirs}) {
+        const lumo_cli::CEntryDiff expected = lumo_cli::DiffEntries(sides.base, *side);
+        const lumo_cli::CEntryDiff paired = lumo_cli::CBasePairing(sides.base).Pair(*side);
+        if (paired.m_newOfOld != expected.m_newOfOld || paired.m_oldOfNew != expected.m_oldOfNew ||
+            paired.m_bMoved != expected.m_bMoved || paired.m_nAdded != expected.m_nAdded) {
+            outcome.problem = "the merge pairs entries otherwise than lumo diff";
+            return outcome;
+        }
+    }
     const CMergeResult plain = lumo_cli::MergeEntries(sides.base, sides.ours, sides.theirs);
     outcome.nConflicts = plain.conflicts.size();
     outcome.problem = Sound(plain, sides, false);

@@ -17,7 +17,8 @@ struct MergeOutcome {
 
 // The input is text: base, ours and theirs separated by lines "--", one
 // entry per line as NAME=DATA|EXTRA (a line without '=' is a name alone).
-// Checks, for the plain merge and with either side favoured:
+// Checks that the merge pairs the entries of each side with the base as lumo
+// diff does, and, for the plain merge and with either side favoured:
 // - the result makes an entry file that reads back as the same entries;
 // - each conflict names an entry of the result by its name, and a text
 //   conflict's text holds git's markers; favouring a side leaves none;
