@@ -41,8 +41,8 @@ struct CMergeConflict {
     Entry base, ours, theirs;
 };
 
-// An entry both sides moved, to different places: it stays where the
-// favoured side (ours unless favor is theirs) put it. Not a conflict.
+// An entry both sides moved, to different places: it stays where ours put
+// it. Not a conflict. (Favouring theirs puts it where theirs did, unnoted.)
 struct CMergeOrderNote {
     std::uint32_t nEntry = 0;  // 0-based, in the merged entries
     std::string name;

@@ -166,8 +166,8 @@ int RunMerge(const CMergeOptions& options, std::ostream& /*out*/, std::ostream& 
         ListConflict(err, prefix, conflict);
     const char* kept = options.favor == EMergeFavor::theirs ? "theirs" : "ours";
     for (const CMergeOrderNote& note : result.orderNotes)
-        err << prefix << "note: both sides moved " << ShownName(note.name) << "; it stays where " << kept
-            << " put it (entry " << note.nEntry + 1 << ")\n";
+        err << prefix << "note: both sides moved " << ShownName(note.name) << "; it stays where ours put it (entry "
+            << note.nEntry + 1 << ")\n";
     if (result.nResolved > 0)
         err << prefix << result.nResolved << (result.nResolved == 1 ? " conflict" : " conflicts")
             << " resolved in favour of " << kept << '\n';
