@@ -16,6 +16,8 @@ PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libgl-dev
 PACKAGES += xvfb xauth openbox xdotool x11-utils imagemagick
 # Translate Toolkit: its own reader checks that lumo's XLIFF reads as translated.
 PACKAGES += translate-toolkit
+# lumo's git drivers are tested in real git.
+PACKAGES += git
 # The checks of the desktop entry, the metainfo and the man pages.
 PACKAGES += desktop-file-utils appstream mandoc
 # What CPack needs for the .deb: dpkg-shlibdeps computes its dependencies.
@@ -85,8 +87,8 @@ fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DLUMO_BUILD_GUI=OFF -DLUMO_BUILD_TESTS=OFF -DLUMO_FUZZ=ON
 	cmake --build build-fuzz -j$(JOBS) --target lumo_fuzz_load lumo_fuzz_import lumo_fuzz_translation lumo_fuzz_cp1252 \
-	  lumo_fuzz_edit
-	@set -e; for target in load import translation cp1252 edit; do \
+	  lumo_fuzz_edit lumo_fuzz_merge
+	@set -e; for target in load import translation cp1252 edit merge; do \
 	  seeds=fuzz/corpus-$$target; [ $$target = load ] && seeds=fuzz/corpus; \
 	  mkdir -p build-fuzz/corpus-$$target; \
 	  echo "== lumo_fuzz_$$target for $(FUZZ_SECONDS) seconds"; \

@@ -8,6 +8,7 @@
 //   lumo_bench [--entries N] [--repeat R] [--format-repeat F] [--moves M] [--dir DIR] [--keep]
 
 #include "BenchFormats.h"
+#include "BenchMerge.h"
 #include "BenchFrontEnd.h"
 #include "BenchSupport.h"
 
@@ -313,6 +314,8 @@ int Run(const Options& o)
     // process of its own, for a memory peak of its own.
     if (o.nFormatRepeat > 0)
         MeasureFormats(source, scratch / "formats", o.nFormatRepeat, report);
+    if (o.nFormatRepeat > 0)
+        MeasureMerge(source, scratch / "merge", o.nFormatRepeat, report);
     return 0;
 }
 

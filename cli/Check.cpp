@@ -4,6 +4,7 @@
 #include "Cli.h"
 #include "Commands.h"
 #include "EntryIo.h"
+#include "MergeMarkers.h"
 #include "StreamIo.h"
 #include "Text.h"
 
@@ -11,6 +12,27 @@
 #include <ostream>
 
 namespace lumo_cli {
+
+namespace {
+
+// Texts that still hold git's conflict markers: an unresolved merge, which
+// must not slip into a release. Empty when there are none.
+std::string DescribeConflictMarkers(const std::vector<Entry>& entries)
+{
+    std::size_t nTexts = 0;
+    std::string first;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        for (const auto& [text, what] : {std::pair{&entries[i].data, "data"}, {&entries[i].extra, "extra"}})
+            if (HoldsConflictMarkers(*text) && nTexts++ == 0)
+                first = std::string("the ") + what + " text of entry " + std::to_string(i + 1) + " (" +
+                        ShownEntryName(entries[i].name) + ")";
+    if (nTexts == 0)
+        return {};
+    return nTexts == 1 ? first + " holds merge conflict markers"
+                       : std::to_string(nTexts) + " texts hold merge conflict markers, the first " + first;
+}
+
+}  // namespace
 
 int RunCheck(const CArguments& args, std::ostream& out, std::ostream& err)
 {
@@ -30,11 +52,17 @@ int RunCheck(const CArguments& args, std::ostream& out, std::ostream& err)
         const std::string shown = Shown(path);
         try {
             CIrregularRecords notes;
-            const UINT nCount = ReadEntryInput(path, nullptr, &notes);
+            std::vector<Entry> entries;
+            const UINT nCount = ReadEntryInput(path, &entries, &notes);
             out << shown << ": ok, " << nCount << " entries";
             // Bytes the editor would not keep are worth a word, in the editor's words.
             if (const std::string lost = DescribeLostBytes(notes); !lost.empty()) {
                 out << "; " << lost;
+                if (bStrict)
+                    status = std::max<int>(status, exitRefused);
+            }
+            if (const std::string markers = DescribeConflictMarkers(entries); !markers.empty()) {
+                out << "; warning: " << markers;
                 if (bStrict)
                     status = std::max<int>(status, exitRefused);
             }

@@ -6,6 +6,9 @@
 
 #include "Cli.h"
 #include "FormatRegistry.h"
+#include "GitSetup.h"
+#include "MergeCommand.h"
+#include "TextConv.h"
 #include "Text.h"
 
 #include <algorithm>
@@ -52,15 +55,18 @@ Read each entry file strictly and report on it, one line per file:
   FILE: ok, N entries; 3 bytes after the last entry are not part of any entry
   FILE: damaged: WHAT (at byte offset B)
 The second shape names bytes that no entry holds (after the last entry, or
-after a text's first 0x00 byte): the file opens, but saving it drops them.
+after a text's first 0x00 byte) and records a save writes in the usual
+form: the file opens, but saving it changes its bytes. A text that still
+holds git's conflict markers (an unresolved 'lumo merge') adds
+"; warning: the data text of entry 4 (STR_A) holds merge conflict markers".
 
 Options:
-      --strict   count bytes that no entry holds as a fault (exit status 1)
+      --strict   count those bytes and conflict markers as a fault (exit status 1)
   -h, --help     show this help
 
 Exit status: 0 when every file is sound, 1 when any is damaged (or, with
---strict, holds bytes no entry holds), 2 for a usage error or a file that
-cannot be read.
+--strict, holds bytes no entry holds or conflict markers), 2 for a usage
+error or a file that cannot be read.
 )";
 
 constexpr const char* kExportHelp = R"(Usage: lumo export FILE [-o OUT] [--format json|csv]
@@ -233,6 +239,12 @@ std::vector<CCommand> MakeTable()
     COption untranslated{"--untranslated", 0, EOptionKind::choice, "WHAT", {"source", "empty"}};
     COption diffFormat{"--format", 0, EOptionKind::choice, "FMT", {"text", "json"}};
     diffFormat.badValueMessage = "unknown format '{value}' (use {choices})";
+    COption markerSize{"--marker-size", 0, EOptionKind::integer, "N"};
+    markerSize.nMin = 1;
+    markerSize.nMax = kMaxMarkerSize;
+    markerSize.badValueMessage = "{option} takes a number from {min} to {max}, not '{value}'";
+    COption favor{"--favor", 0, EOptionKind::choice, "SIDE", {"ours", "theirs"}};
+    favor.badValueMessage = "--favor takes ours or theirs, not '{value}'";
     return {
         {"check", "check FILE...", "check that entry files are sound", kCheckHelp,
          {{"--strict", 0, EOptionKind::flag}}, RunCheck},
@@ -249,6 +261,13 @@ std::vector<CCommand> MakeTable()
         {"diff", "diff OLD NEW [--format text|json]",
          "list the entries added, removed, changed\nand moved between two entry files", kDiffHelp, {diffFormat},
          RunDiff},
+        {"merge", "merge BASE OURS THEIRS -o OUT [--favor ours|theirs]",
+         "merge two changed versions of an entry\nfile, entry by entry (git's merge driver)", kMergeHelp,
+         {OutputOption(), markerSize, ValueOption("--name", "PATH"), favor}, RunMergeCommand},
+        {"textconv", "textconv FILE", "the entries as lines of text, for git diff", kTextConvHelp, {},
+         RunTextConvCommand},
+        {"git-setup", "git-setup [--global] [--attributes]", "make lumo git's diff and merge driver", kGitSetupHelp,
+         {{"--global", 0, EOptionKind::flag}, {"--attributes", 0, EOptionKind::flag}}, RunGitSetupCommand},
     };
 }
 

@@ -23,16 +23,6 @@ namespace {
 using Index = std::uint32_t;
 constexpr Index kNone = CEntryDiff::kNone;
 
-// A name bare when it is plainly one word, quoted otherwise.
-std::string ShownName(std::string_view name)
-{
-    const bool bPlain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return b > 0x20 && b != 0x7F && b != '"' && b != '\\' && !(b >= 0x80 && b < 0xA0);
-    });
-    return bPlain ? EscapedEntryText(name) : QuotedEntryText(name);
-}
-
 std::string JsonText(std::string_view bytes)
 {
     return nlohmann::json(Cp1252ToUtf8(bytes)).dump();
@@ -74,7 +64,7 @@ public:
     void Removed(Index i, const Entry& e) { Whole('-', i, e); }
     void Matched(Index i, Index j, bool bMoved, const Entry& before, const Entry& after)
     {
-        const std::string name = ShownName(after.name);
+        const std::string name = ShownEntryName(after.name);
         if (bMoved)
             m_out << "> " << name << ": moved from entry " << i + 1 << " to " << j + 1 << '\n';
         if (before.data != after.data)
@@ -88,7 +78,7 @@ public:
 private:
     void Whole(char mark, Index n, const Entry& e)
     {
-        m_out << mark << ' ' << ShownName(e.name) << " (entry " << n + 1 << "): " << QuotedEntryText(e.data);
+        m_out << mark << ' ' << ShownEntryName(e.name) << " (entry " << n + 1 << "): " << QuotedEntryText(e.data);
         if (!e.extra.empty())
             m_out << ", extra text " << QuotedEntryText(e.extra);
         m_out << '\n';

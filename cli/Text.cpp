@@ -43,6 +43,15 @@ std::string QuotedEntryText(std::string_view cp1252)
     return '"' + EscapedEntryText(cp1252) + '"';
 }
 
+std::string ShownEntryName(std::string_view cp1252)
+{
+    const bool bPlain = !cp1252.empty() && std::all_of(cp1252.begin(), cp1252.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b > 0x20 && b != 0x7F && b != '"' && b != '\\' && !(b >= 0x80 && b < 0xA0);
+    });
+    return bPlain ? EscapedEntryText(cp1252) : QuotedEntryText(cp1252);
+}
+
 std::string Shown(std::string_view text)
 {
     bool bPlain = !text.empty();

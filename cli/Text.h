@@ -39,6 +39,8 @@ void AppendEscaped(std::string& out, char32_t ch);
 // characters above escaped, so one message stays on one line; quoted.
 std::string EscapedEntryText(std::string_view cp1252);
 std::string QuotedEntryText(std::string_view cp1252);
+// An entry's name bare when it is plainly one word, quoted otherwise.
+std::string ShownEntryName(std::string_view cp1252);
 // Anything from input in a message (a file name, a CSV header, an XML
 // name): as it is when it is plainly printable UTF-8, otherwise quoted and
 // escaped as lumo diff quotes texts (bytes that are not UTF-8 as \xNN), so
