@@ -4,6 +4,7 @@
 #include "EntryIo.h"
 #include "Options.h"
 #include "StreamIo.h"
+#include "checks/TranslationChecks.h"
 
 #include <algorithm>
 #include <ostream>
@@ -12,6 +13,9 @@ namespace lumo_cli {
 
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
+    // --against and --template check translations; their options are their own.
+    if (IsTranslationCheck(args))
+        return RunTranslationCheckCommand(args, out, err);
     // --strict is check's own: what a save would not keep counts as a fault.
     bool bStrict = false;
     std::vector<std::string> rest;

@@ -6,6 +6,7 @@
 #include "Options.h"
 #include "TranslationCommands.h"
 #include "StreamIo.h"
+#include "checks/TranslationChecks.h"
 
 #include <ostream>
 
@@ -13,9 +14,12 @@ namespace lumo_cli {
 
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
+    // The translation checks' options (--strict, --checks, ...) are theirs to parse.
+    CCheckOptions checks;
+    bool bChecksGiven = false;
     CCommandLine cl;
     try {
-        cl = ParseCommandLine(args, optOutput | optFormat | optTranslationFormat | optTemplate);
+        cl = ParseCommandLine(TakeImportCheckOptions(args, checks, bChecksGiven), optOutput | optFormat | optTranslationFormat | optTemplate);
     } catch (const CUsageError& e) {
         return UsageError(err, "import", e.what());
     }
@@ -37,7 +41,9 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return UsageError(err, "import",
                           "cannot tell the format of '" + input + "' from its name; add --format json or --format csv (or po or xliff)");
     if (IsTranslationFormat(*format))
-        return RunImportTranslation(cl, *format, out, err);
+        return RunImportTranslation(cl, *format, out, err, &checks);
+    if (bChecksGiven)
+        return UsageError(err, "import", "--strict and the checks' options go with a translation and --template");
     if (cl.templ || cl.untranslated)
         return UsageError(err, "import", "--template and --untranslated go with --format po, pot or xliff");
     if (!IsStream(output) && IsSameFile(input, output))

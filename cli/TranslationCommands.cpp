@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "StreamIo.h"
 #include "TranslationFormats.h"
+#include "checks/TranslationChecks.h"
 
 #include "platform/Exceptions.h"
 
@@ -153,7 +154,8 @@ int RunExportTranslation(const CCommandLine& cl, EFormat format, std::ostream& o
     return exitOk;
 }
 
-int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err)
+int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err,
+                         const CCheckOptions* pChecks)
 {
     const std::string& input = cl.operands[0];
     if (!cl.templ)
@@ -174,8 +176,14 @@ int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& o
     CImportCounts counts;
     std::vector<Entry> entries;
     try {
-        entries = ImportTranslations(input, format, templ, cl.untranslated.value_or(EUntranslated::source), counts,
-                                     warnings);
+        const CTranslations translations = format == EFormat::xliff ? ReadXliff(input, warnings) : ReadPo(input, warnings);
+        // The translation checks, as warnings; with --strict an error-level finding refuses.
+        if (pChecks && !ReportImportChecks(*pChecks, input, templ, translations, err)) {
+            PrintWarnings(warnings, input, err);
+            err << "lumo: nothing was written to " << output << '\n';
+            return exitRefused;
+        }
+        entries = ApplyTranslations(templ, translations, cl.untranslated == EUntranslated::empty, counts);
     } catch (const CImportError& e) {
         PrintWarnings(warnings, input, err);
         err << "lumo: " << input << ": " << e.what() << "\nlumo: nothing was written to " << output << '\n';

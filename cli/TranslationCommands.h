@@ -9,9 +9,13 @@
 
 namespace lumo_cli {
 
+struct CCheckOptions;
+
 // cl has exactly one operand: the entry file (with --source, the target).
 int RunExportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err);
 // cl has exactly one operand, the translation, and an output that is a file.
-int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err);
+// pChecks: the translation checks to run on it first (their findings are warnings).
+int RunImportTranslation(const CCommandLine& cl, EFormat format, std::ostream& out, std::ostream& err,
+                         const CCheckOptions* pChecks = nullptr);
 
 }  // namespace lumo_cli

@@ -1,0 +1,443 @@
+// SPDX-License-Identifier: MIT
+// lumo check --against / --template on today's command line: the options,
+// reading the files, and import's warnings. The engine is TranslationChecks.
+#include "TranslationChecks.h"
+
+#include "cli/Cli.h"
+#include "cli/Commands.h"
+#include "cli/Options.h"
+#include "cli/PoLibrary.h"
+#include "cli/StreamIo.h"
+#include "cli/TranslationFormats.h"
+
+#include "platform/Exceptions.h"
+
+#include <charconv>
+#include <fstream>
+#include <ostream>
+
+namespace lumo_cli {
+
+namespace {
+
+void SetChecks(const std::string& list, const char* option, std::array<bool, kCheckCount>& chosen)
+{
+    std::size_t start = 0;
+    bool bAny = false;
+    while (start <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        const std::string name = list.substr(start, comma - start);
+        start = comma + 1;
+        if (name.empty())
+            continue;
+        const std::optional<ECheck> check = CheckNamed(name);
+        if (!check)
+            throw CUsageError(std::string(option) + ": there is no check '" + name + "' (the checks: " + CheckNames() + ")");
+        chosen[static_cast<std::size_t>(*check)] = true;
+        bAny = true;
+    }
+    if (!bAny)
+        throw CUsageError(std::string(option) + " needs a list of checks (the checks: " + CheckNames() + ")");
+}
+
+std::size_t ParseCount(const std::string& text, const char* option)
+{
+    std::size_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        throw CUsageError(std::string(option) + " needs a number of bytes, not '" + text + "'");
+    return value;
+}
+
+double ParsePercent(const std::string& text, const char* option)
+{
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !(value >= 0) || value > 1e9)
+        throw CUsageError(std::string(option) + " needs a percentage such as 50, not '" + text + "'");
+    return value;
+}
+
+// The options the checks share between check and import. arg is at i; true
+// when it was one of them (its value taken too).
+class CCheckOptionParser {
+public:
+    explicit CCheckOptionParser(CCheckOptions& options) : m_options(options) {}
+
+    bool Take(const std::vector<std::string>& args, std::size_t& i)
+    {
+        const std::string& arg = args[i];
+        if (arg == "--strict") {
+            m_options.bStrict = true;
+            return true;
+        }
+        std::string value;
+        const char* name = Match(args, i, value);
+        if (!name)
+            return false;
+        const std::string option = name;
+        if (option == "--checks") {
+            m_only.emplace();
+            m_only->fill(false);
+            SetChecks(value, name, *m_only);
+        } else if (option == "--skip") {
+            SetChecks(value, name, m_skip);
+        } else if (option == "--placeholder") {
+            if (value.empty())
+                throw CUsageError("--placeholder needs a regular expression");
+            m_options.placeholders.push_back(value);
+        } else if (option == "--max-length") {
+            m_options.maxLength = ParseCount(value, name);
+        } else if (option == "--max-growth") {
+            m_options.maxGrowth = ParsePercent(value, name);
+        }
+        return true;
+    }
+
+    // The checks to run, once all arguments are in.
+    void Finish()
+    {
+        for (std::size_t c = 0; c < kCheckCount; ++c)
+            m_options.enabled[c] = (!m_only || (*m_only)[c]) && !m_skip[c];
+    }
+
+protected:
+    // --name VALUE or --name=VALUE for the options that take a value.
+    const char* Match(const std::vector<std::string>& args, std::size_t& i, std::string& value)
+    {
+        static constexpr const char* kNames[] = {"--checks", "--skip", "--placeholder", "--max-length", "--max-growth",
+                                                 "--against", "--template", "--format"};
+        const std::string& arg = args[i];
+        for (const char* name : kNames) {
+            const std::string n = name;
+            if (!m_bAll && (n == "--against" || n == "--template" || n == "--format"))
+                continue;
+            if (arg == n) {
+                if (i + 1 >= args.size())
+                    throw CUsageError(n + " needs a value");
+                value = args[++i];
+                return name;
+            }
+            if (arg.rfind(n + "=", 0) == 0) {
+                value = arg.substr(n.size() + 1);
+                return name;
+            }
+        }
+        return nullptr;
+    }
+
+    CCheckOptions& m_options;
+    bool m_bAll = false;  // also check's own: --against, --template, --format
+
+private:
+    std::optional<std::array<bool, kCheckCount>> m_only;
+    std::array<bool, kCheckCount> m_skip{};
+};
+
+class CCheckCommandParser : public CCheckOptionParser {
+public:
+    explicit CCheckCommandParser(CCheckOptions& options) : CCheckOptionParser(options) { m_bAll = true; }
+
+    bool Take(const std::vector<std::string>& args, std::size_t& i)
+    {
+        const std::size_t at = i;
+        std::string value;
+        const char* name = Match(args, i, value);
+        if (!name || std::string(name) == "--checks" || std::string(name) == "--skip" ||
+            std::string(name) == "--placeholder" || std::string(name) == "--max-length" ||
+            std::string(name) == "--max-growth") {
+            i = at;
+            return CCheckOptionParser::Take(args, i);
+        }
+        const std::string option = name;
+        if (option == "--format") {
+            if (value == "text")
+                m_options.report = ECheckReport::text;
+            else if (value == "json")
+                m_options.report = ECheckReport::json;
+            else
+                throw CUsageError("unknown format '" + value + "' (use text or json)");
+            return true;
+        }
+        if (m_bSource)
+            throw CUsageError("name the source once, with --against or with --template");
+        if (value.empty())
+            throw CUsageError(option + " needs the source entry file");
+        m_bSource = true;
+        m_options.source = value;
+        m_options.bTemplate = option == "--template";
+        return true;
+    }
+
+private:
+    bool m_bSource = false;
+};
+
+// For each message a PO file holds (not obsolete, the header counted), the
+// line where it starts: its msgctxt, or its msgid when it has none. The
+// library does not say where a message is.
+std::vector<std::size_t> MessageLines(const std::string& path)
+{
+    std::vector<std::size_t> lines;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    std::size_t nLine = 0;
+    bool bAfterContext = false;
+    while (std::getline(in, line)) {
+        ++nLine;
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#' || line[start] == '"')
+            continue;
+        const std::string_view keyword = std::string_view(line).substr(start);
+        if (keyword.rfind("msgctxt", 0) == 0) {
+            lines.push_back(nLine);
+            bAfterContext = true;
+        } else if (keyword.rfind("msgid_plural", 0) == 0) {
+        } else if (keyword.rfind("msgid", 0) == 0) {
+            if (!bAfterContext)
+                lines.push_back(nLine);
+            bAfterContext = false;
+        } else {
+            bAfterContext = false;
+        }
+    }
+    return lines;
+}
+
+// The translations of a PO file, as import reads them, and each one's line.
+CTranslations ReadPoWithLines(const std::string& path, CWarnings& warnings, std::vector<std::size_t>& lines)
+{
+    CPoFile file = ReadPoFile(path, warnings);
+    CheckPoHeader(file.Get());
+    const std::vector<std::size_t> starts = IsStream(path) ? std::vector<std::size_t>() : MessageLines(path);
+    CTranslations translations;
+    std::string name, source, text;
+    CPoIterator it(po_message_iterator(file.Get(), nullptr));
+    std::size_t nOrdinal = 0;
+    while (po_message_t po = po_next_message(it.Get())) {
+        if (po_message_is_obsolete(po))
+            continue;
+        const std::size_t nLine = nOrdinal < starts.size() ? starts[nOrdinal] : 0;
+        ++nOrdinal;
+        const char* ctxt = po_message_msgctxt(po);
+        const std::string_view id = po_message_msgid(po);
+        if (!ctxt && id.empty())
+            continue;  // the header
+        if (po_message_msgid_plural(po))
+            throw CImportError((nLine ? "line " + std::to_string(nLine) + ": " : std::string()) + "the message " +
+                               DescribePoMessage(po) + " has plural forms (msgid_plural); entry texts have none");
+        if (!ctxt || id.empty() || ToEntryText(ctxt, name) || ToEntryText(id, source)) {
+            translations.AddUnmatchable();
+            continue;
+        }
+        const bool bFuzzy = po_message_is_fuzzy(po) != 0;
+        if (const auto problem = ToEntryText(po_message_msgstr(po), text)) {
+            if (!bFuzzy)
+                throw CImportError((nLine ? "line " + std::to_string(nLine) + ": " : std::string()) +
+                                   "the translation of " + DescribePoMessage(po) + ": " + problem->message);
+            text = "?";
+        }
+        if (translations.Add({name, source, text, bFuzzy}))
+            lines.push_back(nLine);
+    }
+    return translations;
+}
+
+void PrintIrregular(const std::string& path, const CIrregularRecords& irregular, std::ostream& err)
+{
+    if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
+        err << "lumo: warning: " << path << ": " << warning << "; only the texts are checked\n";
+}
+
+}  // namespace
+
+bool IsTranslationCheck(const std::vector<std::string>& args)
+{
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "--against" || arg == "--template" || arg.rfind("--against=", 0) == 0 ||
+            arg.rfind("--template=", 0) == 0)
+            return true;
+    }
+    return false;
+}
+
+int RunTranslationCheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    CCheckOptions options;
+    try {
+        CCheckCommandParser parser(options);
+        bool bOptionsEnded = false;
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const std::string& arg = args[i];
+            if (!bOptionsEnded && (arg == "-h" || arg == "--help")) {
+                out << HelpText("check");
+                return exitOk;
+            }
+            if (bOptionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+                options.targets.push_back(arg);
+            } else if (arg == "--") {
+                bOptionsEnded = true;
+            } else if (!parser.Take(args, i)) {
+                throw CUsageError("unknown option '" + arg + "'");
+            }
+        }
+        parser.Finish();
+        if (options.targets.empty())
+            throw CUsageError(options.bTemplate ? "name at least one PO or XLIFF translation to check"
+                                                : "name at least one translated entry file to check");
+        if (options.bTemplate)
+            for (const std::string& target : options.targets) {
+                const std::optional<EFormat> format = FormatFromExtension(target);
+                if (!format || !IsTranslationFormat(*format))
+                    throw CUsageError("cannot tell the format of '" + target +
+                                      "' from its name; a translation checked with --template ends in .po, .pot, "
+                                      ".xlf or .xliff");
+            }
+    } catch (const CUsageError& e) {
+        return UsageError(err, "check", e.what());
+    }
+    return RunTranslationCheck(options, out, err);
+}
+
+int RunTranslationCheck(const CCheckOptions& options, std::ostream& out, std::ostream& err)
+{
+    std::optional<CChecker> checker;
+    try {
+        checker.emplace(options);
+    } catch (const std::invalid_argument& e) {
+        return UsageError(err, "check", std::string("--placeholder: ") + e.what());
+    }
+    int status = exitOk;
+    std::vector<Entry> source;
+    try {
+        CIrregularRecords irregular;
+        ReadEntryInput(options.source, &source, &irregular);
+        PrintIrregular(options.source, irregular, err);
+    } catch (const CEntryFileException& e) {
+        out << options.source << ": " << DescribeDamage(e) << "; nothing was checked against it\n";
+        return exitRefused;
+    } catch (const std::exception& e) {
+        FileError(err, options.source, e);
+        return exitUsage;
+    }
+
+    std::vector<CFileCheck> files;
+    for (const std::string& path : options.targets) {
+        CFileCheck file;
+        file.path = path;
+        try {
+            if (options.bTemplate) {
+                CWarnings warnings;
+                std::vector<std::size_t> lines;
+                const CTranslations translations = FormatFromExtension(path) == EFormat::xliff
+                                                       ? ReadXliff(path, warnings)
+                                                       : ReadPoWithLines(path, warnings, lines);
+                for (const std::string& line : warnings.Lines())
+                    err << "lumo: warning: " << path << ": " << line << '\n';
+                CheckTranslations(*checker, source, translations, lines, file);
+            } else {
+                std::vector<Entry> target;
+                CIrregularRecords irregular;
+                ReadEntryInput(path, &target, &irregular);
+                PrintIrregular(path, irregular, err);
+                CheckEntries(*checker, source, target, file);
+            }
+        } catch (const CEntryFileException& e) {
+            file.damaged = DescribeDamage(e);
+            status = std::max<int>(status, exitRefused);
+        } catch (const CImportError& e) {
+            // A translation that import would refuse: the same message, and status 1.
+            file.damaged = std::string("refused: ") + e.what();
+            status = std::max<int>(status, exitRefused);
+        } catch (const CFileException& e) {
+            out.flush();
+            FileError(err, path, e);
+            status = exitUsage;
+            continue;
+        } catch (const std::runtime_error& e) {
+            // A placeholder pattern that gave up (its match limit).
+            out.flush();
+            err << "lumo: " << path << ": " << e.what() << '\n';
+            status = exitUsage;
+            continue;
+        } catch (const std::exception& e) {
+            out.flush();
+            FileError(err, path, e);
+            status = exitUsage;
+            continue;
+        }
+        if (file.summary.nErrors > 0)
+            status = std::max<int>(status, exitRefused);
+        files.push_back(std::move(file));
+    }
+    if (options.report == ECheckReport::json)
+        WriteJsonReport(options, files, out);
+    else
+        WriteTextReport(files, out);
+    if (!out.flush()) {
+        err << "lumo: cannot write to standard output\n";
+        return exitUsage;
+    }
+    return status;
+}
+
+std::vector<std::string> TakeImportCheckOptions(const std::vector<std::string>& args, CCheckOptions& options,
+                                                bool& bGiven)
+{
+    std::vector<std::string> rest;
+    CCheckOptionParser parser(options);
+    bGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--") {
+            rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+            break;
+        }
+        if (parser.Take(args, i))
+            bGiven = true;
+        else
+            rest.push_back(args[i]);
+    }
+    parser.Finish();
+    return rest;
+}
+
+bool ReportImportChecks(const CCheckOptions& options, const std::string& path, const std::vector<Entry>& templ,
+                        const CTranslations& translations, std::ostream& err)
+{
+    // Warnings stay warnings here; --strict means an error refuses the import.
+    CCheckOptions shown = options;
+    shown.bStrict = false;
+    const CChecker checker(shown);
+    CFileCheck file;
+    file.path = path;
+    CheckTranslations(checker, templ, translations, {}, file);
+    // A file wrong throughout gives a short report; lumo check lists them all.
+    constexpr std::size_t kShownPerCheck = 10;
+    std::array<std::size_t, kCheckCount> shownCount{};
+    for (const CFinding& finding : file.findings) {
+        // What import already says in its summary is no warning here.
+        if (finding.check == ECheck::missing || finding.check == ECheck::extra || finding.check == ECheck::untranslated)
+            continue;
+        std::size_t& n = shownCount[static_cast<std::size_t>(finding.check)];
+        if (++n <= kShownPerCheck)
+            err << "lumo: warning: " << FindingLine(path, finding) << '\n';
+    }
+    for (std::size_t c = 0; c < kCheckCount; ++c)
+        if (shownCount[c] > kShownPerCheck)
+            err << "lumo: " << path << ": " << shownCount[c] - kShownPerCheck << " more " << CheckTable()[c].name
+                << " findings not shown (lumo check --template lists them all)\n";
+    std::size_t nErrors = 0;
+    for (const CFinding& finding : file.findings)
+        if (finding.severity == ESeverity::error && finding.check != ECheck::missing && finding.check != ECheck::extra)
+            ++nErrors;
+    if (options.bStrict && nErrors > 0) {
+        err << "lumo: " << path << ": " << nErrors << (nErrors == 1 ? " finding is" : " findings are")
+            << " at error level, and --strict refuses the import\n";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace lumo_cli
