@@ -225,6 +225,56 @@ void CTextCheck::CheckEndPunctuation()
         Report(ECheck::endpunc, "the translation ends with " + QuotedText(b) + ", the source does not");
 }
 
+std::vector<bool> CTextCheck::CodeMask(std::string_view text) const
+{
+    Tokens& tokens = g_scratch.missing;
+    tokens.clear();
+    FindPrintf(text, tokens);
+    FindBraces(text, tokens);
+    FindTags(text, tokens);
+    FindUrls(text, tokens);
+    for (const CPlaceholderPattern& pattern : m_patterns)
+        pattern.Find(text, tokens);
+    std::vector<bool> inCode(text.size(), false);
+    for (const std::string_view token : tokens) {
+        const auto start = token.data() - text.data();
+        std::fill(inCode.begin() + start, inCode.begin() + start + static_cast<std::ptrdiff_t>(token.size()), true);
+    }
+    return inCode;
+}
+
+bool CTextCheck::HasWords() const
+{
+    // Letters inside placeholders, tags and addresses are not words to translate:
+    // "%s" or "<br/>" left as they are is right.
+    const std::vector<bool> inCode = CodeMask(m_source);
+    for (std::size_t i = 0; i < m_source.size(); ++i)
+        if (!inCode[i] && IsLetter(static_cast<unsigned char>(m_source[i])))
+            return true;
+    return false;
+}
+
+void CTextCheck::CheckNumbers()
+{
+    // The digits of {1}, ^1 or #ff0 are the other checks' business.
+    auto numbers = [&](std::string_view text, Tokens& out) {
+        out.clear();
+        FindNumbers(text, out);
+        // Only a text that may hold a code needs the mask.
+        const bool bMayHoldCode = !m_patterns.empty() || text.find_first_of("%{<@:.") != std::string_view::npos;
+        if (out.empty() || !bMayHoldCode)
+            return;
+        const std::vector<bool> inCode = CodeMask(text);
+        std::erase_if(out, [&](std::string_view number) { return inCode[static_cast<std::size_t>(number.data() - text.data())]; });
+    };
+    Tokens source, translation;
+    numbers(m_source, source);
+    if (source.empty())
+        return;
+    numbers(m_translation, translation);
+    CompareTokens(ECheck::numbers, source, translation, true);
+}
+
 void CTextCheck::Run()
 {
     Tokens& source = g_scratch.source;
@@ -262,8 +312,7 @@ void CTextCheck::Run()
     if (Enabled(ECheck::length) && m_options.maxLength && m_translation.size() > *m_options.maxLength)
         Report(ECheck::length, "the translation has " + std::to_string(m_translation.size()) +
                                    " bytes, more than the " + std::to_string(*m_options.maxLength) + " allowed");
-    if (Enabled(ECheck::unchanged) && m_source == m_translation &&
-        std::any_of(m_source.begin(), m_source.end(), [](char c) { return IsLetter(static_cast<unsigned char>(c)); }))
+    if (Enabled(ECheck::unchanged) && m_source == m_translation && HasWords())
         Report(ECheck::unchanged, "the translation is the source text");
     CheckWhitespace();
     if (Enabled(ECheck::doublespacing)) {
@@ -280,7 +329,8 @@ void CTextCheck::Run()
     }
     if (Enabled(ECheck::endpunc))
         CheckEndPunctuation();
-    compare(ECheck::numbers, FindNumbers, true);
+    if (Enabled(ECheck::numbers))
+        CheckNumbers();
     compare(ECheck::urls, FindUrls);
     if (Enabled(ECheck::longer) && m_options.maxGrowth) {
         const double limit = static_cast<double>(m_source.size()) * (1.0 + *m_options.maxGrowth / 100.0);

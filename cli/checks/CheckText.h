@@ -24,6 +24,10 @@ private:
     void CheckTags();
     void CheckWhitespace();
     void CheckEndPunctuation();
+    bool HasWords() const;
+    void CheckNumbers();
+    // For each byte of text: inside a placeholder, tag or address.
+    std::vector<bool> CodeMask(std::string_view text) const;
 
     const CCheckOptions& m_options;
     const std::vector<CPlaceholderPattern>& m_patterns;
