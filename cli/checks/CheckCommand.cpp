@@ -310,11 +310,11 @@ int RunTranslationCheck(const CCheckOptions& options, std::ostream& out, std::os
         return UsageError(err, "check", std::string("--placeholder: ") + e.what());
     }
     int status = exitOk;
-    std::vector<Entry> source;
+    CEntryTextFile sourceTexts;
+    std::vector<Entry> source;  // for --template, which looks texts up by name and text
     try {
-        CIrregularRecords irregular;
-        ReadEntryInput(options.source, &source, &irregular);
-        PrintIrregular(options.source, irregular, err);
+        sourceTexts.Read(options.source);
+        PrintIrregular(options.source, sourceTexts.Irregular(), err);
     } catch (const CEntryFileException& e) {
         out << options.source << ": " << DescribeDamage(e) << "; nothing was checked against it\n";
         return exitRefused;
@@ -322,6 +322,9 @@ int RunTranslationCheck(const CCheckOptions& options, std::ostream& out, std::os
         FileError(err, options.source, e);
         return exitUsage;
     }
+    if (options.bTemplate)
+        for (const CEntryTexts& entry : sourceTexts.Entries())
+            source.push_back({std::string(entry.name), std::string(entry.data), std::string(entry.extra)});
 
     std::vector<CFileCheck> files;
     for (const std::string& path : options.targets) {
@@ -338,11 +341,10 @@ int RunTranslationCheck(const CCheckOptions& options, std::ostream& out, std::os
                     err << "lumo: warning: " << path << ": " << line << '\n';
                 CheckTranslations(*checker, source, translations, lines, file);
             } else {
-                std::vector<Entry> target;
-                CIrregularRecords irregular;
-                ReadEntryInput(path, &target, &irregular);
-                PrintIrregular(path, irregular, err);
-                CheckEntries(*checker, source, target, file);
+                CEntryTextFile target;
+                target.Read(path);
+                PrintIrregular(path, target.Irregular(), err);
+                CheckEntries(*checker, sourceTexts.Entries(), target.Entries(), file);
             }
         } catch (const CEntryFileException& e) {
             file.damaged = DescribeDamage(e);

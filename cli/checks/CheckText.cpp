@@ -58,6 +58,42 @@ struct CScratch {
 };
 thread_local CScratch g_scratch;
 
+// Which kinds of code a text may hold, from one pass over its bytes, so
+// that the finders run only where their first character occurs.
+enum : unsigned {
+    hasPercent = 1, hasBrace = 2, hasAngle = 4, hasControl = 8, hasDigit = 16, hasAddress = 32, hasLineBreak = 64,
+};
+
+struct CClassTable {
+    unsigned char kinds[256] = {};
+    constexpr CClassTable()
+    {
+        kinds[static_cast<unsigned char>('%')] = hasPercent;
+        kinds[static_cast<unsigned char>('{')] = hasBrace;
+        kinds[static_cast<unsigned char>('}')] = hasBrace;
+        kinds[static_cast<unsigned char>('<')] = hasAngle;
+        for (int c = 1; c < 0x20; ++c)
+            kinds[c] = hasControl;
+        kinds[static_cast<unsigned char>('\t')] = 0;
+        kinds[static_cast<unsigned char>('\n')] = hasLineBreak;
+        kinds[static_cast<unsigned char>('\r')] = hasLineBreak;
+        for (int c = '0'; c <= '9'; ++c)
+            kinds[c] = hasDigit;
+        kinds[static_cast<unsigned char>(':')] = hasAddress;
+        kinds[static_cast<unsigned char>('@')] = hasAddress;
+        kinds[static_cast<unsigned char>('.')] = hasAddress;  // www.
+    }
+};
+constexpr CClassTable kClasses;
+
+unsigned KindsOf(std::string_view text)
+{
+    unsigned kinds = 0;
+    for (const char c : text)
+        kinds |= kClasses.kinds[static_cast<unsigned char>(c)];
+    return kinds;
+}
+
 }  // namespace
 
 std::string QuotedText(std::string_view bytes)
@@ -279,6 +315,8 @@ void CTextCheck::Run()
 {
     Tokens& source = g_scratch.source;
     Tokens& translation = g_scratch.translation;
+    const unsigned sourceKinds = KindsOf(m_source), translationKinds = KindsOf(m_translation);
+    const unsigned kinds = sourceKinds | translationKinds;
     auto compare = [&](ECheck check, void (*find)(std::string_view, Tokens&), bool bMissingOnly = false) {
         if (!Enabled(check))
             return;
@@ -288,10 +326,11 @@ void CTextCheck::Run()
         find(m_translation, translation);
         CompareTokens(check, source, translation, bMissingOnly);
     };
-    if (Enabled(ECheck::printf))
+    if ((kinds & hasPercent) && Enabled(ECheck::printf))
         CheckPrintf();
-    compare(ECheck::variables, FindBraces);
-    if (Enabled(ECheck::xmltags))
+    if (kinds & hasBrace)
+        compare(ECheck::variables, FindBraces);
+    if ((kinds & hasAngle) && Enabled(ECheck::xmltags))
         CheckTags();
     if (Enabled(ECheck::placeholder)) {
         for (const CPlaceholderPattern& pattern : m_patterns) {
@@ -302,8 +341,9 @@ void CTextCheck::Run()
             CompareTokens(ECheck::placeholder, source, translation);
         }
     }
-    compare(ECheck::controls, FindControls);
-    if (Enabled(ECheck::newlines)) {
+    if (kinds & hasControl)
+        compare(ECheck::controls, FindControls);
+    if ((kinds & hasLineBreak) && Enabled(ECheck::newlines)) {
         const std::size_t a = CountLineBreaks(m_source), b = CountLineBreaks(m_translation);
         if (a != b)
             Report(ECheck::newlines, "the source has " + Count(a, "line break", "line breaks") + ", the translation " +
@@ -329,9 +369,10 @@ void CTextCheck::Run()
     }
     if (Enabled(ECheck::endpunc))
         CheckEndPunctuation();
-    if (Enabled(ECheck::numbers))
+    if ((sourceKinds & hasDigit) && Enabled(ECheck::numbers))
         CheckNumbers();
-    compare(ECheck::urls, FindUrls);
+    if (kinds & hasAddress)
+        compare(ECheck::urls, FindUrls);
     if (Enabled(ECheck::longer) && m_options.maxGrowth) {
         const double limit = static_cast<double>(m_source.size()) * (1.0 + *m_options.maxGrowth / 100.0);
         if (static_cast<double>(m_translation.size()) > limit) {

@@ -8,6 +8,7 @@ target_sources(lumo_cli PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CheckCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CheckReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CheckText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EntryTexts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Placeholders.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TranslationChecks.cpp
 )

@@ -2,7 +2,6 @@
 #include "TranslationChecks.h"
 
 #include "CheckText.h"
-#include "cli/Diff.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -95,14 +94,23 @@ void CChecker::CheckText(std::string_view source, std::string_view translation, 
 void CheckEntries(const CChecker& checker, const std::vector<Entry>& source, const std::vector<Entry>& target,
                   CFileCheck& result)
 {
+    CEntryTextFile a, b;
+    a.Refer(source);
+    b.Refer(target);
+    CheckEntries(checker, a.Entries(), b.Entries(), result);
+}
+
+void CheckEntries(const CChecker& checker, const std::vector<CEntryTexts>& source,
+                  const std::vector<CEntryTexts>& target, CFileCheck& result)
+{
     CCheckSummary& summary = result.summary;
-    const CEntryDiff diff = DiffEntries(source, target);
+    const CPairing pairing = PairEntries(source, target);
     std::vector<CFinding> found;
     auto add = [&](CFinding&& finding) {
         if (checker.Enabled(finding.check))
             checker.Add(std::move(finding), summary, result.findings);
     };
-    auto entryFinding = [&](ECheck check, std::size_t nEntry, const std::string& name, std::string message) {
+    auto entryFinding = [&](ECheck check, std::size_t nEntry, std::string_view name, std::string message) {
         CFinding finding{check, ESeverity::error};
         finding.nEntry = nEntry;
         finding.name = name;
@@ -113,30 +121,30 @@ void CheckEntries(const CChecker& checker, const std::vector<Entry>& source, con
 
     // In the source's order, so missing entries come where they belong.
     for (std::size_t i = 0; i < source.size(); ++i) {
-        const Entry& s = source[i];
+        const CEntryTexts& s = source[i];
         const bool bHasText = !s.data.empty() || !s.extra.empty();
         summary.nEntries += bHasText ? 1 : 0;
         summary.nTexts += (s.data.empty() ? 0 : 1) + (s.extra.empty() ? 0 : 1);
-        if (diff.m_newOfOld[i] == CEntryDiff::kNone)
+        if (pairing.targetOfSource[i] == CPairing::kNone)
             entryFinding(ECheck::missing, i + 1, s.name,
                          "the translation has no counterpart of this entry of the source");
     }
     for (std::size_t j = 0; j < target.size(); ++j) {
-        const Entry& t = target[j];
-        if (diff.m_oldOfNew[j] == CEntryDiff::kNone) {
+        const CEntryTexts& t = target[j];
+        if (pairing.sourceOfTarget[j] == CPairing::kNone) {
             entryFinding(ECheck::extra, j + 1, t.name, "the source has no counterpart of this entry");
             continue;
         }
-        const std::size_t i = diff.m_oldOfNew[j];
-        const Entry& s = source[i];
+        const std::size_t i = pairing.sourceOfTarget[j];
+        const CEntryTexts& s = source[i];
         ++summary.nChecked;
-        if (diff.m_bMoved[j])
+        if (pairing.moved[j])
             entryFinding(ECheck::order, j + 1, t.name,
                          "the entry is out of the source's order (it is entry " + std::to_string(i + 1) + " there)");
         bool bAllTranslated = true;
         for (const EField field : {EField::data, EField::extra}) {
-            const std::string& sourceText = field == EField::data ? s.data : s.extra;
-            const std::string& targetText = field == EField::data ? t.data : t.extra;
+            const std::string_view sourceText = field == EField::data ? s.data : s.extra;
+            const std::string_view targetText = field == EField::data ? t.data : t.extra;
             if (sourceText.empty() && targetText.empty())
                 continue;
             auto place = [&](CFinding& finding) {

@@ -8,6 +8,7 @@
 
 #include "cli/EntryIo.h"
 #include "cli/Translation.h"
+#include "EntryTexts.h"
 #include "Placeholders.h"
 
 #include <array>
@@ -112,6 +113,8 @@ struct CFileCheck {
 
 // A translated entry file against its source: entries paired by name and
 // occurrence, data text with data text, extra text with extra text.
+void CheckEntries(const CChecker& checker, const std::vector<CEntryTexts>& source,
+                  const std::vector<CEntryTexts>& target, CFileCheck& result);
 void CheckEntries(const CChecker& checker, const std::vector<Entry>& source, const std::vector<Entry>& target,
                   CFileCheck& result);
 

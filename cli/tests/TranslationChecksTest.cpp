@@ -5,6 +5,8 @@
 // two share a check.
 #include "CliTestUtil.h"
 #include "ToolTestUtil.h"
+#include "cli/Diff.h"
+#include "cli/checks/EntryTexts.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -311,6 +313,30 @@ TEST(TranslationChecks, AgreesWithPofilterWhereTheyShareAChecks)
         EXPECT_EQ(byLumo[name], c.lumo);
         EXPECT_EQ(byPofilter[name], c.pofilter);
         EXPECT_EQ(c.lumo == c.pofilter, std::string(c.why).empty()) << "a difference needs its reason, and only one";
+    }
+}
+
+// The checks pair entries in views of the file's bytes; lumo diff's pairing
+// (by name and occurrence, moved outside the longest run) is the oracle.
+TEST(TranslationChecks, PairsAsDiffPairs)
+{
+    std::mt19937 rng(5);
+    for (int round = 0; round < 300; ++round) {
+        auto randomEntries = [&] {
+            std::vector<Entry> entries(rng() % 30);
+            for (Entry& entry : entries)
+                entry = {"N" + std::to_string(rng() % 8), std::to_string(rng() % 3), ""};
+            return entries;
+        };
+        const std::vector<Entry> a = randomEntries(), b = randomEntries();
+        lumo_cli::CEntryTextFile ta, tb;
+        ta.Refer(a);
+        tb.Refer(b);
+        const lumo_cli::CPairing pairing = lumo_cli::PairEntries(ta.Entries(), tb.Entries());
+        const lumo_cli::CEntryDiff diff = lumo_cli::DiffEntries(a, b);
+        ASSERT_EQ(pairing.sourceOfTarget, diff.m_oldOfNew);
+        ASSERT_EQ(pairing.targetOfSource, diff.m_newOfOld);
+        ASSERT_EQ(pairing.moved, diff.m_bMoved);
     }
 }
 
