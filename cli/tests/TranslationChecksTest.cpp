@@ -257,6 +257,10 @@ const std::vector<CPeerCase> kPeerCases = {
     {"Really?", "Vraiment ?", {}, {"endpunc"},
      "pofilter compares the last character, so the French space before ? counts; lumo asks only whether both end in a mark"},
     {"Go!", "Allez.", {}, {"endpunc"}, "pofilter also flags one mark for another; lumo only a mark against none"},
+    {"{{x}} and 3 {1}", "{{y}} et 3 {0}", {"variables"}, {"numbers"},
+     "lumo's numbers leaves digits inside codes to the code's own check"},
+    {"%s has %d", "%2$d pour %1$s", {}, {}, ""},
+    {"50% off %d", "50 % de moins", {"printf"}, {"printf"}, ""},
 };
 
 TEST(TranslationChecks, AgreesWithPofilterWhereTheyShareAChecks)
