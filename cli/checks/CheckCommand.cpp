@@ -11,6 +11,7 @@
 #include "cli/TranslationFormats.h"
 
 #include "platform/Exceptions.h"
+#include "platform/File.h"
 
 #include <charconv>
 #include <fstream>
@@ -207,6 +208,12 @@ std::vector<std::size_t> MessageLines(const std::string& path)
 // The translations of a PO file, as import reads them, and each one's line.
 CTranslations ReadPoWithLines(const std::string& path, CWarnings& warnings, std::vector<std::size_t>& lines)
 {
+    {
+        // The library says no more than "cannot read" for a file it cannot open.
+        CFile probe;
+        if (!IsStream(path))
+            probe.Open(path, CFile::modeRead);
+    }
     CPoFile file = ReadPoFile(path, warnings);
     CheckPoHeader(file.Get());
     const std::vector<std::size_t> starts = IsStream(path) ? std::vector<std::size_t>() : MessageLines(path);
