@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -394,6 +395,16 @@ TEST(TranslationChecks, ImportWarnsAndStrictRefuses)
     ASSERT_EQ(Shell(kLumo + " export " + Quoted(dir / "fr.lumo") + " --source " + Quoted(dir / "game.lumo") +
                     " --format po -o " + Quoted(dir / "fr.po")),
               0);
+    // check --template names the line where the message starts.
+    const std::string po = ReadFile(dir / "fr.po");
+    const std::size_t at = po.find("msgctxt \"A\"");
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t nLine = 1 + static_cast<std::size_t>(std::count(po.begin(), po.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+    const CRun check = RunLumo(dir, "check --template " + Quoted(dir / "game.lumo") + " " + Quoted(dir / "fr.po"));
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.out.find("fr.po: line " + std::to_string(nLine) + ": A (data): printf: the source has %d"),
+              std::string::npos)
+        << check.out;
     const std::string import = "import " + Quoted(dir / "fr.po") + " --template " + Quoted(dir / "game.lumo") + " -o ";
     CRun run = RunLumo(dir, import + Quoted(dir / "out.lumo"));
     EXPECT_EQ(run.status, 0) << run.err;
