@@ -70,7 +70,6 @@ struct CClassTable {
     {
         kinds[static_cast<unsigned char>('%')] = hasPercent;
         kinds[static_cast<unsigned char>('{')] = hasBrace;
-        kinds[static_cast<unsigned char>('}')] = hasBrace;
         kinds[static_cast<unsigned char>('<')] = hasAngle;
         for (int c = 1; c < 0x20; ++c)
             kinds[c] = hasControl;
@@ -297,7 +296,8 @@ void CTextCheck::CheckNumbers()
         out.clear();
         FindNumbers(text, out);
         // Only a text that may hold a code needs the mask.
-        const bool bMayHoldCode = !m_patterns.empty() || text.find_first_of("%{<@:.") != std::string_view::npos;
+        // (an address holds "://" or "@"; "www." with digits in it is left to chance)
+        const bool bMayHoldCode = !m_patterns.empty() || text.find_first_of("%{<@/") != std::string_view::npos;
         if (out.empty() || !bMayHoldCode)
             return;
         const std::vector<bool> inCode = CodeMask(text);

@@ -69,9 +69,7 @@ void FindPrintf(std::string_view text, Tokens& tokens, std::vector<std::string>*
 
 void FindBraces(std::string_view text, Tokens& tokens)
 {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '{')
-            continue;
+    for (std::size_t i = text.find('{'); i < text.size(); i = text.find('{', i + 1)) {
         if (i + 1 < text.size() && text[i + 1] == '{') {
             ++i;  // {{ is a brace
             continue;
