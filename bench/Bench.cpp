@@ -7,6 +7,7 @@
 //
 //   lumo_bench [--entries N] [--repeat R] [--format-repeat F] [--moves M] [--dir DIR] [--keep]
 
+#include "BenchChecks.h"
 #include "BenchFormats.h"
 #include "BenchMerge.h"
 #include "BenchFrontEnd.h"
@@ -312,6 +313,8 @@ int Run(const Options& o)
 
     // Last, so the figures above are taken as before. Each runs in a child
     // process of its own, for a memory peak of its own.
+    if (o.nFormatRepeat > 0)
+        MeasureChecks(source, scratch / "checks", o.nFormatRepeat, report);
     if (o.nFormatRepeat > 0)
         MeasureFormats(source, scratch / "formats", o.nFormatRepeat, report);
     if (o.nFormatRepeat > 0)

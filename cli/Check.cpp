@@ -7,6 +7,7 @@
 #include "MergeMarkers.h"
 #include "StreamIo.h"
 #include "Text.h"
+#include "checks/TranslationChecks.h"
 
 #include <algorithm>
 #include <ostream>
@@ -36,6 +37,13 @@ std::string DescribeConflictMarkers(const std::vector<Entry>& entries)
 
 int RunCheck(const CArguments& args, std::ostream& out, std::ostream& err)
 {
+    // --against and --template check translations against their source.
+    if (IsTranslationCheck(args))
+        return RunTranslationCheckCommand(args, out, err);
+    if (HasTranslationCheckOnlyOptions(args))
+        return UsageError(err, "check",
+                          "--checks, --skip, --placeholder, --max-length, --max-growth and --format go with --against "
+                          "or --template");
     // What a save would not keep counts as a fault with --strict.
     const bool bStrict = args.Has("--strict");
     if (args.operands.empty())

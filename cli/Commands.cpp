@@ -9,6 +9,7 @@
 #include "GitSetup.h"
 #include "MergeCommand.h"
 #include "TextConv.h"
+#include "checks/TranslationChecks.h"
 #include "Text.h"
 
 #include <algorithm>
@@ -50,6 +51,10 @@ Run 'lumo COMMAND --help' for more about a command.
 )";
 
 constexpr const char* kCheckHelp = R"(Usage: lumo check [--strict] FILE...
+       lumo check --against SOURCE.lumo [OPTION]... TARGET.lumo...
+       lumo check --template SOURCE.lumo [OPTION]... TRANSLATION.po|.xlf...
+       lumo check --against SOURCE.lumo [OPTION]... TARGET.lumo...
+       lumo check --template SOURCE.lumo [OPTION]... TRANSLATION.po|.xlf...
 Read each entry file strictly and report on it, one line per file:
   FILE: ok, N entries
   FILE: ok, N entries; 3 bytes after the last entry are not part of any entry
@@ -60,13 +65,79 @@ form: the file opens, but saving it changes its bytes. A text that still
 holds git's conflict markers (an unresolved 'lumo merge') adds
 "; warning: the data text of entry 4 (STR_A) holds merge conflict markers".
 
-Options:
-      --strict   count those bytes and conflict markers as a fault (exit status 1)
-  -h, --help     show this help
+With --against, check each translated entry file against its source-language
+file: entries are paired by name and occurrence (the second STR_A with the
+second STR_A), data text with data text, extra text with extra text. With
+--template, check PO or XLIFF translations before they are imported, message
+by message; fuzzy and untranslated messages are counted, not compared.
 
-Exit status: 0 when every file is sound, 1 when any is damaged (or, with
---strict, holds bytes no entry holds or conflict markers), 2 for a usage
-error or a file that cannot be read.
+Errors:
+  missing       an entry of the source has no counterpart in the translation
+  extra         an entry (or a text) of the translation has none in the source
+  printf        C placeholders differ: %s, %d, %5.2f, %-10s, %ls, %1$s (by
+                position and conversion); %% is a percent sign
+  variables     brace placeholders differ: {0}, {name}, {name:fmt}; {{ and }}
+                are braces
+  xmltags       tags differ (<b>, </b>, <br/>, <color=#ff0>), or balance in
+                the source and not in the translation
+  placeholder   the matches of a --placeholder pattern differ
+  controls      control characters (U+0001 to U+001F but tab, LF, CR) differ
+  newlines      the number of line breaks differs
+  length        the translation has more bytes than --max-length
+Warnings:
+  untranslated  the translation is empty, the source is not
+  unchanged     the translation is the source text, which has words
+  startwhitespace, endwhitespace
+                the whitespace at the start (end) differs
+  doublespacing the number of double spaces differs
+  endpunc       one ends in . ! ? : or an ellipsis, the other in none of them
+  numbers       a number of the source is not in the translation
+  urls          URLs or e-mail addresses differ
+  long          the translation grew more than --max-growth percent
+  order         paired entries are in another order than the source's
+Multisets are compared: each code as often in the translation as in the
+source. Digits inside codes are no numbers.
+
+One line per finding, then a summary per file:
+  fr.lumo: entry 12 STR_SHOP_PRICE (data): printf: the source has %d, the translation has %s
+  fr.po: line 57: STR_SHOP_PRICE (data): variables: {count} is missing
+  fr.lumo: 980 entries checked; 1 error (printf 1), 0 warnings; translated:
+  975 of 980 entries (99.4%), 1010 of 1016 texts (99.4%)
+(the summary is one line). Texts are quoted as lumo diff quotes them.
+
+Options:
+      --against=SOURCE.lumo   check entry files against their source
+      --template=SOURCE.lumo  check PO or XLIFF translations of it
+      --checks=LIST  run only these checks (comma-separated names)
+      --skip=LIST    leave these checks out
+      --placeholder=REGEX
+                     a game's own codes, such as '\[[A-Z_]+\]' or '\^[0-9]'
+                     (PCRE2 syntax, matched on the Windows-1252 bytes); may be
+                     repeated
+      --max-length=N      the most bytes a stored translation may have
+      --max-growth=PERCENT
+                     how much longer than its source a translation may be
+      --format=FMT   text (the default) or json: one document with "source",
+                     "mode", "files" (each "file", "summary" and "findings", or
+                     "damaged"), "errors" and "warnings"; a summary has
+                     "entries_checked" (or "messages_checked", "fuzzy",
+                     "untranslated"), "errors", "warnings", "checks" (per
+                     check: "errors", "warnings"), "entries",
+                     "entries_translated", "texts", "texts_translated" and
+                     "texts_translated_percent"; a finding has "check",
+                     "severity" ("error" or "warning"), "entry", "line" (PO),
+                     "name", "field" ("data", "extra" or null), "source",
+                     "translation" and "message"
+      --strict       count bytes that no entry holds, records a save would
+                     rewrite and conflict markers as a fault (exit status 1);
+                     with --against or --template, warnings are errors
+  -h, --help         show this help
+
+Exit status: 0 when every file is sound (and no translation has an error),
+1 when any is damaged (or, with --strict, holds bytes no entry holds or
+conflict markers) or a
+translation has an error-level finding, 2 for a usage error (an unknown check
+is one) or a file that cannot be read.
 )";
 
 constexpr const char* kExportHelp = R"(Usage: lumo export FILE [-o OUT] [--format json|csv]
@@ -144,7 +215,16 @@ Options:
       --untranslated=WHAT
                      source (the default) keeps the source text of a text
                      without translation, empty writes an empty text
+      --strict       refuse the import (writing nothing, exit status 1) when
+                     a translation check finds an error
+      --checks=LIST, --skip=LIST, --placeholder=REGEX, --max-length=N,
+      --max-growth=PERCENT
+                     the translation checks to run, as for 'lumo check'
   -h, --help         show this help
+
+A translation is checked against its template as 'lumo check --template'
+checks it, and what the checks find is printed as warnings (at most ten of
+each check; 'lumo check --template' lists all).
 
 Refused, naming the line (CSV, PO, XLIFF) or line and column (JSON), and
 writing nothing: malformed JSON or CSV, a missing or unknown key or column, a
@@ -234,6 +314,14 @@ std::string FormatList(bool bTranslations)
     return list;
 }
 
+// import runs the translation checks too, with the same options.
+std::vector<COption> WithCheckOptions(std::vector<COption> options)
+{
+    for (COption& option : CheckOptionTable(false))
+        options.push_back(std::move(option));
+    return options;
+}
+
 std::vector<CCommand> MakeTable()
 {
     COption untranslated{"--untranslated", 0, EOptionKind::choice, "WHAT", {"source", "empty"}};
@@ -246,8 +334,9 @@ std::vector<CCommand> MakeTable()
     COption favor{"--favor", 0, EOptionKind::choice, "SIDE", {"ours", "theirs"}};
     favor.badValueMessage = "--favor takes ours or theirs, not '{value}'";
     return {
-        {"check", "check FILE...", "check that entry files are sound", kCheckHelp,
-         {{"--strict", 0, EOptionKind::flag}}, RunCheck},
+        {"check", "check [--against|--template SOURCE] FILE...",
+         "check that entry files are sound, or\ntranslations against their source", kCheckHelp,
+         CheckOptionTable(true), RunCheck},
         {"export",
          "export FILE [-o OUT] [--format " + FormatList(false) + "|" + FormatList(true) + "] [--source SOURCE]",
          "write the entries as JSON or CSV (UTF-8), or\ntheir texts for translators as PO or XLIFF",
@@ -257,7 +346,8 @@ std::vector<CCommand> MakeTable()
          RunExport},
         {"import", "import IN -o OUT.lumo [--format " + FormatList(false) + "|po|xliff] [--template SOURCE]",
          "write an entry file from JSON or CSV, or a\ntranslation into its template", WithFormats(kImportHelp),
-         {OutputOption(), FormatOption(true), ValueOption("--template", "SOURCE.lumo"), untranslated}, RunImport},
+         WithCheckOptions({OutputOption(), FormatOption(true), ValueOption("--template", "SOURCE.lumo"), untranslated}),
+         RunImport},
         {"diff", "diff OLD NEW [--format text|json]",
          "list the entries added, removed, changed\nand moved between two entry files", kDiffHelp, {diffFormat},
          RunDiff},

@@ -7,6 +7,7 @@
 #include "StreamIo.h"
 #include "Text.h"
 #include "TranslationCommands.h"
+#include "checks/TranslationChecks.h"
 
 #include <ostream>
 
@@ -27,8 +28,18 @@ int RunImport(const CArguments& args, std::ostream& out, std::ostream& err)
     if (!pFormat)
         return UsageError(err, "import", "cannot tell the format of '" + Shown(input) +
                                              "' from its name; add --format json or --format csv (or po or xliff)");
-    if (pFormat->bTranslations)
-        return RunImportTranslation(args, *pFormat, out, err);
+    if (pFormat->bTranslations) {
+        // The translation checks run before the import, their findings as warnings.
+        CCheckOptions checks;
+        try {
+            checks = CheckOptionsFor(args, false);
+        } catch (const CUsageError& e) {
+            return UsageError(err, "import", e.what());
+        }
+        return RunImportTranslation(args, *pFormat, out, err, &checks);
+    }
+    if (HasCheckOptions(args))
+        return UsageError(err, "import", "--strict and the checks' options go with a translation and --template");
     if (args.Has("--template") || args.Has("--untranslated"))
         return UsageError(err, "import", "--template and --untranslated go with --format po, pot or xliff");
     if (const int status = RefuseOutputThatIsInput(err, "import", *output, {{input, "the input"}}); status != exitOk)

@@ -9,6 +9,7 @@
 #include "StreamIo.h"
 #include "Text.h"
 #include "TranslationFormats.h"
+#include "checks/TranslationChecks.h"
 
 #include "platform/Exceptions.h"
 #include "platform/Utf8.h"
@@ -110,7 +111,15 @@ int RunExportTranslation(const CArguments& args, const CFormat& format, std::ost
     return exitOk;
 }
 
-int RunImportTranslation(const CArguments& args, const CFormat& format, std::ostream& out, std::ostream& err)
+namespace {
+
+// The checks refused the import and said why.
+struct CRefusedByChecks : std::exception {};
+
+}  // namespace
+
+int RunImportTranslation(const CArguments& args, const CFormat& format, std::ostream& out, std::ostream& err,
+                         const CCheckOptions* pChecks)
 {
     const std::string& input = args.operands[0];
     const std::optional<std::string> templ = args.Value("--template");
@@ -132,7 +141,16 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
     const EUntranslated untranslated =
         args.Value("--untranslated") == "empty" ? EUntranslated::empty : EUntranslated::source;
     try {
-        entries = ImportTranslations(input, format.id, templEntries, untranslated, counts, warnings);
+        // The translation checks, as warnings; with --strict an error-level finding refuses.
+        const auto inspect = [&](const CTranslations& translations) {
+            if (pChecks && !ReportImportChecks(*pChecks, input, templEntries, translations, err))
+                throw CRefusedByChecks();
+        };
+        entries = ImportTranslations(input, format.id, templEntries, untranslated, counts, warnings, inspect);
+    } catch (const CRefusedByChecks&) {
+        PrintWarnings(warnings, input, err);
+        err << "lumo: nothing was written to " << Shown(output) << '\n';
+        return exitRefused;
     } catch (const CImportError& e) {
         PrintWarnings(warnings, input, err);
         err << "lumo: " << Shown(input) << ": " << EscapeControls(e.what()) << "\nlumo: nothing was written to " << Shown(output)

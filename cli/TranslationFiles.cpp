@@ -16,9 +16,12 @@ void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entr
 }
 
 std::vector<Entry> ImportTranslations(const std::string& path, EFormat format, const std::vector<Entry>& templ,
-                                      EUntranslated untranslated, CImportCounts& counts, CWarnings& warnings)
+                                      EUntranslated untranslated, CImportCounts& counts, CWarnings& warnings,
+                                      const std::function<void(const CTranslations&)>& inspect)
 {
     const CTranslations translations = FormatOf(format).readTranslations(path, warnings);
+    if (inspect)
+        inspect(translations);
     std::vector<Entry> entries = ApplyTranslations(templ, translations, untranslated == EUntranslated::empty, counts);
     // A translation of another file would give a copy of the template.
     if (counts.nMatched == 0 && counts.nNotInTemplate > 0)

@@ -45,8 +45,11 @@ CTranslations ReadXliff(const std::string& path, CWarnings& warnings);
 // translations; for the pot format it is ignored.
 void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entry>* pTarget, EFormat format,
                         const CCatalogInfo& info, const ByteSink& sink, CWarnings& warnings);
+// inspect, when given, sees the translations once they are read and before
+// they are applied; it may throw to refuse them.
 std::vector<Entry> ImportTranslations(const std::string& path, EFormat format, const std::vector<Entry>& templ,
-                                      EUntranslated untranslated, CImportCounts& counts, CWarnings& warnings);
+                                      EUntranslated untranslated, CImportCounts& counts, CWarnings& warnings,
+                                      const std::function<void(const CTranslations&)>& inspect = nullptr);
 
 // The control characters XML 1.0 cannot carry. In an XLIFF text each is
 // written as <ph ctype="x-lumo-control">U+0007</ph>.

@@ -191,7 +191,9 @@ TEST(GitDriver, ConflictsAreMarkedInTheTextsOfASoundFile)
                                 "text \"Buy the full game\" -> \"Achetez le jeu\""),
               std::string::npos) << merge.output;
     EXPECT_NE(repo.Expect("git status --porcelain").find("UU \"fr 1/it's.lumo\""), std::string::npos);
-    EXPECT_EQ(repo.Expect("lumo check " + Quoted(file)), file + ": ok, 5 entries\n");
+    // Sound, and the unresolved conflict is named.
+    EXPECT_EQ(repo.Expect("lumo check " + Quoted(file)),
+              file + ": ok, 5 entries; warning: the data text of entry 1 (MENU_START) holds merge conflict markers\n");
     const std::string start = lumo_cli::ConflictText("Jouer", "Start", "Commencer", true, 7, file);
     std::vector<Entry> expected = With(kBase, "MENU_START", start);
     expected[3].data = "Achetez le jeu";
