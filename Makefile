@@ -11,7 +11,7 @@ FUZZ_SECONDS ?= 60
 ENTRIES ?= 1000000
 
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libgl-dev nlohmann-json3-dev \
-	libgettextpo-dev libxml2-dev gettext libxml2-utils
+	libgettextpo-dev libunistring-dev libxml2-dev gettext libxml2-utils
 # The checks of the desktop entry, the metainfo and the man pages.
 PACKAGES += desktop-file-utils appstream mandoc
 # What CPack needs for the .deb: dpkg-shlibdeps computes its dependencies.
