@@ -3,6 +3,8 @@
 
 #include <unilbrk.h>
 
+#include <array>
+#include <cstdio>
 #include <cstring>
 
 namespace lumo_cli {
@@ -14,9 +16,23 @@ namespace {
 constexpr int kPageWidth = 79;
 constexpr std::size_t kFlushBytes = std::size_t(1) << 20;
 
-// The characters gettext writes as C escapes, and their letters.
-constexpr std::string_view kEscapes = "\a\b\f\n\r\t\v";
-constexpr std::string_view kEscapeNames = "abfnrtv";
+// What follows the backslash for each byte gettext writes as an escape
+// (the C escapes, the quote and the backslash); 0 for the others.
+constexpr std::array<char, 256> MakeEscapes()
+{
+    std::array<char, 256> table{};
+    table['\a'] = 'a';
+    table['\b'] = 'b';
+    table['\f'] = 'f';
+    table['\n'] = 'n';
+    table['\r'] = 'r';
+    table['\t'] = 't';
+    table['\v'] = 'v';
+    table['"'] = '"';
+    table['\\'] = '\\';
+    return table;
+}
+constexpr std::array<char, 256> kEscapeOf = MakeEscapes();
 
 }  // namespace
 
@@ -112,35 +128,37 @@ void CPoWriter::String(std::string_view keyword, std::string_view value)
 
         m_portion.clear();
         m_overrides.clear();
-        for (const char c : raw) {
-            const std::size_t escape = kEscapes.find(c);
-            if (escape != std::string_view::npos) {
-                m_portion += '\\';
-                m_portion += kEscapeNames[escape];
-                // A line may break before an escape, never inside it.
-                m_overrides += static_cast<char>(UC_BREAK_UNDEFINED);
-                m_overrides += static_cast<char>(UC_BREAK_PROHIBITED);
-            } else if (c == '\\' || c == '"') {
-                m_portion += '\\';
-                m_portion += c;
-                m_overrides += static_cast<char>(UC_BREAK_UNDEFINED);
-                m_overrides += static_cast<char>(UC_BREAK_PROHIBITED);
-            } else {
-                m_portion += c;
-                m_overrides += static_cast<char>(UC_BREAK_UNDEFINED);
-            }
+        for (std::size_t i = 0; i < raw.size();) {
+            std::size_t j = i;
+            while (j < raw.size() && kEscapeOf[static_cast<unsigned char>(raw[j])] == 0)
+                ++j;
+            m_portion.append(raw.data() + i, j - i);
+            m_overrides.append(j - i, static_cast<char>(UC_BREAK_UNDEFINED));
+            if (j == raw.size())
+                break;
+            // A line may break before an escape, never inside it.
+            m_portion += '\\';
+            m_portion += kEscapeOf[static_cast<unsigned char>(raw[j])];
+            m_overrides += static_cast<char>(UC_BREAK_UNDEFINED);
+            m_overrides += static_cast<char>(UC_BREAK_PROHIBITED);
+            i = j + 1;
         }
         // No break just before the "\n" that ends the line.
         if (!raw.empty() && raw.back() == '\n')
             m_overrides[m_portion.size() - 2] = static_cast<char>(UC_BREAK_PROHIBITED);
 
         const std::size_t n = m_portion.size();
+        // At most this many columns: no character below U+1100 is wide, and
+        // none is wider than two. A line that fits needs no breaking rules.
+        std::size_t nColumns = 0;
+        for (const char c : m_portion) {
+            const auto byte = static_cast<unsigned char>(c);
+            nColumns += (byte & 0xC0) == 0x80 ? 0 : byte < 0xE1 ? 1 : 2;
+        }
         bool bBreaks = false;
         const auto breakLines = [&](int startColumn) {
-            // A character is never wider than its UTF-8 bytes, so a line
-            // that fits in bytes has no break and needs no breaking rules.
             bBreaks = false;
-            if (static_cast<std::size_t>(startColumn) + n <= static_cast<std::size_t>(width))
+            if (static_cast<std::size_t>(startColumn) + nColumns <= static_cast<std::size_t>(width))
                 return;
             m_breaks.resize(n);
             ulc_width_linebreaks(m_portion.data(), n, width, startColumn, 0, m_overrides.data(), "UTF-8",
