@@ -311,8 +311,16 @@ int Run(const Options& o)
 
     // Last, so the figures above are taken as before. Each runs in a child
     // process of its own, for a memory peak of its own.
-    if (o.nFormatRepeat > 0)
-        MeasureFormats(source, scratch / "formats", o.nFormatRepeat, report);
+    if (o.nFormatRepeat > 0) {
+        // A tenth of the entries first, for how each conversion grows with its work.
+        const std::uint32_t nSmall = o.nEntries / 10;
+        const fs::path small = scratch / "entries-tenth.lumo";
+        WriteEntryFile(small, nSmall);
+        const CFormatFigures smallFigures =
+            MeasureFormats(small, scratch / "formats", o.nFormatRepeat, report, " (" + std::to_string(nSmall) + ")");
+        fs::remove(small, ec);
+        ReportGrowth(smallFigures, MeasureFormats(source, scratch / "formats", o.nFormatRepeat, report), 10, report);
+    }
     return 0;
 }
 

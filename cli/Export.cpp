@@ -2,6 +2,7 @@
 #include "Cli.h"
 #include "Commands.h"
 #include "EntryIo.h"
+#include "ExportOutput.h"
 #include "Formats.h"
 #include "Options.h"
 #include "TranslationCommands.h"
@@ -57,18 +58,18 @@ int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             << "; only the texts are exported, so an entry file made from the export will not be the same byte "
                "for byte\n";
 
-    const std::string text = format == EFormat::json ? EntriesToJson(entries) : EntriesToCsv(entries);
-    if (bToStdout) {
-        if (!out.write(text.data(), static_cast<std::streamsize>(text.size())).flush()) {
-            err << "lumo: cannot write to standard output\n";
-            return exitUsage;
-        }
-        return exitOk;
-    }
     try {
-        WriteOutput(*cl.output, text);
+        WriteExport(bToStdout ? std::string("-") : *cl.output, out, [&](const ByteSink& sink) {
+            if (format == EFormat::json)
+                WriteJsonEntries(entries, sink);
+            else
+                WriteCsvEntries(entries, sink);
+        });
     } catch (const std::exception& e) {
-        FileError(err, *cl.output, e);
+        if (bToStdout)
+            err << "lumo: " << e.what() << '\n';
+        else
+            FileError(err, *cl.output, e);
         return exitUsage;
     }
     return exitOk;
