@@ -2,6 +2,7 @@
 // XLIFF 1.2 through libxml2's streaming writer: each unit goes out as it is
 // made, so the document never exists in memory as a whole.
 #include "TranslationFormats.h"
+#include "Utf8Out.h"
 
 #include "platform/Cp1252.h"
 
@@ -77,6 +78,9 @@ public:
         Check(xmlTextWriterWriteAttribute(m_writer, X(name), X(value.c_str())));
     }
     void Text(const std::string& utf8) { Check(xmlTextWriterWriteString(m_writer, X(utf8.c_str()))); }
+    // A Windows-1252 text, through a buffer kept for the next one.
+    void TextCp1252(std::string_view cp1252) { Text(ToUtf8(m_scratch, cp1252)); }
+    void AttributeCp1252(const char* name, std::string_view cp1252) { Attribute(name, ToUtf8(m_scratch, cp1252)); }
     void Raw(const char* text) { Check(xmlTextWriterWriteRaw(m_writer, X(text))); }
     void StartDocument() { Check(xmlTextWriterStartDocument(m_writer, nullptr, "UTF-8", nullptr)); }
     void EndDocument() { Check(xmlTextWriterEndDocument(m_writer)); }
@@ -93,6 +97,7 @@ private:
 
     COutput m_output;
     xmlTextWriterPtr m_writer = nullptr;
+    std::string m_scratch;
 };
 
 // A text as XLIFF content: the control characters XML 1.0 cannot carry
@@ -104,7 +109,7 @@ void WriteSegment(CXmlWriter& writer, std::string_view cp1252)
         if (i < cp1252.size() && !IsXmlForbiddenControl(static_cast<unsigned char>(cp1252[i])))
             continue;
         if (i > start)
-            writer.Text(Cp1252ToUtf8(cp1252.substr(start, i - start)));
+            writer.TextCp1252(cp1252.substr(start, i - start));
         if (i == cp1252.size())
             break;
         char code[8];
@@ -118,20 +123,27 @@ void WriteSegment(CXmlWriter& writer, std::string_view cp1252)
     }
 }
 
-std::string NoteText(const CCatalog& catalog, const CMessage& message, const CCatalogInfo& info)
+// The note into a buffer that the next message reuses.
+const std::string& NoteText(const CCatalog& catalog, const CMessage& message, const CCatalogInfo& info,
+                            std::string& note)
 {
     constexpr std::size_t kMaxReferences = 50;
-    std::string note = message.bData && message.bExtra ? "The data text of some entries, the extra text of others:"
-                       : message.bData                 ? "The data text of the entry:"
-                                                       : "The extra text of the entry:";
+    note = message.bData && message.bExtra ? "The data text of some entries, the extra text of others:"
+           : message.bData                 ? "The data text of the entry:"
+                                           : "The extra text of the entry:";
     std::size_t nShown = 0, nMore = 0;
     for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot)) {
         if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
             continue;  // the entry is named already
-        if (nShown++ < kMaxReferences)
-            note += " " + info.sourceFile + ":" + std::to_string(slot / 2 + 1);
-        else
+        if (nShown++ < kMaxReferences) {
+            char number[24];
+            const int n = std::snprintf(number, sizeof number, ":%zu", slot / 2 + 1);
+            note += ' ';
+            note += info.sourceFile;
+            note.append(number, static_cast<std::size_t>(n));
+        } else {
             ++nMore;
+        }
     }
     if (nMore > 0)
         note += " (and " + std::to_string(nMore) + " more entries)";
@@ -207,11 +219,12 @@ void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSin
     writer.Start("body");
     writer.Raw("\n");
     const std::vector<CMessage>& messages = catalog.Messages();
+    std::string note;
     for (std::size_t m = 0; m < messages.size(); ++m) {
         const CMessage& message = messages[m];
         writer.Start("trans-unit");
         writer.Attribute("id", std::to_string(m + 1));
-        writer.Attribute("resname", Cp1252ToUtf8(message.name));
+        writer.AttributeCp1252("resname", message.name);
         // Blanks and line breaks are part of the texts.
         writer.Attribute("xml:space", "preserve");
         writer.Raw("\n  ");
@@ -228,7 +241,7 @@ void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSin
         writer.Raw("\n  ");
         writer.Start("note");
         writer.Attribute("from", "lumo");
-        writer.Text(NoteText(catalog, message, info));
+        writer.Text(NoteText(catalog, message, info, note));
         writer.End();
         writer.Raw("\n");
         writer.End();

@@ -51,6 +51,15 @@ CUtf8ToCp1252Result Utf8ToCp1252(std::string_view utf8, std::string& out)
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
+        // A run of ASCII goes over as it is, in one piece.
+        std::size_t end = i;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
+            ++end;
+        if (end > i) {
+            out.append(utf8.data() + i, end - i);
+            i = end;
+            continue;
+        }
         const std::size_t start = i;
         const auto b0 = static_cast<unsigned char>(utf8[i++]);
         char32_t ch;
