@@ -13,8 +13,9 @@ int main(int argc, char** argv)
     // Under a file size limit (ulimit -f) a write past it would kill lumo and
     // leave its temporary file; ignored, the write fails and is reported.
     std::signal(SIGXFSZ, SIG_IGN);
-    std::ios::sync_with_stdio(false);
     try {
+        // It allocates the streams' buffers, so under a memory limit it may throw too.
+        std::ios::sync_with_stdio(false);
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
         const int status = lumo_cli::Run(args, std::cout, std::cerr);
         // Help and version text too must reach their reader.
