@@ -60,6 +60,16 @@ CUtf8ToCp1252Result Utf8ToCp1252(std::string_view utf8, std::string& out)
             i = end;
             continue;
         }
+        // U+00A0 to U+00FF, most of what is not ASCII, are their own byte.
+        if (i + 1 < utf8.size()) {
+            const auto lead = static_cast<unsigned char>(utf8[i]);
+            const auto next = static_cast<unsigned char>(utf8[i + 1]);
+            if ((lead == 0xC3 && (next & 0xC0) == 0x80) || (lead == 0xC2 && next >= 0xA0 && next <= 0xBF)) {
+                out += static_cast<char>(lead == 0xC3 ? 0xC0 | (next & 0x3F) : next);
+                i += 2;
+                continue;
+            }
+        }
         const std::size_t start = i;
         const auto b0 = static_cast<unsigned char>(utf8[i++]);
         char32_t ch;

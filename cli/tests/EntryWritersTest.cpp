@@ -39,3 +39,43 @@ TEST(JsonWriter, EscapesAsNlohmannJsonDoes)
 }
 
 }  // namespace
+
+namespace {
+
+std::string Utf8Of(char32_t ch)
+{
+    std::string s;
+    if (ch < 0x80) {
+        s += static_cast<char>(ch);
+    } else if (ch < 0x800) {
+        s += static_cast<char>(0xC0 | (ch >> 6));
+        s += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+        s += static_cast<char>(0xE0 | (ch >> 12));
+        s += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+    return s;
+}
+
+// The reader's shortcuts for ASCII runs and U+00A0-U+00FF against the map,
+// character by character, between ASCII and cut short at the end.
+TEST(Utf8ToCp1252, EveryCharacterAsTheMapSays)
+{
+    std::string out;
+    for (char32_t ch = 1; ch < 0x10000; ++ch) {
+        if (ch >= 0xD800 && ch <= 0xDFFF)
+            continue;
+        const auto result = Utf8ToCp1252("x" + Utf8Of(ch) + "y", out);
+        const auto byte = UnicodeToCp1252(ch);
+        ASSERT_EQ(result.ok, byte.has_value()) << std::hex << static_cast<unsigned>(ch);
+        if (byte)
+            ASSERT_EQ(out, "x" + std::string(1, static_cast<char>(*byte)) + "y") << std::hex << static_cast<unsigned>(ch);
+        else
+            ASSERT_EQ(static_cast<unsigned>(result.badChar), static_cast<unsigned>(ch));
+    }
+    for (const char* cut : {"a\xC3", "a\xC2", "\xC3\xC3", "\xC2\x9F", "\xC3("})
+        EXPECT_FALSE(Utf8ToCp1252(cut, out).ok) << cut;
+}
+
+}  // namespace
