@@ -7,7 +7,6 @@
 #include "platform/File.h"
 
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
 
 namespace lumo_cli {
@@ -24,16 +23,9 @@ void WriteExport(const std::string& output, std::ostream& out, const std::functi
         return;
     }
     if (IsStream(output)) {
-        // A pipe or device is written straight through, never replaced.
-        std::ofstream stream(output, std::ios::binary);
-        if (!stream)
-            throw std::runtime_error("cannot open it for writing");
-        produce([&](const char* pBytes, std::size_t nCount) {
-            if (!stream.write(pBytes, static_cast<std::streamsize>(nCount)))
-                throw std::runtime_error("cannot write to it");
-        });
-        if (!stream.flush())
-            throw std::runtime_error("cannot write to it");
+        // A pipe or device is written straight through, never replaced; an
+        // inherited descriptor (/dev/stdout) as it is, appending where it does.
+        WriteStreamOutput(output, produce);
         return;
     }
     AfxReplaceFile(output, [&](CArchive& ar) {

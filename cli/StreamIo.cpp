@@ -133,22 +133,31 @@ std::string ReadTextInput(const std::string& path)
     return IsStream(path) ? ReadStream(path) : ReadWholeFile(path);
 }
 
+void WriteStreamOutput(const std::string& path,
+                       const std::function<void(const std::function<void(const char*, std::size_t)>&)>& produce)
+{
+    CStreamHandle stream(path, O_WRONLY);
+    produce([&](const char* pBytes, std::size_t nCount) {
+        std::string_view bytes(pBytes, nCount);
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(stream.Get(), bytes.data(), bytes.size());
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                CFileException::ThrowOsError(errno, path);
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+    });
+}
+
 void WriteOutput(const std::string& path, std::string_view bytes)
 {
     if (!IsStream(path)) {
         ReplaceFile(path, bytes);
         return;
     }
-    CStreamHandle stream(path, O_WRONLY);
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(stream.Get(), bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            CFileException::ThrowOsError(errno, path);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
+    WriteStreamOutput(path, [&](const auto& write) { write(bytes.data(), bytes.size()); });
 }
 
 void WriteEntryOutput(const std::string& path, const std::vector<Entry>& entries)

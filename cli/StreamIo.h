@@ -10,6 +10,7 @@
 #include "EntryIo.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,10 @@ std::string ReadTextInput(const std::string& path);
 
 // Writes straight to a stream; replaces (or creates) a regular file.
 void WriteOutput(const std::string& path, std::string_view bytes);
+// Writes straight to a stream, opened once, every byte that produce hands
+// to the writer it is given.
+void WriteStreamOutput(const std::string& path,
+                       const std::function<void(const std::function<void(const char*, std::size_t)>&)>& produce);
 void WriteEntryOutput(const std::string& path, const std::vector<Entry>& entries);
 
 }  // namespace lumo_cli

@@ -5,6 +5,7 @@
 
 #include "Cli.h"
 #include "Commands.h"
+#include "ExportOutput.h"
 #include "StreamIo.h"
 #include "TranslationFormats.h"
 
@@ -114,31 +115,9 @@ int RunExportTranslation(const CCommandLine& cl, EFormat format, std::ostream& o
         info.sourceLanguage = *cl.sourceLanguage;
     CWarnings warnings;
     try {
-        if (bToStdout) {
-            ExportTranslations(source, cl.source ? &target : nullptr, format, info,
-                               [&](const char* pBytes, std::size_t nCount) {
-                                   if (!out.write(pBytes, static_cast<std::streamsize>(nCount)))
-                                       throw std::runtime_error("cannot write to standard output");
-                               },
-                               warnings);
-            if (!out.flush())
-                throw std::runtime_error("cannot write to standard output");
-        } else if (IsStream(*cl.output)) {
-            // A pipe or device is written straight through, never replaced.
-            std::ofstream stream(*cl.output, std::ios::binary);
-            if (!stream)
-                throw std::runtime_error("cannot open it for writing");
-            ExportTranslations(source, cl.source ? &target : nullptr, format, info,
-                               [&](const char* pBytes, std::size_t nCount) {
-                                   if (!stream.write(pBytes, static_cast<std::streamsize>(nCount)))
-                                       throw std::runtime_error("cannot write to it");
-                               },
-                               warnings);
-            if (!stream.flush())
-                throw std::runtime_error("cannot write to it");
-        } else {
-            ExportTranslations(source, cl.source ? &target : nullptr, format, info, *cl.output, warnings);
-        }
+        WriteExport(bToStdout ? std::string("-") : *cl.output, out, [&](const ByteSink& sink) {
+            ExportTranslations(source, cl.source ? &target : nullptr, format, info, sink, warnings);
+        });
     } catch (const CExportError& e) {
         err << "lumo: " << sourcePath << ": " << e.what() << "; nothing was exported\n";
         return exitRefused;
