@@ -11,7 +11,7 @@ FUZZ_SECONDS ?= 60
 ENTRIES ?= 1000000
 
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libgl-dev nlohmann-json3-dev \
-	libgettextpo-dev libxml2-dev gettext libxml2-utils
+	libgettextpo-dev libunistring-dev libxml2-dev gettext libxml2-utils
 # The editor's window under a real X server and window manager, with screenshots.
 PACKAGES += xvfb xauth openbox xdotool x11-utils imagemagick
 # Translate Toolkit: its own reader checks that lumo's XLIFF reads as translated.
@@ -91,8 +91,8 @@ fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DLUMO_BUILD_GUI=OFF -DLUMO_BUILD_TESTS=OFF -DLUMO_FUZZ=ON
 	cmake --build build-fuzz -j$(JOBS) --target lumo_fuzz_load lumo_fuzz_import lumo_fuzz_translation lumo_fuzz_cp1252 \
-	  lumo_fuzz_edit lumo_fuzz_merge lumo_fuzz_checks
-	@set -e; for target in load import translation cp1252 edit merge checks; do \
+	  lumo_fuzz_edit lumo_fuzz_merge lumo_fuzz_checks lumo_fuzz_powrite
+	@set -e; for target in load import translation cp1252 edit merge checks powrite; do \
 	  seeds=fuzz/corpus-$$target; [ $$target = load ] && seeds=fuzz/corpus; \
 	  mkdir -p build-fuzz/corpus-$$target; \
 	  echo "== lumo_fuzz_$$target for $(FUZZ_SECONDS) seconds"; \

@@ -315,8 +315,16 @@ int Run(const Options& o)
     // process of its own, for a memory peak of its own.
     if (o.nFormatRepeat > 0)
         MeasureChecks(source, scratch / "checks", o.nFormatRepeat, report);
-    if (o.nFormatRepeat > 0)
-        MeasureFormats(source, scratch / "formats", o.nFormatRepeat, report);
+    if (o.nFormatRepeat > 0) {
+        // A tenth of the entries first, for how each conversion grows with its work.
+        const std::uint32_t nSmall = o.nEntries / 10;
+        const fs::path small = scratch / "entries-tenth.lumo";
+        WriteEntryFile(small, nSmall);
+        const CFormatFigures smallFigures =
+            MeasureFormats(small, scratch / "formats", o.nFormatRepeat, report, " (" + std::to_string(nSmall) + ")");
+        fs::remove(small, ec);
+        ReportGrowth(smallFigures, MeasureFormats(source, scratch / "formats", o.nFormatRepeat, report), 10, report);
+    }
     if (o.nFormatRepeat > 0)
         MeasureMerge(source, scratch / "merge", o.nFormatRepeat, report);
     return 0;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "Csv.h"
+#include "EntryWriters.h"
 #include "Formats.h"
 #include "Text.h"
 
@@ -49,15 +50,8 @@ std::array<std::size_t, 3> ReadHeader(const CCsvRecord& header)
 
 std::string EntriesToCsv(const std::vector<Entry>& entries)
 {
-    std::string out = "name,data,extra\r\n";
-    for (const Entry& entry : entries) {
-        AppendCsvField(out, Cp1252ToUtf8(entry.name));
-        out += ',';
-        AppendCsvField(out, Cp1252ToUtf8(entry.data));
-        out += ',';
-        AppendCsvField(out, Cp1252ToUtf8(entry.extra));
-        out += "\r\n";
-    }
+    std::string out;
+    WriteCsvEntries(entries, [&](const char* pBytes, std::size_t nCount) { out.append(pBytes, nCount); });
     return out;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "FormatRegistry.h"
 
+#include "EntryWriters.h"
 #include "Formats.h"
 #include "TranslationFormats.h"
 
@@ -12,18 +13,6 @@
 namespace lumo_cli {
 
 namespace {
-
-void WriteJson(const std::vector<Entry>& entries, const ByteSink& sink)
-{
-    const std::string text = EntriesToJson(entries);
-    sink(text.data(), text.size());
-}
-
-void WriteCsv(const std::vector<Entry>& entries, const ByteSink& sink)
-{
-    const std::string text = EntriesToCsv(entries);
-    sink(text.data(), text.size());
-}
 
 void WritePot(const CCatalog& catalog, const CCatalogInfo& info, const ByteSink& sink)
 {
@@ -40,8 +29,8 @@ void WritePoTranslation(const CCatalog& catalog, const CCatalogInfo& info, const
 const std::vector<CFormat>& Formats()
 {
     static const std::vector<CFormat> s_formats = {
-        {EFormat::json, "json", {}, {".json"}, false, true, WriteJson, EntriesFromJson, nullptr, nullptr},
-        {EFormat::csv, "csv", {}, {".csv"}, false, true, WriteCsv, EntriesFromCsv, nullptr, nullptr},
+        {EFormat::json, "json", {}, {".json"}, false, true, WriteJsonEntries, EntriesFromJson, nullptr, nullptr},
+        {EFormat::csv, "csv", {}, {".csv"}, false, true, WriteCsvEntries, EntriesFromCsv, nullptr, nullptr},
         {EFormat::pot, "pot", {}, {".pot"}, true, true, nullptr, nullptr, WritePot, ReadPo},
         {EFormat::po, "po", {}, {".po"}, true, true, nullptr, nullptr, WritePoTranslation, ReadPo},
         {EFormat::xliff, "xliff", {"xlf"}, {".xlf", ".xliff"}, true, true, nullptr, nullptr, WriteXliff, ReadXliff},

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "EntryWriters.h"
 #include "Formats.h"
 
 #include "platform/Cp1252.h"
@@ -15,11 +16,6 @@ namespace {
 using json = nlohmann::json;
 
 constexpr std::array<const char*, 3> kKeys = {"name", "data", "extra"};
-
-std::string Quote(std::string_view bytes)
-{
-    return json(Cp1252ToUtf8(bytes)).dump();
-}
 
 // Walks the input like a pointer and tells how far the parser has read, so
 // the handler below can say where a refused value is.
@@ -204,15 +200,8 @@ private:
 
 std::string EntriesToJson(const std::vector<Entry>& entries)
 {
-    if (entries.empty())
-        return "[]\n";
-    std::string out = "[\n";
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const Entry& entry = entries[i];
-        out += "  {\"name\": " + Quote(entry.name) + ", \"data\": " + Quote(entry.data) +
-               ", \"extra\": " + Quote(entry.extra) + (i + 1 < entries.size() ? "},\n" : "}\n");
-    }
-    out += "]\n";
+    std::string out;
+    WriteJsonEntries(entries, [&](const char* pBytes, std::size_t nCount) { out.append(pBytes, nCount); });
     return out;
 }
 

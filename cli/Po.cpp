@@ -2,6 +2,8 @@
 // PO and POT through gettext's own library, so what lumo writes and reads is
 // exactly what gettext's tools write and read.
 #include "PoLibrary.h"
+#include "PoWriter.h"
+#include "Utf8Out.h"
 #include "StreamIo.h"
 #include "TranslationFormats.h"
 
@@ -81,32 +83,6 @@ void CheckNoContextSeparator(const CMessage& message, std::string_view text, EPo
                                                         : "the translation of " + field + entry;
     throw CExportError(subject + " holds the control character U+0004, which PO files cannot carry (gettext "
                                  "separates a message's context with it); export it as XLIFF or JSON instead");
-}
-
-po_message_t MakeMessage(const CCatalog& catalog, const CMessage& message, const CCatalogInfo& info, bool bTemplate)
-{
-    CheckNoContextSeparator(message, message.name, EPoPart::name);
-    CheckNoContextSeparator(message, message.source, EPoPart::text);
-    if (!bTemplate)
-        CheckNoContextSeparator(message, message.translation, EPoPart::translation);
-    po_message_t po = po_message_create();
-    po_message_set_msgctxt(po, Cp1252ToUtf8(message.name).c_str());
-    po_message_set_msgid(po, Cp1252ToUtf8(message.source).c_str());
-    po_message_set_msgstr(po, bTemplate ? "" : Cp1252ToUtf8(message.translation).c_str());
-    std::size_t nReferences = 0, nMore = 0;
-    for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot)) {
-        // One reference per entry, even when both its texts are this message.
-        if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
-            continue;
-        if (nReferences == kMaxReferences) {
-            ++nMore;
-            continue;
-        }
-        po_message_add_filepos(po, info.sourceFile.c_str(), slot / 2 + 1);
-        ++nReferences;
-    }
-    po_message_set_extracted_comments(po, ExtractedComment(message, nReferences + nMore, nMore).c_str());
-    return po;
 }
 
 // gettext reads the escapes \0 and \x00 as a NUL and then cuts the text
@@ -189,20 +165,54 @@ private:
 
 void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, const ByteSink& sink)
 {
-    CPoFile file(po_file_create());
-    {
-        CPoIterator it(po_message_iterator(file.Get(), nullptr));
-        po_message_t header = po_message_create();
-        po_message_set_msgid(header, "");
-        po_message_set_msgstr(header, HeaderText(info, bTemplate).c_str());
-        po_message_set_comments(header, ("Texts of " + info.sourceFile + " for translation.\n").c_str());
-        // A template's header is fuzzy until a translator fills it in, as gettext's own templates are.
-        po_message_set_fuzzy(header, bTemplate ? 1 : 0);
-        po_message_insert(it.Get(), header);
-        for (const CMessage& message : catalog.Messages())
-            po_message_insert(it.Get(), MakeMessage(catalog, message, info, bTemplate));
+    // Every message is checked before the first byte goes out: nothing is
+    // written for a file that cannot be.
+    for (const CMessage& message : catalog.Messages()) {
+        CheckNoContextSeparator(message, message.name, EPoPart::name);
+        CheckNoContextSeparator(message, message.source, EPoPart::text);
+        if (!bTemplate)
+            CheckNoContextSeparator(message, message.translation, EPoPart::translation);
     }
-    WritePoFile(file.Get(), sink);
+    CPoWriter writer(sink);
+    const std::string header = HeaderText(info, bTemplate);
+    const std::string comments = "Texts of " + info.sourceFile + " for translation.\n";
+    CPoOutMessage out;
+    out.comments = comments;
+    out.msgstr = header;
+    // A template's header is fuzzy until a translator fills it in, as gettext's own templates are.
+    out.bFuzzy = bTemplate;
+    writer.Write(out);
+
+    std::string name, source, translation, extracted;  // reused: no allocation per message
+    std::vector<std::size_t> lines;
+    out = CPoOutMessage{};
+    out.referenceFile = info.sourceFile;
+    out.bHasContext = true;
+    for (const CMessage& message : catalog.Messages()) {
+        std::size_t nMore = 0;
+        lines.clear();
+        for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot)) {
+            // One reference per entry, even when both its texts are this message.
+            if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
+                continue;
+            if (lines.size() == kMaxReferences)
+                ++nMore;
+            else
+                lines.push_back(slot / 2 + 1);
+        }
+        extracted = ExtractedComment(message, lines.size() + nMore, nMore);
+        ToUtf8(name, message.name);
+        ToUtf8(source, message.source);
+        if (!bTemplate)
+            ToUtf8(translation, message.translation);
+        out.extractedComments = extracted;
+        out.referenceLines = lines;
+        out.msgctxt = name;
+        out.msgid = source;
+        out.msgstr = translation;
+        writer.Write(out);
+    }
+    writer.Flush();
 }
 
 CTranslations ReadPo(const std::string& path, CWarnings& warnings)

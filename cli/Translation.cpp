@@ -20,6 +20,56 @@ struct CPairHash {
     }
 };
 
+// Names numbered 0, 1, ... in the order they first come, in an
+// open-addressing table at most half full: a node per name in a
+// std::unordered_map costs more than the rest of a large export.
+class CNameNumbers {
+public:
+    explicit CNameNumbers(std::size_t nMax)
+    {
+        std::size_t nSize = 64;
+        while (nSize < 2 * nMax)
+            nSize *= 2;
+        m_slots.assign(nSize, CSlot{});
+        m_names.reserve(nMax);
+    }
+    // The name's number; bNew when it was numbered now. At most nMax names.
+    std::size_t Insert(std::string_view name, bool& bNew)
+    {
+        const std::size_t hash = std::hash<std::string_view>()(name);
+        std::size_t k = Probe(hash, name);
+        bNew = m_slots[k].number == npos;
+        if (bNew) {
+            m_slots[k] = CSlot{hash, m_names.size()};
+            m_names.push_back(name);
+        }
+        return m_slots[k].number;
+    }
+    // The name's number, or npos.
+    std::size_t Find(std::string_view name) const
+    {
+        return m_slots[Probe(std::hash<std::string_view>()(name), name)].number;
+    }
+
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+private:
+    struct CSlot {
+        std::size_t hash = 0;
+        std::size_t number = npos;
+    };
+    std::size_t Probe(std::size_t hash, std::string_view name) const
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t k = hash & mask;
+        while (m_slots[k].number != npos && (m_slots[k].hash != hash || m_names[m_slots[k].number] != name))
+            k = (k + 1) & mask;
+        return k;
+    }
+    std::vector<CSlot> m_slots;
+    std::vector<std::string_view> m_names;
+};
+
 }  // namespace
 
 std::string DescribeOccurrence(const CMessage& message, std::size_t nEntries)
@@ -96,38 +146,39 @@ CCatalog::CCatalog(const std::vector<Entry>& source)
 void CCatalog::AddTranslations(const std::vector<Entry>& target, CWarnings& warnings)
 {
     // Per name: the source entry the next target entry of that name pairs with.
-    std::unordered_map<std::string_view, std::size_t> nextPartner;
+    CNameNumbers names(m_source.size());
+    std::vector<std::size_t> nextPartner, lastOfName;
     std::vector<std::size_t> nextSameName(m_source.size(), npos);
-    {
-        std::unordered_map<std::string_view, std::size_t> lastOfName;
-        for (std::size_t i = 0; i < m_source.size(); ++i) {
-            const auto [it, bNew] = lastOfName.try_emplace(m_source[i].name, i);
-            if (bNew)
-                nextPartner.emplace(m_source[i].name, i);
-            else
-                nextSameName[std::exchange(it->second, i)] = i;
+    for (std::size_t i = 0; i < m_source.size(); ++i) {
+        bool bNew = false;
+        const std::size_t n = names.Insert(m_source[i].name, bNew);
+        if (bNew) {
+            nextPartner.push_back(i);
+            lastOfName.push_back(i);
+        } else {
+            nextSameName[std::exchange(lastOfName[n], i)] = i;
         }
     }
     std::vector<bool> translated(m_messages.size(), false);
     for (std::size_t t = 0; t < target.size(); ++t) {
         const Entry& entry = target[t];
-        const auto it = nextPartner.find(entry.name);
-        if (it == nextPartner.end()) {
+        const std::size_t n = names.Find(entry.name);
+        if (n == CNameNumbers::npos) {
             warnings.Add("target entries whose names are not in the source", [&] {
                 return "target entry " + std::to_string(t + 1) + " (" + QuotedEntryText(entry.name) +
                        ") has a name the source does not have; it is left out";
             });
             continue;
         }
-        if (it->second == npos) {
+        if (nextPartner[n] == npos) {
             warnings.Add("target entries with more occurrences of a name than the source", [&] {
                 return "target entry " + std::to_string(t + 1) + " (" + QuotedEntryText(entry.name) +
                        ") occurs more often in the target than in the source; it is left out";
             });
             continue;
         }
-        const std::size_t s = it->second;
-        it->second = nextSameName[s];
+        const std::size_t s = nextPartner[n];
+        nextPartner[n] = nextSameName[s];
         for (const bool bExtra : {false, true}) {
             const std::string& text = bExtra ? entry.extra : entry.data;
             if (text.empty())

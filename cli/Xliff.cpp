@@ -2,6 +2,7 @@
 // XLIFF 1.2 through libxml2's streaming writer: each unit goes out as it is
 // made, so the document never exists in memory as a whole.
 #include "TranslationFormats.h"
+#include "Utf8Out.h"
 
 #include "platform/Cp1252.h"
 #include "platform/Utf8.h"
@@ -77,6 +78,9 @@ public:
         Check(xmlTextWriterWriteAttribute(m_writer, X(name), X(value.c_str())));
     }
     void Text(const std::string& utf8) { Check(xmlTextWriterWriteString(m_writer, X(utf8.c_str()))); }
+    // A Windows-1252 text, through a buffer kept for the next one.
+    void TextCp1252(std::string_view cp1252) { Text(ToUtf8(m_scratch, cp1252)); }
+    void AttributeCp1252(const char* name, std::string_view cp1252) { Attribute(name, ToUtf8(m_scratch, cp1252)); }
     void Raw(const char* text) { Check(xmlTextWriterWriteRaw(m_writer, X(text))); }
     void StartDocument() { Check(xmlTextWriterStartDocument(m_writer, nullptr, "UTF-8", nullptr)); }
     void EndDocument() { Check(xmlTextWriterEndDocument(m_writer)); }
@@ -93,6 +97,7 @@ private:
 
     COutput m_output;
     xmlTextWriterPtr m_writer = nullptr;
+    std::string m_scratch;
 };
 
 // A text as XLIFF content: the control characters XML 1.0 cannot carry
@@ -104,7 +109,7 @@ void WriteSegment(CXmlWriter& writer, std::string_view cp1252)
         if (i < cp1252.size() && !IsXmlForbiddenControl(static_cast<unsigned char>(cp1252[i])))
             continue;
         if (i > start)
-            writer.Text(Cp1252ToUtf8(cp1252.substr(start, i - start)));
+            writer.TextCp1252(cp1252.substr(start, i - start));
         if (i == cp1252.size())
             break;
         writer.Start("ph");
@@ -116,20 +121,31 @@ void WriteSegment(CXmlWriter& writer, std::string_view cp1252)
     }
 }
 
-std::string NoteText(const CCatalog& catalog, const CMessage& message, const CCatalogInfo& info)
+// The note into a buffer that the next message reuses.
+const std::string& NoteText(const CCatalog& catalog, const CMessage& message, const CCatalogInfo& info,
+                            std::string& note)
 {
     constexpr std::size_t kMaxReferences = 50;
-    std::string references;
+    const auto forEachEntry = [&](auto&& visit) {
+        for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot))
+            if (!(slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot)))  // named already
+                visit(slot / 2 + 1);
+    };
     std::size_t nEntries = 0;
-    for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot)) {
-        if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
-            continue;  // the entry is named already
-        if (nEntries++ < kMaxReferences)
-            references += " " + info.sourceFile + ":" + std::to_string(slot / 2 + 1);
-    }
-    std::string note = DescribeOccurrence(message, nEntries);
+    forEachEntry([&](std::size_t) { ++nEntries; });
+    note = DescribeOccurrence(message, nEntries);
     note[0] = 'T';
-    note += ":" + references;
+    note += ':';
+    std::size_t nShown = 0;
+    forEachEntry([&](std::size_t nEntry) {
+        if (nShown++ >= kMaxReferences)
+            return;
+        char number[24];
+        const int n = std::snprintf(number, sizeof number, ":%zu", nEntry);
+        note += ' ';
+        note += info.sourceFile;
+        note.append(number, static_cast<std::size_t>(n));
+    });
     if (nEntries > kMaxReferences)
         note += " (" + std::to_string(nEntries - kMaxReferences) + " more not listed)";
     return note;
@@ -200,11 +216,12 @@ void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSin
     writer.Start("body");
     writer.Raw("\n");
     const std::vector<CMessage>& messages = catalog.Messages();
+    std::string note;
     for (std::size_t m = 0; m < messages.size(); ++m) {
         const CMessage& message = messages[m];
         writer.Start("trans-unit");
         writer.Attribute("id", std::to_string(m + 1));
-        writer.Attribute("resname", Cp1252ToUtf8(message.name));
+        writer.AttributeCp1252("resname", message.name);
         // Translate Toolkit and the tools built on it read a unit as fuzzy
         // unless it is approved, whatever its target's state.
         if (!message.translation.empty())
@@ -225,7 +242,7 @@ void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSin
         writer.Raw("\n  ");
         writer.Start("note");
         writer.Attribute("from", "lumo");
-        writer.Text(NoteText(catalog, message, info));
+        writer.Text(NoteText(catalog, message, info, note));
         writer.End();
         writer.Raw("\n");
         writer.End();

@@ -20,8 +20,9 @@ int main(int argc, char** argv)
     AfxSetReplaceNoteHandler([](const CString& strFileName, const CString& strNote) {
         std::cerr << "lumo: warning: " << strFileName << " was saved, but " << strNote << '\n';
     });
-    std::ios::sync_with_stdio(false);
     try {
+        // It allocates the streams' buffers, so under a memory limit it may throw too.
+        std::ios::sync_with_stdio(false);
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
         const int status = lumo_cli::Run(args, std::cout, std::cerr);
         // Help and version text too must reach their reader.

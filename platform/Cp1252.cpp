@@ -45,9 +45,24 @@ CUtf8ToCp1252Result Utf8ToCp1252(std::string_view utf8, std::string& out)
     out.clear();
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
-        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
-            out += utf8[i++];
+        // A run of ASCII goes over as it is, in one piece.
+        std::size_t end = i;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
+            ++end;
+        if (end > i) {
+            out.append(utf8.data() + i, end - i);
+            i = end;
             continue;
+        }
+        // U+00A0 to U+00FF, most of what is not ASCII, are their own byte.
+        if (i + 1 < utf8.size()) {
+            const auto lead = static_cast<unsigned char>(utf8[i]);
+            const auto next = static_cast<unsigned char>(utf8[i + 1]);
+            if ((lead == 0xC3 && (next & 0xC0) == 0x80) || (lead == 0xC2 && next >= 0xA0 && next <= 0xBF)) {
+                out += static_cast<char>(lead == 0xC3 ? 0xC0 | (next & 0x3F) : next);
+                i += 2;
+                continue;
+            }
         }
         const std::optional<CUtf8Char> decoded = DecodeUtf8(utf8, i);
         if (!decoded)

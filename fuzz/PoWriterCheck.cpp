@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+#include "PoWriterCheck.h"
+
+#include "cli/PoLibrary.h"
+#include "cli/PoWriter.h"
+#include "platform/Cp1252.h"
+
+#include <algorithm>
+
+namespace lumo_fuzz {
+
+std::string LibraryPoText(const std::vector<PoMessageSpec>& messages, const std::string& file)
+{
+    lumo_cli::CPoFile po(po_file_create());
+    {
+        lumo_cli::CPoIterator it(po_message_iterator(po.Get(), nullptr));
+        for (const PoMessageSpec& spec : messages) {
+            po_message_t message = po_message_create();
+            if (spec.bHasContext)
+                po_message_set_msgctxt(message, spec.msgctxt.c_str());
+            po_message_set_msgid(message, spec.msgid.c_str());
+            po_message_set_msgstr(message, spec.msgstr.c_str());
+            if (!spec.comments.empty())
+                po_message_set_comments(message, spec.comments.c_str());
+            if (!spec.extracted.empty())
+                po_message_set_extracted_comments(message, spec.extracted.c_str());
+            for (const std::size_t line : spec.lines)
+                po_message_add_filepos(message, file.c_str(), line);
+            po_message_set_fuzzy(message, spec.bFuzzy ? 1 : 0);
+            po_message_insert(it.Get(), message);
+        }
+    }
+    std::string text;
+    lumo_cli::WritePoFile(po.Get(), [&](const char* p, std::size_t n) { text.append(p, n); });
+    return text;
+}
+
+std::string OwnPoText(const std::vector<PoMessageSpec>& messages, const std::string& file)
+{
+    std::string text;
+    lumo_cli::CPoWriter writer([&](const char* p, std::size_t n) { text.append(p, n); });
+    for (const PoMessageSpec& spec : messages) {
+        lumo_cli::CPoOutMessage out;
+        out.comments = spec.comments;
+        out.extractedComments = spec.extracted;
+        out.referenceFile = file;
+        out.referenceLines = spec.lines;
+        out.bFuzzy = spec.bFuzzy;
+        out.bHasContext = spec.bHasContext;
+        out.msgctxt = spec.msgctxt;
+        out.msgid = spec.msgid;
+        out.msgstr = spec.msgstr;
+        writer.Write(out);
+    }
+    writer.Flush();
+    return text;
+}
+
+std::vector<PoMessageSpec> PoMessagesFromBytes(std::string_view bytes, std::string& file)
+{
+    // Fields end at 0x00: the file name, then per message a control byte
+    // and its five texts.
+    std::vector<std::string> fields;
+    for (std::size_t start = 0; start <= bytes.size();) {
+        const std::size_t end = std::min(bytes.find('\0', start), bytes.size());
+        fields.push_back(Cp1252ToUtf8(bytes.substr(start, end - start)));
+        start = end + 1;
+    }
+    file = fields.front();
+    // A reference's file name never holds a control character or a blank
+    // line break: lumo gives the printable name.
+    for (char& c : file)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = '_';
+    std::vector<PoMessageSpec> messages;
+    for (std::size_t f = 1; f + 5 < fields.size() + 1; f += 6) {
+        const unsigned control = fields[f].empty() ? 0 : static_cast<unsigned char>(fields[f][0]);
+        PoMessageSpec spec;
+        spec.bHasContext = (control & 1) == 0;
+        spec.bFuzzy = (control & 2) != 0;
+        spec.msgctxt = fields[f + 1];
+        spec.msgid = f + 2 < fields.size() ? fields[f + 2] : "";
+        spec.msgstr = f + 3 < fields.size() ? fields[f + 3] : "";
+        spec.comments = f + 4 < fields.size() ? fields[f + 4] : "";
+        spec.extracted = f + 5 < fields.size() ? fields[f + 5] : "";
+        // Up to 63 references, ascending from a start the byte picks.
+        const std::size_t nLines = (control >> 2) & 0x3F;
+        for (std::size_t k = 0; k < nLines; ++k)
+            spec.lines.push_back(1 + k * (1 + control) * 37);
+        messages.push_back(std::move(spec));
+    }
+    return messages;
+}
+
+std::string ComparePoWriters(const std::vector<PoMessageSpec>& messages, const std::string& file)
+{
+    // The library reads texts as the header's character set says, so
+    // every file starts with a UTF-8 header, as lumo's do.
+    std::vector<PoMessageSpec> all(1);
+    all[0].bHasContext = false;
+    all[0].msgstr = "Content-Type: text/plain; charset=UTF-8\n";
+    all.insert(all.end(), messages.begin(), messages.end());
+    const std::string library = LibraryPoText(all, file);
+    const std::string own = OwnPoText(all, file);
+    if (library == own)
+        return "";
+    const std::size_t at =
+        static_cast<std::size_t>(std::mismatch(library.begin(), library.end(), own.begin(), own.end()).first -
+                                 library.begin());
+    const std::size_t from = library.rfind('\n', at == 0 ? 0 : at - 1);
+    const std::size_t start = from == std::string::npos ? 0 : from + 1;
+    return "the PO texts differ at byte " + std::to_string(at) + ": gettext wrote\n" + library.substr(start, 200) +
+           "\n---- lumo wrote\n" + own.substr(start, 200);
+}
+
+}  // namespace lumo_fuzz
