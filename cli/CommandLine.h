@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lumo_cli {
@@ -29,6 +30,13 @@ enum class EOptionKind {
 };
 
 struct COption {
+    COption(std::string name_, char shortName_ = 0, EOptionKind kind_ = EOptionKind::flag, std::string valueName_ = {},
+            std::vector<std::string> choices_ = {})
+        : name(std::move(name_)), shortName(shortName_), kind(kind_), valueName(std::move(valueName_)),
+          choices(std::move(choices_))
+    {
+    }
+
     std::string name;      // the long form, with its dashes: "--output"
     char shortName = 0;    // 'o' for -o, 0 for none
     EOptionKind kind = EOptionKind::flag;

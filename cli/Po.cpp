@@ -217,6 +217,11 @@ void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, 
 
 CTranslations ReadPo(const std::string& path, CWarnings& warnings)
 {
+    return ReadPo(path, warnings, nullptr);
+}
+
+CTranslations ReadPo(const std::string& path, CWarnings& warnings, std::vector<std::size_t>* pLines)
+{
     std::optional<CStreamCopy> copy;
     if (IsStream(path)) {
         copy.emplace(path);
@@ -232,6 +237,7 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings)
     CPoFile file = ReadPoFile(readPath, warnings);
     CheckPoHeader(file.Get());
 
+    const std::vector<std::size_t> starts = pLines ? PoMessageLines(readPath) : std::vector<std::size_t>();
     CTranslations translations;
     std::string name, source, text;  // reused: no allocation per message
     CPoIterator it(po_message_iterator(file.Get(), nullptr));
@@ -259,7 +265,8 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings)
                                    problem->message);
             text = "?";  // fuzzy: counted, never used
         }
-        translations.Add({name, source, text, bFuzzy});
+        if (translations.Add({name, source, text, bFuzzy}) && pLines)
+            pLines->push_back(nOrdinal <= starts.size() ? starts[nOrdinal - 1] : 0);
     }
     return translations;
 }

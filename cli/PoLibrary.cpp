@@ -202,6 +202,37 @@ std::string AtLine(const std::string& path, std::size_t nOrdinal)
     return "";
 }
 
+// For each message a PO file holds (not obsolete, the header counted), the
+// line where it starts: its msgctxt, or its msgid when it has none. The
+// library does not say where a message is.
+std::vector<std::size_t> PoMessageLines(const std::string& path)
+{
+    std::vector<std::size_t> lines;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    std::size_t nLine = 0;
+    bool bAfterContext = false;
+    while (std::getline(in, line)) {
+        ++nLine;
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#' || line[start] == '"')
+            continue;
+        const std::string_view keyword = std::string_view(line).substr(start);
+        if (keyword.rfind("msgctxt", 0) == 0) {
+            lines.push_back(nLine);
+            bAfterContext = true;
+        } else if (keyword.rfind("msgid_plural", 0) == 0) {
+        } else if (keyword.rfind("msgid", 0) == 0) {
+            if (!bAfterContext)
+                lines.push_back(nLine);
+            bAfterContext = false;
+        } else {
+            bAfterContext = false;
+        }
+    }
+    return lines;
+}
+
 std::string DescribePoMessage(po_message_t message)
 {
     const char* ctxt = po_message_msgctxt(message);

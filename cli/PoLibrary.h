@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <utility>
 #include <string>
+#include <vector>
 
 namespace lumo_cli {
 
@@ -54,6 +55,9 @@ void WritePoFile(po_file_t file, const ByteSink& sink);
 // obsolete, the header counted; the library does not say where a message
 // is, so this finds its msgstr line. "" when that cannot be found.
 std::string AtLine(const std::string& path, std::size_t nOrdinal);
+// For each message the file holds (not obsolete, the header counted), the
+// line where it starts: its msgctxt, or its msgid when it has none.
+std::vector<std::size_t> PoMessageLines(const std::string& path);
 // msgctxt "NAME" msgid "TEXT", the texts shortened, for messages.
 std::string DescribePoMessage(po_message_t message);
 

@@ -38,6 +38,9 @@ void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSin
 // naming the line, for a file that cannot be used as it is, and
 // CFileException when it cannot be read.
 CTranslations ReadPo(const std::string& path, CWarnings& warnings);
+// The same, and for each translation kept the line where its message starts
+// (its msgctxt), for messages that name it.
+CTranslations ReadPo(const std::string& path, CWarnings& warnings, std::vector<std::size_t>* pLines);
 CTranslations ReadXliff(const std::string& path, CWarnings& warnings);
 
 // Whole exports and imports between entries and a translator's file, by the

@@ -64,82 +64,6 @@ bool HasCheckOnlyOptions(const CArguments& args)
                        [&](const char* option) { return args.Has(option); });
 }
 
-// For each message a PO file holds (not obsolete, the header counted), the
-// line where it starts: its msgctxt, or its msgid when it has none. The
-// library does not say where a message is.
-std::vector<std::size_t> MessageLines(const std::string& path)
-{
-    std::vector<std::size_t> lines;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    std::size_t nLine = 0;
-    bool bAfterContext = false;
-    while (std::getline(in, line)) {
-        ++nLine;
-        const std::size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#' || line[start] == '"')
-            continue;
-        const std::string_view keyword = std::string_view(line).substr(start);
-        if (keyword.rfind("msgctxt", 0) == 0) {
-            lines.push_back(nLine);
-            bAfterContext = true;
-        } else if (keyword.rfind("msgid_plural", 0) == 0) {
-        } else if (keyword.rfind("msgid", 0) == 0) {
-            if (!bAfterContext)
-                lines.push_back(nLine);
-            bAfterContext = false;
-        } else {
-            bAfterContext = false;
-        }
-    }
-    return lines;
-}
-
-// The translations of a PO file, as import reads them, and each one's line.
-CTranslations ReadPoWithLines(const std::string& path, CWarnings& warnings, std::vector<std::size_t>& lines)
-{
-    {
-        // The library says no more than "cannot read" for a file it cannot open.
-        CFile probe;
-        if (!IsStream(path))
-            probe.Open(path, CFile::modeRead);
-    }
-    CPoFile file = ReadPoFile(path, warnings);
-    CheckPoHeader(file.Get());
-    const std::vector<std::size_t> starts = IsStream(path) ? std::vector<std::size_t>() : MessageLines(path);
-    CTranslations translations;
-    std::string name, source, text;
-    CPoIterator it(po_message_iterator(file.Get(), nullptr));
-    std::size_t nOrdinal = 0;
-    while (po_message_t po = po_next_message(it.Get())) {
-        if (po_message_is_obsolete(po))
-            continue;
-        const std::size_t nLine = nOrdinal < starts.size() ? starts[nOrdinal] : 0;
-        ++nOrdinal;
-        const char* ctxt = po_message_msgctxt(po);
-        const std::string_view id = po_message_msgid(po);
-        if (!ctxt && id.empty())
-            continue;  // the header
-        if (po_message_msgid_plural(po))
-            throw CImportError((nLine ? "line " + std::to_string(nLine) + ": " : std::string()) + "the message " +
-                               DescribePoMessage(po) + " has plural forms (msgid_plural); entry texts have none");
-        if (!ctxt || id.empty() || ToEntryText(ctxt, name) || ToEntryText(id, source)) {
-            translations.AddUnmatchable();
-            continue;
-        }
-        const bool bFuzzy = po_message_is_fuzzy(po) != 0;
-        if (const auto problem = ToEntryText(po_message_msgstr(po), text)) {
-            if (!bFuzzy)
-                throw CImportError((nLine ? "line " + std::to_string(nLine) + ": " : std::string()) +
-                                   "the translation of " + DescribePoMessage(po) + ": " + problem->message);
-            text = "?";
-        }
-        if (translations.Add({name, source, text, bFuzzy}))
-            lines.push_back(nLine);
-    }
-    return translations;
-}
-
 void PrintIrregular(const std::string& path, const CIrregularRecords& irregular, std::ostream& err)
 {
     if (const std::string warning = DescribeIrregular(irregular); !warning.empty())
@@ -274,7 +198,7 @@ int RunTranslationCheck(const CCheckOptions& options, std::ostream& out, std::os
                 std::vector<std::size_t> lines;
                 const CTranslations translations = FormatOfPath(path) == &FormatOf(EFormat::xliff)
                                                        ? ReadXliff(path, warnings)
-                                                       : ReadPoWithLines(path, warnings, lines);
+                                                       : ReadPo(path, warnings, &lines);
                 for (const std::string& line : warnings.Lines())
                     err << "lumo: warning: " << path << ": " << line << '\n';
                 CheckTranslations(*checker, source, translations, lines, file);

@@ -37,7 +37,8 @@ TEST(CommandTable, EveryCommandAndOptionIsInTheManPageTheReadmeAndItsHelp)
 
 TEST(CommandTable, TheParserTakesEveryKindOfOptionAndSaysWhatIsWrong)
 {
-    COption format{"--format", 0, EOptionKind::choice, "FMT", {"text", "json"}, {{"js", "json"}}};
+    COption format{"--format", 0, EOptionKind::choice, "FMT", {"text", "json"}};
+    format.aliases = {{"js", "json"}};
     COption maxLength{"--max-length", 0, EOptionKind::integer, "N"};
     maxLength.nMin = 1;
     maxLength.nMax = 1000;
