@@ -11,15 +11,15 @@ using namespace lumo_fuzz;
 
 namespace {
 
-PoMessageSpec Message(std::string ctxt, std::string id, std::string str, std::vector<std::size_t> lines = {7})
+CPoTestMessage Message(std::string ctxt, std::string id, std::string str, std::vector<std::size_t> lines = {7})
 {
-    PoMessageSpec spec;
-    spec.msgctxt = std::move(ctxt);
-    spec.msgid = std::move(id);
-    spec.msgstr = std::move(str);
-    spec.extracted = "the data text of the entry\n";
-    spec.lines = std::move(lines);
-    return spec;
+    CPoTestMessage given;
+    given.msgctxt = std::move(ctxt);
+    given.msgid = std::move(id);
+    given.msgstr = std::move(str);
+    given.extracted = "the data text of the entry\n";
+    given.lines = std::move(lines);
+    return given;
 }
 
 TEST(PoWriterOracle, WritesWhatGettextWrites)
@@ -31,19 +31,19 @@ TEST(PoWriterOracle, WritesWhatGettextWrites)
     for (std::size_t i = 1; i <= 50; ++i)
         manyLines.push_back(i * 1009);
 
-    PoMessageSpec header = Message("", "", "Project-Id-Version: a very long file name that goes past the page "
+    CPoTestMessage header = Message("", "", "Project-Id-Version: a very long file name that goes past the page "
                                            "width of the file.lumo\nContent-Type: text/plain; charset=UTF-8\n");
     header.bHasContext = false;
     header.comments = "Texts of x.lumo for translation.\n\nsecond\n";
     header.bFuzzy = true;
     header.extracted.clear();
     header.lines.clear();
-    PoMessageSpec fuzzyEmpty = Message("F", "fuzzy without a translation", "");
+    CPoTestMessage fuzzyEmpty = Message("F", "fuzzy without a translation", "");
     fuzzyEmpty.bFuzzy = true;
-    PoMessageSpec fuzzyFull = Message("F", "fuzzy", "floue");
+    CPoTestMessage fuzzyFull = Message("F", "fuzzy", "floue");
     fuzzyFull.bFuzzy = true;
 
-    const std::vector<std::vector<PoMessageSpec>> cases = {
+    const std::vector<std::vector<CPoTestMessage>> cases = {
         {header, Message("STR_A", "Start", "D\xc3\xa9marrer")},
         {Message("STR_LONG", longWords, longWords + longWords)},
         {Message("STR_NOBLANKS", noBlanks, noBlanks + " " + noBlanks)},
@@ -84,7 +84,7 @@ TEST(PoWriterOracle, RandomTextsMatchGettext)
             bytes += std::string(1, static_cast<char>(random() % 256 | 1)) + '\0' + text(30) + '\0' + text(250) +
                      '\0' + text(250) + '\0' + text(20) + '\0' + text(20) + '\0';
         std::string file;
-        const std::vector<PoMessageSpec> messages = PoMessagesFromBytes(bytes, file);
+        const std::vector<CPoTestMessage> messages = PoMessagesFromBytes(bytes, file);
         const std::string problem = ComparePoWriters(messages, file);
         ASSERT_EQ(problem, "") << "round " << round;
     }

@@ -9,24 +9,24 @@
 
 namespace lumo_fuzz {
 
-std::string LibraryPoText(const std::vector<PoMessageSpec>& messages, const std::string& file)
+std::string LibraryPoText(const std::vector<CPoTestMessage>& messages, const std::string& file)
 {
     lumo_cli::CPoFile po(po_file_create());
     {
         lumo_cli::CPoIterator it(po_message_iterator(po.Get(), nullptr));
-        for (const PoMessageSpec& spec : messages) {
+        for (const CPoTestMessage& given : messages) {
             po_message_t message = po_message_create();
-            if (spec.bHasContext)
-                po_message_set_msgctxt(message, spec.msgctxt.c_str());
-            po_message_set_msgid(message, spec.msgid.c_str());
-            po_message_set_msgstr(message, spec.msgstr.c_str());
-            if (!spec.comments.empty())
-                po_message_set_comments(message, spec.comments.c_str());
-            if (!spec.extracted.empty())
-                po_message_set_extracted_comments(message, spec.extracted.c_str());
-            for (const std::size_t line : spec.lines)
+            if (given.bHasContext)
+                po_message_set_msgctxt(message, given.msgctxt.c_str());
+            po_message_set_msgid(message, given.msgid.c_str());
+            po_message_set_msgstr(message, given.msgstr.c_str());
+            if (!given.comments.empty())
+                po_message_set_comments(message, given.comments.c_str());
+            if (!given.extracted.empty())
+                po_message_set_extracted_comments(message, given.extracted.c_str());
+            for (const std::size_t line : given.lines)
                 po_message_add_filepos(message, file.c_str(), line);
-            po_message_set_fuzzy(message, spec.bFuzzy ? 1 : 0);
+            po_message_set_fuzzy(message, given.bFuzzy ? 1 : 0);
             po_message_insert(it.Get(), message);
         }
     }
@@ -35,28 +35,28 @@ std::string LibraryPoText(const std::vector<PoMessageSpec>& messages, const std:
     return text;
 }
 
-std::string OwnPoText(const std::vector<PoMessageSpec>& messages, const std::string& file)
+std::string OwnPoText(const std::vector<CPoTestMessage>& messages, const std::string& file)
 {
     std::string text;
     lumo_cli::CPoWriter writer([&](const char* p, std::size_t n) { text.append(p, n); });
-    for (const PoMessageSpec& spec : messages) {
+    for (const CPoTestMessage& given : messages) {
         lumo_cli::CPoOutMessage out;
-        out.comments = spec.comments;
-        out.extractedComments = spec.extracted;
+        out.comments = given.comments;
+        out.extractedComments = given.extracted;
         out.referenceFile = file;
-        out.referenceLines = spec.lines;
-        out.bFuzzy = spec.bFuzzy;
-        out.bHasContext = spec.bHasContext;
-        out.msgctxt = spec.msgctxt;
-        out.msgid = spec.msgid;
-        out.msgstr = spec.msgstr;
+        out.referenceLines = given.lines;
+        out.bFuzzy = given.bFuzzy;
+        out.bHasContext = given.bHasContext;
+        out.msgctxt = given.msgctxt;
+        out.msgid = given.msgid;
+        out.msgstr = given.msgstr;
         writer.Write(out);
     }
     writer.Flush();
     return text;
 }
 
-std::vector<PoMessageSpec> PoMessagesFromBytes(std::string_view bytes, std::string& file)
+std::vector<CPoTestMessage> PoMessagesFromBytes(std::string_view bytes, std::string& file)
 {
     // Fields end at 0x00: the file name, then per message a control byte
     // and its five texts.
@@ -72,31 +72,31 @@ std::vector<PoMessageSpec> PoMessagesFromBytes(std::string_view bytes, std::stri
     for (char& c : file)
         if (static_cast<unsigned char>(c) < 0x20)
             c = '_';
-    std::vector<PoMessageSpec> messages;
+    std::vector<CPoTestMessage> messages;
     for (std::size_t f = 1; f + 5 < fields.size() + 1; f += 6) {
         const unsigned control = fields[f].empty() ? 0 : static_cast<unsigned char>(fields[f][0]);
-        PoMessageSpec spec;
-        spec.bHasContext = (control & 1) == 0;
-        spec.bFuzzy = (control & 2) != 0;
-        spec.msgctxt = fields[f + 1];
-        spec.msgid = f + 2 < fields.size() ? fields[f + 2] : "";
-        spec.msgstr = f + 3 < fields.size() ? fields[f + 3] : "";
-        spec.comments = f + 4 < fields.size() ? fields[f + 4] : "";
-        spec.extracted = f + 5 < fields.size() ? fields[f + 5] : "";
+        CPoTestMessage given;
+        given.bHasContext = (control & 1) == 0;
+        given.bFuzzy = (control & 2) != 0;
+        given.msgctxt = fields[f + 1];
+        given.msgid = f + 2 < fields.size() ? fields[f + 2] : "";
+        given.msgstr = f + 3 < fields.size() ? fields[f + 3] : "";
+        given.comments = f + 4 < fields.size() ? fields[f + 4] : "";
+        given.extracted = f + 5 < fields.size() ? fields[f + 5] : "";
         // Up to 63 references, ascending from a start the byte picks.
         const std::size_t nLines = (control >> 2) & 0x3F;
         for (std::size_t k = 0; k < nLines; ++k)
-            spec.lines.push_back(1 + k * (1 + control) * 37);
-        messages.push_back(std::move(spec));
+            given.lines.push_back(1 + k * (1 + control) * 37);
+        messages.push_back(std::move(given));
     }
     return messages;
 }
 
-std::string ComparePoWriters(const std::vector<PoMessageSpec>& messages, const std::string& file)
+std::string ComparePoWriters(const std::vector<CPoTestMessage>& messages, const std::string& file)
 {
     // The library reads texts as the header's character set says, so
     // every file starts with a UTF-8 header, as lumo's do.
-    std::vector<PoMessageSpec> all(1);
+    std::vector<CPoTestMessage> all(1);
     all[0].bHasContext = false;
     all[0].msgstr = "Content-Type: text/plain; charset=UTF-8\n";
     all.insert(all.end(), messages.begin(), messages.end());

@@ -12,7 +12,7 @@
 namespace lumo_fuzz {
 
 // One message, texts in UTF-8.
-struct PoMessageSpec {
+struct CPoTestMessage {
     bool bHasContext = true;
     std::string msgctxt, msgid, msgstr, comments, extracted;
     std::vector<std::size_t> lines;  // references into file, each line once
@@ -20,15 +20,15 @@ struct PoMessageSpec {
 };
 
 // The file as gettext's library writes it, and as lumo's writer does.
-std::string LibraryPoText(const std::vector<PoMessageSpec>& messages, const std::string& file);
-std::string OwnPoText(const std::vector<PoMessageSpec>& messages, const std::string& file);
+std::string LibraryPoText(const std::vector<CPoTestMessage>& messages, const std::string& file);
+std::string OwnPoText(const std::vector<CPoTestMessage>& messages, const std::string& file);
 
 // Messages made from any bytes: the texts are the bytes read as
 // Windows-1252 (what lumo's texts are), cut at 0x00, with a few control
 // bytes choosing context, fuzziness and references.
-std::vector<PoMessageSpec> PoMessagesFromBytes(std::string_view bytes, std::string& file);
+std::vector<CPoTestMessage> PoMessagesFromBytes(std::string_view bytes, std::string& file);
 
 // Empty when both writers give the same bytes; otherwise where they differ.
-std::string ComparePoWriters(const std::vector<PoMessageSpec>& messages, const std::string& file);
+std::string ComparePoWriters(const std::vector<CPoTestMessage>& messages, const std::string& file);
 
 }  // namespace lumo_fuzz
