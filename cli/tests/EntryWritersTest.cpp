@@ -3,6 +3,7 @@
 // every byte alone and random texts must come out the same.
 #include "cli/EntryWriters.h"
 #include "platform/Cp1252.h"
+#include "platform/Utf8.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -45,16 +46,7 @@ namespace {
 std::string Utf8Of(char32_t ch)
 {
     std::string s;
-    if (ch < 0x80) {
-        s += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-        s += static_cast<char>(0xC0 | (ch >> 6));
-        s += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-        s += static_cast<char>(0xE0 | (ch >> 12));
-        s += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (ch & 0x3F));
-    }
+    AppendUtf8(s, ch);
     return s;
 }
 
