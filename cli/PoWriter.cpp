@@ -2,9 +2,12 @@
 #include "PoWriter.h"
 
 #include <unilbrk.h>
+#include <unistr.h>
+#include <uniwidth.h>
 
 #include <array>
-#include <cstdio>
+#include <charconv>
+#include <cstdint>
 #include <cstring>
 
 namespace lumo_cli {
@@ -33,6 +36,22 @@ constexpr std::array<char, 256> MakeEscapes()
     return table;
 }
 constexpr std::array<char, 256> kEscapeOf = MakeEscapes();
+
+constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+// Columns of a character as libunistring counts them (-1 for a control),
+// remembered for the first code points: most texts are Windows-1252, whose
+// characters all lie below U+2200.
+int ColumnsOf(ucs4_t uc)
+{
+    static const std::array<signed char, 0x2200> kColumns = [] {
+        std::array<signed char, 0x2200> columns{};
+        for (ucs4_t c = 0; c < columns.size(); ++c)
+            columns[c] = static_cast<signed char>(uc_width(c, "UTF-8"));
+        return columns;
+    }();
+    return uc < kColumns.size() ? kColumns[uc] : uc_width(uc, "UTF-8");
+}
 
 }  // namespace
 
@@ -92,19 +111,70 @@ void CPoWriter::References(std::string_view file, std::span<const std::size_t> l
     m_out += "#:";
     std::size_t column = 2;
     for (const std::size_t line : lines) {
-        char number[24];
-        const int nNumber = std::snprintf(number, sizeof number, ":%zu", line);
-        const std::size_t length = file.size() + static_cast<std::size_t>(nNumber) + 1;
+        char number[24] = ":";
+        const std::size_t nNumber =
+            static_cast<std::size_t>(std::to_chars(number + 1, number + sizeof number, line).ptr - number);
+        const std::size_t length = file.size() + nNumber + 1;
         if (column > 2 && column + length > static_cast<std::size_t>(kPageWidth)) {
             m_out += "\n#:";
             column = 2;
         }
         m_out += ' ';
         m_out += file;
-        m_out.append(number, static_cast<std::size_t>(nNumber));
+        m_out.append(number, nNumber);
         column += length;
     }
     m_out += '\n';
+}
+
+
+// The greedy pass of libunistring's u8_width_linebreaks over breaks already
+// found, so that a line measured from two start columns finds them once:
+// where a piece would pass the width, the line breaks at the last place
+// allowed before it. The one place where no break may go besides the
+// escapes (whose second byte never takes one) is nProhibited.
+void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited)
+{
+    m_breakAt.clear();
+    const auto* s = reinterpret_cast<const std::uint8_t*>(m_portion.data());
+    const std::size_t n = m_portion.size();
+    const auto mark = [&](std::size_t at) {
+        if (m_breakAt.empty() || m_breakAt.back() != at)
+            m_breakAt.push_back(at);
+    };
+    std::size_t lastBreak = npos;
+    int lastColumn = startColumn, pieceWidth = 0;
+    bool bEscaped = false;  // this byte follows the backslash of an escape
+    for (std::size_t i = 0; i < n;) {
+        ucs4_t uc = 0;
+        const int count = u8_mbtouc_unsafe(&uc, s + i, n - i);
+        char kind = m_possible[i];
+        if (bEscaped || i == nProhibited)
+            kind = UC_BREAK_PROHIBITED;
+        // Every backslash of the escaped text starts an escape.
+        bEscaped = !bEscaped && s[i] == '\\';
+        const bool bMandatory = kind == UC_BREAK_MANDATORY || kind == UC_BREAK_CR_BEFORE_LF;
+        if ((kind == UC_BREAK_POSSIBLE || bMandatory) && lastBreak != npos && lastColumn + pieceWidth > width) {
+            mark(lastBreak);
+            lastColumn = 0;
+        }
+        if (bMandatory) {
+            lastBreak = npos;
+            lastColumn = 0;
+            pieceWidth = 0;
+        } else {
+            if (kind == UC_BREAK_POSSIBLE) {
+                lastBreak = i;
+                lastColumn += pieceWidth;
+                pieceWidth = 0;
+            }
+            if (const int w = ColumnsOf(uc); w >= 0)
+                pieceWidth += w;
+        }
+        i += static_cast<std::size_t>(count);
+    }
+    if (lastBreak != npos && lastColumn + pieceWidth > width)
+        mark(lastBreak);
 }
 
 // One keyword and its string, cut into lines as gettext's wrap() cuts them:
@@ -127,27 +197,21 @@ void CPoWriter::String(std::string_view keyword, std::string_view value)
         const bool bMoreLines = pos < value.size();
 
         m_portion.clear();
-        m_overrides.clear();
         for (std::size_t i = 0; i < raw.size();) {
             std::size_t j = i;
             while (j < raw.size() && kEscapeOf[static_cast<unsigned char>(raw[j])] == 0)
                 ++j;
             m_portion.append(raw.data() + i, j - i);
-            m_overrides.append(j - i, static_cast<char>(UC_BREAK_UNDEFINED));
             if (j == raw.size())
                 break;
-            // A line may break before an escape, never inside it.
             m_portion += '\\';
             m_portion += kEscapeOf[static_cast<unsigned char>(raw[j])];
-            m_overrides += static_cast<char>(UC_BREAK_UNDEFINED);
-            m_overrides += static_cast<char>(UC_BREAK_PROHIBITED);
             i = j + 1;
         }
-        // No break just before the "\n" that ends the line.
-        if (!raw.empty() && raw.back() == '\n')
-            m_overrides[m_portion.size() - 2] = static_cast<char>(UC_BREAK_PROHIBITED);
-
         const std::size_t n = m_portion.size();
+        // No break just before the "\n" that ends the line.
+        const std::size_t nProhibited = !raw.empty() && raw.back() == '\n' ? n - 2 : npos;
+
         // At most this many columns: no character below U+1100 is wide, and
         // none is wider than two. A line that fits needs no breaking rules.
         std::size_t nColumns = 0;
@@ -155,24 +219,28 @@ void CPoWriter::String(std::string_view keyword, std::string_view value)
             const auto byte = static_cast<unsigned char>(c);
             nColumns += (byte & 0xC0) == 0x80 ? 0 : byte < 0xE1 ? 1 : 2;
         }
-        bool bBreaks = false;
+        bool bPossibleKnown = false;
         const auto breakLines = [&](int startColumn) {
-            bBreaks = false;
+            m_breakAt.clear();
             if (static_cast<std::size_t>(startColumn) + nColumns <= static_cast<std::size_t>(width))
-                return;
-            m_breaks.resize(n);
-            ulc_width_linebreaks(m_portion.data(), n, width, startColumn, 0, m_overrides.data(), "UTF-8",
-                                 m_breaks.data());
-            bBreaks = std::memchr(m_breaks.data(), UC_BREAK_POSSIBLE, n) != nullptr;
+                return false;
+            if (!bPossibleKnown) {
+                m_possible.resize(n);
+                u8_possible_linebreaks(reinterpret_cast<const std::uint8_t*>(m_portion.data()), n, "UTF-8",
+                                       m_possible.data());
+                bPossibleKnown = true;
+            }
+            WidthBreaks(startColumn, width, nProhibited);
+            return !m_breakAt.empty();
         };
         int startColumn = bFirstLine ? static_cast<int>(keyword.size()) + 1 : 0;
-        breakLines(startColumn);
+        bool bBreaks = breakLines(startColumn);
         if (bFirstLine && n > 0 && (bMoreLines || startColumn > width || bBreaks)) {
             m_out += keyword;
             m_out += " \"\"\n";
             bFirstLine = false;
             startColumn = 0;
-            breakLines(startColumn);
+            bBreaks = breakLines(startColumn);
         }
         if (bFirstLine) {
             m_out += keyword;
@@ -180,15 +248,13 @@ void CPoWriter::String(std::string_view keyword, std::string_view value)
             bFirstLine = false;
         }
         m_out += '"';
-        if (!bBreaks) {
-            m_out += m_portion;
-        } else {
-            for (std::size_t i = 0; i < n; ++i) {
-                if (m_breaks[i] == UC_BREAK_POSSIBLE)
-                    m_out += "\"\n\"";
-                m_out += m_portion[i];
-            }
+        std::size_t from = 0;
+        for (const std::size_t at : m_breakAt) {
+            m_out.append(m_portion, from, at - from);
+            m_out += "\"\n\"";
+            from = at;
         }
+        m_out.append(m_portion, from, n - from);
         m_out += "\"\n";
     } while (pos < value.size());
 }

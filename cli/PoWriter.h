@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumo_cli {
 
@@ -44,12 +45,14 @@ private:
     void Comment(const char* prefix, std::string_view lines);
     void References(std::string_view file, std::span<const std::size_t> lines);
     void String(std::string_view keyword, std::string_view value);
+    void WidthBreaks(int startColumn, int width, std::size_t nProhibited);
     void FlushIfFull();
 
     Sink m_sink;
     std::string m_out;
-    std::string m_portion;  // one escaped line of a string
-    std::string m_overrides, m_breaks;
+    std::string m_portion;   // one escaped line of a string
+    std::string m_possible;  // where the line breaking rules allow a break in it
+    std::vector<std::size_t> m_breakAt;  // where it breaks
     bool m_bFirst = true;
 };
 
