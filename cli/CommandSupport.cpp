@@ -3,6 +3,7 @@
 // way it goes out, and the wording of usage and file errors.
 #include "Cli.h"
 #include "Commands.h"
+#include "EntryStore.h"
 #include "StreamIo.h"
 #include "Text.h"
 
@@ -43,12 +44,15 @@ void FileError(std::ostream& err, const std::string& path, const std::exception&
     err << "lumo: " << Shown(path) << ": " << EscapeControls(description) << '\n';
 }
 
-int ReadEntriesOrReport(const std::string& path, std::vector<Entry>& entries, const CEntryPurpose& purpose,
-                        std::ostream& err)
+namespace {
+
+// Reads by read and reports as the one way in does.
+int ReportEntryInput(const std::string& path, const CEntryPurpose& purpose, std::ostream& err,
+                     const std::function<void(CIrregularRecords&)>& read)
 {
     CIrregularRecords irregular;
     try {
-        ReadEntryInput(path, &entries, &irregular);
+        read(irregular);
     } catch (const CEntryFileException& e) {
         err << "lumo: " << Shown(path) << ": " << DescribeDamage(e) << "; nothing was " << purpose.nothingWas << '\n';
         return purpose.nDamagedStatus;
@@ -64,16 +68,47 @@ int ReadEntriesOrReport(const std::string& path, std::vector<Entry>& entries, co
     return exitOk;
 }
 
-int WriteEntriesOrReport(const std::string& path, const std::vector<Entry>& entries, std::ostream& err)
+}  // namespace
+
+int ReadEntriesOrReport(const std::string& path, std::vector<Entry>& entries, const CEntryPurpose& purpose,
+                        std::ostream& err)
+{
+    return ReportEntryInput(path, purpose, err,
+                            [&](CIrregularRecords& irregular) { ReadEntryInput(path, &entries, &irregular); });
+}
+
+int ReadEntryInputOrReport(const std::string& path, const CEntryPurpose& purpose, std::ostream& err,
+                           const std::function<void(CArchive&, CEntryFileNotes&)>& read)
+{
+    return ReportEntryInput(path, purpose, err, [&](CIrregularRecords& irregular) {
+        ReadEntryArchive(path, [&](CArchive& ar) { read(ar, irregular); });
+    });
+}
+
+namespace {
+
+int ReportEntryOutput(const std::string& path, std::ostream& err, const std::function<void()>& write)
 {
     try {
-        WriteEntryOutput(path, entries);
+        write();
     } catch (const std::exception& e) {
         FileError(err, path, e);
         err << "lumo: " << Shown(path) << " was left as it was\n";
         return exitUsage;
     }
     return exitOk;
+}
+
+}  // namespace
+
+int WriteEntriesOrReport(const std::string& path, const std::vector<Entry>& entries, std::ostream& err)
+{
+    return ReportEntryOutput(path, err, [&] { WriteEntryOutput(path, entries); });
+}
+
+int WriteEntriesOrReport(const std::string& path, const CEntryStore& entries, std::ostream& err)
+{
+    return ReportEntryOutput(path, err, [&] { WriteEntryStoreOutput(path, entries); });
 }
 
 int RefuseOutputThatIsInput(std::ostream& err, std::string_view command, const std::string& output,

@@ -6,6 +6,7 @@
 
 #include "CommandLine.h"
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -14,6 +15,11 @@
 namespace lumo_cli {
 
 struct Entry;
+class CEntryStore;
+}  // namespace lumo_cli
+class CArchive;
+struct CEntryFileNotes;
+namespace lumo_cli {
 
 struct CCommand {
     std::string name;
@@ -52,9 +58,14 @@ struct CEntryPurpose {
 // Returns exitOk, or the status to exit with once the message is printed.
 int ReadEntriesOrReport(const std::string& path, std::vector<Entry>& entries, const CEntryPurpose& purpose,
                         std::ostream& err);
+// The same for a reader that keeps the entries its own way: read gets the
+// file's archive and the irregular records to fill.
+int ReadEntryInputOrReport(const std::string& path, const CEntryPurpose& purpose, std::ostream& err,
+                           const std::function<void(CArchive&, CEntryFileNotes&)>& read);
 // Writes an entry file (or stream); on failure says why and that the target
 // was left as it was. Returns the exit status.
 int WriteEntriesOrReport(const std::string& path, const std::vector<Entry>& entries, std::ostream& err);
+int WriteEntriesOrReport(const std::string& path, const CEntryStore& entries, std::ostream& err);
 // Refuses (status 2, usage error) an output that leads to one of the
 // inputs; what names each input in the message ("the entry file").
 // Returns exitOk when the output is safe.

@@ -4,6 +4,7 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <unordered_map>
 #include <utility>
 
@@ -18,56 +19,6 @@ struct CPairHash {
         const std::size_t b = std::hash<std::string_view>()(key.second);
         return a ^ (b + 0x9E3779B97F4A7C15ull + (a << 6) + (a >> 2));
     }
-};
-
-// Names numbered 0, 1, ... in the order they first come, in an
-// open-addressing table at most half full: a node per name in a
-// std::unordered_map costs more than the rest of a large export.
-class CNameNumbers {
-public:
-    explicit CNameNumbers(std::size_t nMax)
-    {
-        std::size_t nSize = 64;
-        while (nSize < 2 * nMax)
-            nSize *= 2;
-        m_slots.assign(nSize, CSlot{});
-        m_names.reserve(nMax);
-    }
-    // The name's number; bNew when it was numbered now. At most nMax names.
-    std::size_t Insert(std::string_view name, bool& bNew)
-    {
-        const std::size_t hash = std::hash<std::string_view>()(name);
-        std::size_t k = Probe(hash, name);
-        bNew = m_slots[k].number == npos;
-        if (bNew) {
-            m_slots[k] = CSlot{hash, m_names.size()};
-            m_names.push_back(name);
-        }
-        return m_slots[k].number;
-    }
-    // The name's number, or npos.
-    std::size_t Find(std::string_view name) const
-    {
-        return m_slots[Probe(std::hash<std::string_view>()(name), name)].number;
-    }
-
-    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
-
-private:
-    struct CSlot {
-        std::size_t hash = 0;
-        std::size_t number = npos;
-    };
-    std::size_t Probe(std::size_t hash, std::string_view name) const
-    {
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t k = hash & mask;
-        while (m_slots[k].number != npos && (m_slots[k].hash != hash || m_names[m_slots[k].number] != name))
-            k = (k + 1) & mask;
-        return k;
-    }
-    std::vector<CSlot> m_slots;
-    std::vector<std::string_view> m_names;
 };
 
 }  // namespace
@@ -102,110 +53,188 @@ std::vector<std::string> CWarnings::Lines() const
     return lines;
 }
 
-CCatalog::CCatalog(const std::vector<Entry>& source)
-    : m_source(source), m_slotMessage(2 * source.size(), npos), m_nextSlot(2 * source.size(), kNoSlot)
+CCatalog::CCatalog(CEntrySpan source) : m_source(source)
 {
+    // Slots are 32-bit: twice the entries, and one value kept for none.
+    if (source.Size() >= kNone / 2)
+        throw std::length_error("a catalog takes at most " + std::to_string(kNone / 2 - 1) + " entries");
+    m_slotMessage.assign(2 * source.Size(), kNone);
+    m_nextSlot.assign(2 * source.Size(), kNone);
     // (name, text) -> message in an open-addressing table of hash and
     // message index, at most half full: there are at most two texts an entry.
     struct CIndexSlot {
-        std::size_t hash = 0;
-        std::size_t message = npos;
+        std::uint32_t hash = 0;
+        std::uint32_t message = kNone;
     };
     std::size_t nSize = 64;
-    while (nSize < 4 * source.size())
+    while (nSize < 4 * source.Size())
         nSize *= 2;
     std::vector<CIndexSlot> index(nSize);
+    std::vector<std::uint32_t>& last = m_lastSlot;
     const std::size_t mask = nSize - 1;
-    for (std::size_t i = 0; i < source.size(); ++i) {
+    for (std::size_t i = 0; i < source.Size(); ++i) {
+        const std::string_view name = source.Name(i);
         for (const bool bExtra : {false, true}) {
-            const std::string& text = bExtra ? source[i].extra : source[i].data;
+            const std::string_view text = source.Text(i, bExtra);
             if (text.empty())
                 continue;
-            const Slot slot = SlotOf(i, bExtra);
-            const std::size_t hash = CPairHash()({source[i].name, text});
+            const auto slot = static_cast<std::uint32_t>(SlotOf(i, bExtra));
+            const auto hash = static_cast<std::uint32_t>(CPairHash()({name, text}));
             std::size_t k = hash & mask;
-            while (index[k].message != npos &&
-                   (index[k].hash != hash || m_messages[index[k].message].name != source[i].name ||
-                    m_messages[index[k].message].source != text))
+            while (index[k].message != kNone) {
+                if (index[k].hash == hash) {
+                    const std::uint32_t first = m_records[index[k].message].first;
+                    if (source.Name(first / 2) == name && source.Text(first / 2, first % 2) == text)
+                        break;
+                }
                 k = (k + 1) & mask;
-            if (index[k].message == npos) {
-                index[k] = CIndexSlot{hash, m_messages.size()};
-                m_messages.push_back(CMessage{source[i].name, text, {}, slot, slot});
-            } else {
-                CMessage& message = m_messages[index[k].message];
-                m_nextSlot[message.last] = slot;
-                message.last = slot;
             }
-            CMessage& message = m_messages[index[k].message];
-            (bExtra ? message.bExtra : message.bData) = true;
+            if (index[k].message == kNone) {
+                index[k] = CIndexSlot{hash, static_cast<std::uint32_t>(m_records.size())};
+                m_records.push_back(CRecord{slot, 0, nullptr});
+                m_places.push_back(0);
+                last.push_back(slot);
+            } else {
+                m_nextSlot[std::exchange(last[index[k].message], slot)] = slot;
+            }
+            m_places[index[k].message] |= bExtra ? 2 : 1;
             m_slotMessage[slot] = index[k].message;
         }
     }
+    m_records.shrink_to_fit();
+    m_places.shrink_to_fit();
+    m_lastSlot.shrink_to_fit();
+}
+
+CMessage CCatalog::Message(std::size_t m) const
+{
+    const CRecord& record = m_records[m];
+    CMessage message;
+    message.name = m_source.Name(record.first / 2);
+    message.source = m_source.Text(record.first / 2, record.first % 2);
+    if (record.pTranslation)
+        message.translation = {record.pTranslation, record.nTranslation};
+    message.first = record.first;
+    message.last = m_lastSlot[m];
+    message.bData = (m_places[m] & 1) != 0;
+    message.bExtra = (m_places[m] & 2) != 0;
+    return message;
+}
+
+std::string_view CCatalog::Keep(std::string_view text)
+{
+    constexpr std::size_t kBlock = std::size_t(1) << 20;
+    if (text.size() > m_nBlockFree) {
+        const std::size_t nSize = std::max(kBlock, text.size());
+        m_translations.push_back(std::make_unique_for_overwrite<char[]>(nSize));
+        m_pFree = m_translations.back().get();
+        m_nBlockFree = nSize;
+    }
+    char* p = m_pFree;
+    std::copy(text.begin(), text.end(), p);
+    m_pFree += text.size();
+    m_nBlockFree -= text.size();
+    return {p, text.size()};
 }
 
 void CCatalog::AddTranslations(const std::vector<Entry>& target, CWarnings& warnings)
 {
-    // Per name: the source entry the next target entry of that name pairs with.
-    CNameNumbers names(m_source.size());
-    std::vector<std::size_t> nextPartner, lastOfName;
-    std::vector<std::size_t> nextSameName(m_source.size(), npos);
-    for (std::size_t i = 0; i < m_source.size(); ++i) {
-        bool bNew = false;
-        const std::size_t n = names.Insert(m_source[i].name, bNew);
-        if (bNew) {
-            nextPartner.push_back(i);
-            lastOfName.push_back(i);
+    AddTranslations(
+        [&](const EntryVisitor& visit) {
+            for (std::size_t t = 0; t < target.size(); ++t)
+                visit(t, target[t].name, target[t].data, target[t].extra);
+        },
+        warnings);
+}
+
+void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& forEach, CWarnings& warnings)
+{
+    // Names numbered 0, 1, ... in the order they first come, in an
+    // open-addressing table at most half full; a name is found through the
+    // first source entry that has it. Per name: the source entry the next
+    // target entry of that name pairs with.
+    const std::size_t nSource = m_source.Size();
+    std::size_t nSize = 64;
+    while (nSize < 2 * nSource)
+        nSize *= 2;
+    struct CNameSlot {
+        std::uint32_t hash = 0;
+        std::uint32_t number = kNone;
+    };
+    std::vector<CNameSlot> names(nSize);
+    std::vector<std::uint32_t> firstOfName, nextPartner, lastOfName;
+    std::vector<std::uint32_t> nextSameName(nSource, kNone);
+    const std::size_t mask = nSize - 1;
+    const auto probe = [&](std::string_view name, std::uint32_t hash) {
+        std::size_t k = hash & mask;
+        while (names[k].number != kNone &&
+               (names[k].hash != hash || m_source.Name(firstOfName[names[k].number]) != name))
+            k = (k + 1) & mask;
+        return k;
+    };
+    for (std::size_t i = 0; i < nSource; ++i) {
+        const std::string_view name = m_source.Name(i);
+        const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>()(name));
+        CNameSlot& slot = names[probe(name, hash)];
+        if (slot.number == kNone) {
+            slot = CNameSlot{hash, static_cast<std::uint32_t>(firstOfName.size())};
+            firstOfName.push_back(static_cast<std::uint32_t>(i));
+            nextPartner.push_back(static_cast<std::uint32_t>(i));
+            lastOfName.push_back(static_cast<std::uint32_t>(i));
         } else {
-            nextSameName[std::exchange(lastOfName[n], i)] = i;
+            nextSameName[std::exchange(lastOfName[slot.number], static_cast<std::uint32_t>(i))] =
+                static_cast<std::uint32_t>(i);
         }
     }
-    std::vector<bool> translated(m_messages.size(), false);
-    for (std::size_t t = 0; t < target.size(); ++t) {
-        const Entry& entry = target[t];
-        const std::size_t n = names.Find(entry.name);
-        if (n == CNameNumbers::npos) {
+    lastOfName = {};
+    std::vector<bool> translated(m_records.size(), false);
+    forEach([&](std::size_t t, std::string_view name, std::string_view data, std::string_view extra) {
+        const std::uint32_t n = names[probe(name, static_cast<std::uint32_t>(std::hash<std::string_view>()(name)))].number;
+        if (n == kNone) {
             warnings.Add("target entries whose names are not in the source", [&] {
-                return "target entry " + std::to_string(t + 1) + " (" + QuotedEntryText(entry.name) +
+                return "target entry " + std::to_string(t + 1) + " (" + QuotedEntryText(name) +
                        ") has a name the source does not have; it is left out";
             });
-            continue;
+            return;
         }
-        if (nextPartner[n] == npos) {
+        if (nextPartner[n] == kNone) {
             warnings.Add("target entries with more occurrences of a name than the source", [&] {
-                return "target entry " + std::to_string(t + 1) + " (" + QuotedEntryText(entry.name) +
+                return "target entry " + std::to_string(t + 1) + " (" + QuotedEntryText(name) +
                        ") occurs more often in the target than in the source; it is left out";
             });
-            continue;
+            return;
         }
-        const std::size_t s = nextPartner[n];
+        const std::uint32_t s = nextPartner[n];
         nextPartner[n] = nextSameName[s];
         for (const bool bExtra : {false, true}) {
-            const std::string& text = bExtra ? entry.extra : entry.data;
+            const std::string_view text = bExtra ? extra : data;
             if (text.empty())
                 continue;
-            const std::size_t m = m_slotMessage[SlotOf(s, bExtra)];
-            if (m == npos) {
+            const std::uint32_t m = m_slotMessage[SlotOf(s, bExtra)];
+            if (m == kNone) {
                 warnings.Add("target texts whose source text is empty", [&] {
                     return std::string("the ") + (bExtra ? "extra" : "data") + " text of target entry " +
-                           std::to_string(t + 1) + " (" + QuotedEntryText(entry.name) +
+                           std::to_string(t + 1) + " (" + QuotedEntryText(name) +
                            ") is left out: the source has no text there to translate";
                 });
                 continue;
             }
-            CMessage& message = m_messages[m];
+            CRecord& record = m_records[m];
             if (!translated[m]) {
                 translated[m] = true;
-                message.translation = text;
-            } else if (message.translation != text) {
+                const std::string_view kept = Keep(text);
+                record.pTranslation = kept.data();
+                record.nTranslation = static_cast<std::uint32_t>(kept.size());
+            } else if (std::string_view(record.pTranslation, record.nTranslation) != text) {
                 warnings.Add("messages translated differently", [&] {
                     return std::string("the ") + (bExtra ? "extra" : "data") + " text of target entry " +
-                           std::to_string(t + 1) + " (" + QuotedEntryText(entry.name) +
+                           std::to_string(t + 1) + " (" + QuotedEntryText(name) +
                            ") translates a text that an earlier entry of that name translates differently; "
                            "the earlier translation is kept";
                 });
             }
         }
-    }
+    });
 }
 
 std::string_view CTranslations::Store(std::string_view bytes)
@@ -299,13 +328,13 @@ std::string LineEndsAsLf(std::string_view text)
 
 }  // namespace
 
-std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTranslations& translations,
-                                     bool bEmptyUntranslated, CImportCounts& counts)
+CEntryStore ApplyTranslations(CEntrySpan templ, const CTranslations& translations, bool bEmptyUntranslated,
+                              CImportCounts& counts)
 {
     counts = CImportCounts{};
     // Each message of the template counts once, however many texts it is.
     const CCatalog catalog(templ);
-    const std::vector<CMessage>& messages = catalog.Messages();
+    const CCatalog::CMessages messages = catalog.Messages();
     std::vector<std::size_t> chosen(messages.size(), CTranslations::npos);
     std::vector<bool> used(translations.Size(), false);
     auto take = [&](std::size_t m, std::size_t t) {
@@ -315,22 +344,27 @@ std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTra
         used[t] = true;
         return true;
     };
-    for (std::size_t m = 0; m < messages.size(); ++m)
-        take(m, translations.Find(messages[m].name, messages[m].source));
-    // Matched with its CRs read as LF, a translation gets the source's line
-    // ends back, unless it has CRs of its own.
-    std::vector<std::string> relined(messages.size());
     for (std::size_t m = 0; m < messages.size(); ++m) {
-        const std::string_view source = messages[m].source;
+        const CMessage message = messages[m];
+        take(m, translations.Find(message.name, message.source));
+    }
+    // Matched with its CRs read as LF, a translation gets the source's line
+    // ends back, unless it has CRs of its own. Few texts have CRs: the
+    // relined ones are kept apart, by message.
+    std::unordered_map<std::size_t, std::string> relined;
+    for (std::size_t m = 0; m < messages.size(); ++m) {
+        const CMessage message = messages[m];
+        const std::string_view source = message.source;
         if (chosen[m] != CTranslations::npos || source.find('\r') == std::string_view::npos ||
-            !take(m, translations.Find(messages[m].name, LineEndsAsLf(source))))
+            !take(m, translations.Find(message.name, LineEndsAsLf(source))))
             continue;
         const std::string_view text = translations.At(chosen[m]).text;
         if (text.find('\r') != std::string_view::npos)
             continue;
         const std::string_view lineEnd = source.find("\r\n") != std::string_view::npos ? "\r\n" : "\r";
+        std::string& back = relined[m];
         for (const char c : text)
-            c == '\n' ? relined[m].append(lineEnd) : relined[m].append(1, c);
+            c == '\n' ? back.append(lineEnd) : back.append(1, c);
     }
     // A unit whose source no longer matches, by the number lumo gave it.
     for (std::size_t m = 0; m < messages.size(); ++m) {
@@ -339,33 +373,39 @@ std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTra
             ++counts.nMatchedByUnitId;
     }
     for (std::size_t m = 0; m < messages.size(); ++m) {
-        const CTranslation* pTranslation = chosen[m] == CTranslations::npos ? nullptr : &translations.At(chosen[m]);
-        if (!pTranslation || pTranslation->text.empty())
+        if (chosen[m] == CTranslations::npos) {
+            ++counts.nUntranslated;
+            continue;
+        }
+        const CTranslation translation = translations.At(chosen[m]);
+        if (translation.text.empty())
             ++counts.nUntranslated;
         else
-            ++(pTranslation->bFuzzy ? counts.nFuzzy : counts.nTranslated);
-        if (pTranslation)
-            ++counts.nMatched;
+            ++(translation.bFuzzy ? counts.nFuzzy : counts.nTranslated);
+        ++counts.nMatched;
     }
-    std::vector<Entry> entries;
-    entries.reserve(templ.size());
-    for (std::size_t i = 0; i < templ.size(); ++i) {
-        const Entry& source = templ[i];
-        Entry& entry = entries.emplace_back();
-        entry.name = source.name;
-        for (const bool bExtra : {false, true}) {
-            const std::string& text = bExtra ? source.extra : source.data;
-            if (text.empty())
-                continue;  // an empty text stays empty
-            const std::size_t m = catalog.MessageAt(SlotOf(i, bExtra));
-            const CTranslation* pTranslation = chosen[m] == CTranslations::npos ? nullptr : &translations.At(chosen[m]);
-            std::string& result = bExtra ? entry.extra : entry.data;
-            if (pTranslation && !pTranslation->text.empty() && !pTranslation->bFuzzy)
-                result = relined[m].empty() ? std::string(pTranslation->text) : relined[m];
-            else if (!bEmptyUntranslated)
-                result = text;
+    // Each text of the result: its translation, its source, or nothing.
+    const auto result = [&](std::size_t i, bool bExtra) -> std::string_view {
+        const std::string_view text = templ.Text(i, bExtra);
+        if (text.empty())
+            return {};  // an empty text stays empty
+        const std::size_t m = catalog.MessageAt(SlotOf(i, bExtra));
+        if (chosen[m] != CTranslations::npos) {
+            const CTranslation translation = translations.At(chosen[m]);
+            if (!translation.text.empty() && !translation.bFuzzy) {
+                const auto it = relined.empty() ? relined.end() : relined.find(m);
+                return it == relined.end() ? translation.text : std::string_view(it->second);
+            }
         }
-    }
+        return bEmptyUntranslated ? std::string_view() : text;
+    };
+    std::size_t nBytes = 0;
+    for (std::size_t i = 0; i < templ.Size(); ++i)
+        nBytes += templ.Name(i).size() + result(i, false).size() + result(i, true).size();
+    CEntryStore entries;
+    entries.Reserve(templ.Size(), nBytes);
+    for (std::size_t i = 0; i < templ.Size(); ++i)
+        entries.Append(templ.Name(i), result(i, false), result(i, true));
     counts.nNotInTemplate = translations.Size() - counts.nMatched + translations.Unmatchable();
     return entries;
 }

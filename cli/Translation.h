@@ -7,8 +7,10 @@
 #pragma once
 
 #include "EntryIo.h"
+#include "EntryStore.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <functional>
 #include <string>
@@ -46,7 +48,7 @@ inline Slot SlotOf(std::size_t nEntry, bool bExtra) { return 2 * nEntry + (bExtr
 
 struct CMessage {
     std::string_view name, source;  // into the source entries
-    std::string_view translation;   // into the target entries; empty: not translated
+    std::string_view translation;   // a copy of the target's text; empty: not translated
     Slot first = kNoSlot, last = kNoSlot;
     bool bData = false, bExtra = false;  // where it occurs: as a data text, as an extra text
 };
@@ -55,33 +57,102 @@ struct CMessage {
 // of the entry", "the extra text of these 3 entries", ...
 std::string DescribeOccurrence(const CMessage& message, std::size_t nEntries);
 
+// Entries as a catalog reads them: a list of entries or a compact store.
+class CEntrySpan {
+public:
+    CEntrySpan(const std::vector<Entry>& entries) : m_pVector(&entries) {}
+    CEntrySpan(const CEntryStore& store) : m_pStore(&store) {}
+    CEntrySpan(std::vector<Entry>&&) = delete;  // it would outlive a temporary
+    CEntrySpan(CEntryStore&&) = delete;
+
+    std::size_t Size() const { return m_pStore ? m_pStore->Size() : m_pVector->size(); }
+    std::string_view Name(std::size_t i) const { return m_pStore ? m_pStore->Name(i) : (*m_pVector)[i].name; }
+    std::string_view Text(std::size_t i, bool bExtra) const
+    {
+        return m_pStore ? m_pStore->Text(i, bExtra) : bExtra ? (*m_pVector)[i].extra : (*m_pVector)[i].data;
+    }
+
+private:
+    const std::vector<Entry>* m_pVector = nullptr;
+    const CEntryStore* m_pStore = nullptr;
+};
+
 // The messages of a list of entries, in the order they first occur. It refers
 // to the entries' texts, so the entries must outlive it and stay unchanged.
+// A message is a small record; its texts are found in the entries when asked.
 class CCatalog {
 public:
-    explicit CCatalog(const std::vector<Entry>& source);
-    CCatalog(std::vector<Entry>&&) = delete;  // it would outlive a temporary
+    explicit CCatalog(CEntrySpan source);
 
     // Takes the translations from target, pairing each of its entries with
     // the source entry of the same name and the same occurrence of that name
     // (the second "A" with the second "A"). Target entries with no partner are
     // left out; a message translated twice differently keeps the first.
-    // The catalog refers to target's texts too.
+    // The texts that translate a message are copied; target may go after.
     void AddTranslations(const std::vector<Entry>& target, CWarnings& warnings);
+    // The same for target entries handed over one by one, in order, by
+    // forEach: a target file read without being held whole.
+    void AddTranslations(const std::function<void(const EntryVisitor&)>& forEach, CWarnings& warnings);
 
-    const std::vector<CMessage>& Messages() const { return m_messages; }
+    // The messages as a list: size(), [m] and iteration give each CMessage.
+    class CMessages {
+    public:
+        class CIterator {
+        public:
+            using value_type = CMessage;
+            using difference_type = std::ptrdiff_t;
+            CMessage operator*() const { return m_pCatalog->Message(m_m); }
+            CIterator& operator++()
+            {
+                ++m_m;
+                return *this;
+            }
+            bool operator==(const CIterator& other) const { return m_m == other.m_m; }
+
+        private:
+            friend class CMessages;
+            CIterator(const CCatalog* pCatalog, std::size_t m) : m_pCatalog(pCatalog), m_m(m) {}
+            const CCatalog* m_pCatalog;
+            std::size_t m_m;
+        };
+        std::size_t size() const { return m_catalog.m_records.size(); }
+        bool empty() const { return size() == 0; }
+        CMessage operator[](std::size_t m) const { return m_catalog.Message(m); }
+        CIterator begin() const { return {&m_catalog, 0}; }
+        CIterator end() const { return {&m_catalog, size()}; }
+
+    private:
+        friend class CCatalog;
+        explicit CMessages(const CCatalog& catalog) : m_catalog(catalog) {}
+        const CCatalog& m_catalog;
+    };
+    CMessages Messages() const { return CMessages(*this); }
+    CMessage Message(std::size_t m) const;
     // The message a text is, or npos for an empty text.
-    std::size_t MessageAt(Slot slot) const { return m_slotMessage[slot]; }
+    std::size_t MessageAt(Slot slot) const { return Widen(m_slotMessage[slot]); }
     // The next place of the same message, in entry order; kNoSlot after the last.
-    Slot NextSlot(Slot slot) const { return m_nextSlot[slot]; }
+    Slot NextSlot(Slot slot) const { return Widen(m_nextSlot[slot]); }
 
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
 private:
-    const std::vector<Entry>& m_source;
-    std::vector<CMessage> m_messages;
-    std::vector<std::size_t> m_slotMessage;
-    std::vector<Slot> m_nextSlot;
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    static std::size_t Widen(std::uint32_t n) { return n == kNone ? npos : n; }
+    struct CRecord {
+        std::uint32_t first;          // its first slot
+        std::uint32_t nTranslation;   // the length of its translation
+        const char* pTranslation;     // into m_translations; null: none
+    };
+    std::string_view Keep(std::string_view text);
+
+    CEntrySpan m_source;
+    std::vector<CRecord> m_records;
+    std::vector<std::uint8_t> m_places;  // per message: 1 as a data text, 2 as an extra text
+    std::vector<std::uint32_t> m_lastSlot;  // per message
+    std::vector<std::uint32_t> m_slotMessage, m_nextSlot;
+    std::vector<std::unique_ptr<char[]>> m_translations;  // blocks that never move
+    std::size_t m_nBlockFree = 0;
+    char* m_pFree = nullptr;
 };
 
 // A translation as read from a translator's file.
@@ -149,7 +220,7 @@ struct CImportCounts {
 // of its (name, text), its line ends compared as LF (XML turns a CR into
 // LF), or else with the unit lumo numbered as its message when that unit
 // still has its name: tools such as Poedit write &#13; back as a raw CR.
-std::vector<Entry> ApplyTranslations(const std::vector<Entry>& templ, const CTranslations& translations,
-                                     bool bEmptyUntranslated, CImportCounts& counts);
+CEntryStore ApplyTranslations(CEntrySpan templ, const CTranslations& translations, bool bEmptyUntranslated,
+                              CImportCounts& counts);
 
 }  // namespace lumo_cli

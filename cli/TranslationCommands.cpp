@@ -81,12 +81,12 @@ int RunExportTranslation(const CArguments& args, const CFormat& format, std::ost
         return status;
 
     const CEntryPurpose purpose{"exported", "exported", exitRefused};
-    std::vector<Entry> source, target;
-    if (const int status = ReadEntriesOrReport(sourcePath, source, purpose, err); status != exitOk)
+    CEntryStore source;
+    if (const int status = ReadEntryInputOrReport(
+            sourcePath, purpose, err,
+            [&](CArchive& ar, CEntryFileNotes& irregular) { ReadEntryStore(ar, source, &irregular); });
+        status != exitOk)
         return status;
-    if (sourceOption)
-        if (const int status = ReadEntriesOrReport(operand, target, purpose, err); status != exitOk)
-            return status;
 
     CCatalogInfo info;
     info.sourceFile = DisplayName(sourcePath);
@@ -94,9 +94,18 @@ int RunExportTranslation(const CArguments& args, const CFormat& format, std::ost
     info.sourceLanguage = args.Value("--source-language").value_or(info.sourceLanguage);
     CWarnings warnings;
     try {
-        WriteOutputWith(output, out, [&](const ByteSink& sink) {
-            ExportTranslations(source, sourceOption ? &target : nullptr, format.id, info, sink, warnings);
-        });
+        CCatalog catalog(source);
+        // The target's entries are read one by one: only the texts that
+        // translate a message are kept.
+        if (sourceOption) {
+            const auto addTranslations = [&](CArchive& ar, CEntryFileNotes& irregular) {
+                catalog.AddTranslations([&](const EntryVisitor& visit) { VisitEntries(ar, visit, &irregular); },
+                                        warnings);
+            };
+            if (const int status = ReadEntryInputOrReport(operand, purpose, err, addTranslations); status != exitOk)
+                return status;
+        }
+        WriteOutputWith(output, out, [&](const ByteSink& sink) { format.writeTranslations(catalog, info, sink); });
     } catch (const CExportError& e) {
         err << "lumo: " << Shown(sourcePath) << ": " << EscapeControls(e.what()) << "; nothing was exported\n";
         return exitRefused;
@@ -131,13 +140,15 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
         status != exitOk)
         return status;
 
+    // The checks read the template as a list of entries; the import's own
+    // work reads through it without a copy.
     std::vector<Entry> templEntries;
     if (const int status = ReadEntriesOrReport(*templ, templEntries, {"written", "written", exitRefused}, err);
         status != exitOk)
         return status;
     CWarnings warnings;
     CImportCounts counts;
-    std::vector<Entry> entries;
+    CEntryStore entries;
     const EUntranslated untranslated =
         args.Value("--untranslated") == "empty" ? EUntranslated::empty : EUntranslated::source;
     try {

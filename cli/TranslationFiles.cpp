@@ -1,28 +1,19 @@
 // SPDX-License-Identifier: MIT
-// Exports and imports of the translators' formats as whole operations on
-// files, for the import and export commands and for the benchmark.
+// Imports of the translators' formats as whole operations on files, for
+// the import command and the fuzz targets.
 #include "TranslationFormats.h"
 
 
 namespace lumo_cli {
 
-void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entry>* pTarget, EFormat format,
-                        const CCatalogInfo& info, const ByteSink& sink, CWarnings& warnings)
-{
-    CCatalog catalog(source);
-    if (pTarget && format != EFormat::pot)
-        catalog.AddTranslations(*pTarget, warnings);
-    FormatOf(format).writeTranslations(catalog, info, sink);
-}
-
-std::vector<Entry> ImportTranslations(const std::string& path, EFormat format, const std::vector<Entry>& templ,
-                                      EUntranslated untranslated, CImportCounts& counts, CWarnings& warnings,
-                                      const std::function<void(const CTranslations&)>& inspect)
+CEntryStore ImportTranslations(const std::string& path, EFormat format, CEntrySpan templ, EUntranslated untranslated,
+                               CImportCounts& counts, CWarnings& warnings,
+                               const std::function<void(const CTranslations&)>& inspect)
 {
     const CTranslations translations = FormatOf(format).readTranslations(path, warnings);
     if (inspect)
         inspect(translations);
-    std::vector<Entry> entries = ApplyTranslations(templ, translations, untranslated == EUntranslated::empty, counts);
+    CEntryStore entries = ApplyTranslations(templ, translations, untranslated == EUntranslated::empty, counts);
     // A translation of another file would give a copy of the template.
     if (counts.nMatched == 0 && counts.nNotInTemplate > 0)
         throw CImportError((counts.nNotInTemplate == 1

@@ -43,16 +43,13 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings);
 CTranslations ReadPo(const std::string& path, CWarnings& warnings, std::vector<std::size_t>* pLines);
 CTranslations ReadXliff(const std::string& path, CWarnings& warnings);
 
-// Whole exports and imports between entries and a translator's file, by the
-// format registry's reader and writer. pTarget, if given, supplies the
-// translations; for the pot format it is ignored.
-void ExportTranslations(const std::vector<Entry>& source, const std::vector<Entry>* pTarget, EFormat format,
-                        const CCatalogInfo& info, const ByteSink& sink, CWarnings& warnings);
+// A whole import of a translator's file into its template's entries, by
+// the format registry's reader.
 // inspect, when given, sees the translations once they are read and before
 // they are applied; it may throw to refuse them.
-std::vector<Entry> ImportTranslations(const std::string& path, EFormat format, const std::vector<Entry>& templ,
-                                      EUntranslated untranslated, CImportCounts& counts, CWarnings& warnings,
-                                      const std::function<void(const CTranslations&)>& inspect = nullptr);
+CEntryStore ImportTranslations(const std::string& path, EFormat format, CEntrySpan templ, EUntranslated untranslated,
+                               CImportCounts& counts, CWarnings& warnings,
+                               const std::function<void(const CTranslations&)>& inspect = nullptr);
 
 // The control characters XML 1.0 cannot carry. In an XLIFF text each is
 // written as <ph ctype="x-lumo-control">U+0007</ph>.

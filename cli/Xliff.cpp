@@ -215,10 +215,10 @@ void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSin
     writer.Raw("\n");
     writer.Start("body");
     writer.Raw("\n");
-    const std::vector<CMessage>& messages = catalog.Messages();
+    const CCatalog::CMessages messages = catalog.Messages();
     std::string note;
     for (std::size_t m = 0; m < messages.size(); ++m) {
-        const CMessage& message = messages[m];
+        const CMessage message = messages[m];
         writer.Start("trans-unit");
         writer.Attribute("id", std::to_string(m + 1));
         writer.AttributeCp1252("resname", message.name);
