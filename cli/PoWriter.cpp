@@ -39,6 +39,32 @@ constexpr std::array<char, 256> kEscapeOf = MakeEscapes();
 
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
+// The most columns each byte of a text can take once escaped.
+constexpr std::array<unsigned char, 256> MakeColumnsAtMost()
+{
+    std::array<unsigned char, 256> table{};
+    for (int b = 0; b < 256; ++b)
+        table[b] = kEscapeOf[b] != 0 ? 2 : (b & 0xC0) == 0x80 ? 0 : b < 0xE1 ? 1 : 2;
+    return table;
+}
+constexpr std::array<unsigned char, 256> kColumnsAtMost = MakeColumnsAtMost();
+
+// out += text with gettext's escapes.
+void Escape(std::string& out, std::string_view raw)
+{
+    for (std::size_t i = 0; i < raw.size();) {
+        std::size_t j = i;
+        while (j < raw.size() && kEscapeOf[static_cast<unsigned char>(raw[j])] == 0)
+            ++j;
+        out.append(raw.data() + i, j - i);
+        if (j == raw.size())
+            break;
+        const char escaped[2] = {'\\', kEscapeOf[static_cast<unsigned char>(raw[j])]};
+        out.append(escaped, 2);
+        i = j + 1;
+    }
+}
+
 // Columns of a character as libunistring counts them (-1 for a control),
 // remembered for the first code points: most texts are Windows-1252, whose
 // characters all lie below U+2200.
@@ -146,8 +172,18 @@ void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited)
     int lastColumn = startColumn, pieceWidth = 0;
     bool bEscaped = false;  // this byte follows the backslash of an escape
     for (std::size_t i = 0; i < n;) {
-        ucs4_t uc = 0;
-        const int count = u8_mbtouc_unsafe(&uc, s + i, n - i);
+        // ASCII and two-byte characters decoded here, exactly as the library
+        // decodes them; the rest by the library.
+        ucs4_t uc = s[i];
+        int count = 1;
+        if (uc >= 0x80) {
+            if (uc >= 0xC2 && uc < 0xE0 && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+                uc = ((uc & 0x1F) << 6) | (s[i + 1] & 0x3F);
+                count = 2;
+            } else {
+                count = u8_mbtouc_unsafe(&uc, s + i, n - i);
+            }
+        }
         char kind = m_possible[i];
         if (bEscaped || i == nProhibited)
             kind = UC_BREAK_PROHIBITED;
@@ -196,51 +232,52 @@ void CPoWriter::String(std::string_view keyword, std::string_view value)
         pos = end;
         const bool bMoreLines = pos < value.size();
 
-        m_portion.clear();
-        for (std::size_t i = 0; i < raw.size();) {
-            std::size_t j = i;
-            while (j < raw.size() && kEscapeOf[static_cast<unsigned char>(raw[j])] == 0)
-                ++j;
-            m_portion.append(raw.data() + i, j - i);
-            if (j == raw.size())
-                break;
-            m_portion += '\\';
-            m_portion += kEscapeOf[static_cast<unsigned char>(raw[j])];
-            i = j + 1;
-        }
-        const std::size_t n = m_portion.size();
-        // No break just before the "\n" that ends the line.
-        const std::size_t nProhibited = !raw.empty() && raw.back() == '\n' ? n - 2 : npos;
-
         // At most this many columns: no character below U+1100 is wide, and
-        // none is wider than two. A line that fits needs no breaking rules.
+        // none is wider than two; an escape takes two. A line that fits
+        // needs no breaking rules and is escaped straight into the output.
         std::size_t nColumns = 0;
-        for (const char c : m_portion) {
-            const auto byte = static_cast<unsigned char>(c);
-            nColumns += (byte & 0xC0) == 0x80 ? 0 : byte < 0xE1 ? 1 : 2;
-        }
-        bool bPossibleKnown = false;
-        const auto breakLines = [&](int startColumn) {
-            m_breakAt.clear();
-            if (static_cast<std::size_t>(startColumn) + nColumns <= static_cast<std::size_t>(width))
-                return false;
-            if (!bPossibleKnown) {
-                m_possible.resize(n);
-                u8_possible_linebreaks(reinterpret_cast<const std::uint8_t*>(m_portion.data()), n, "UTF-8",
-                                       m_possible.data());
-                bPossibleKnown = true;
-            }
-            WidthBreaks(startColumn, width, nProhibited);
-            return !m_breakAt.empty();
-        };
+        for (const char c : raw)
+            nColumns += kColumnsAtMost[static_cast<unsigned char>(c)];
         int startColumn = bFirstLine ? static_cast<int>(keyword.size()) + 1 : 0;
-        bool bBreaks = breakLines(startColumn);
-        if (bFirstLine && n > 0 && (bMoreLines || startColumn > width || bBreaks)) {
+        if (bFirstLine && !raw.empty() && (bMoreLines || startColumn > width)) {
             m_out += keyword;
             m_out += " \"\"\n";
             bFirstLine = false;
             startColumn = 0;
-            bBreaks = breakLines(startColumn);
+        }
+        const auto fits = [&](int column) {
+            return static_cast<std::size_t>(column) + nColumns <= static_cast<std::size_t>(width);
+        };
+        if (fits(startColumn)) {
+            if (bFirstLine) {
+                m_out += keyword;
+                m_out += ' ';
+                bFirstLine = false;
+            }
+            m_out += '"';
+            Escape(m_out, raw);
+            m_out += "\"\n";
+            continue;
+        }
+
+        m_portion.clear();
+        Escape(m_portion, raw);
+        const std::size_t n = m_portion.size();
+        // No break just before the "\n" that ends the line.
+        const std::size_t nProhibited = !raw.empty() && raw.back() == '\n' ? n - 2 : npos;
+        m_possible.resize(n);
+        u8_possible_linebreaks(reinterpret_cast<const std::uint8_t*>(m_portion.data()), n, "UTF-8",
+                               m_possible.data());
+        WidthBreaks(startColumn, width, nProhibited);
+        if (bFirstLine && !m_breakAt.empty()) {
+            m_out += keyword;
+            m_out += " \"\"\n";
+            bFirstLine = false;
+            startColumn = 0;
+            if (fits(startColumn))
+                m_breakAt.clear();
+            else
+                WidthBreaks(startColumn, width, nProhibited);
         }
         if (bFirstLine) {
             m_out += keyword;
