@@ -159,7 +159,7 @@ void CPoWriter::References(std::string_view file, std::span<const std::size_t> l
 // where a piece would pass the width, the line breaks at the last place
 // allowed before it. The one place where no break may go besides the
 // escapes (whose second byte never takes one) is nProhibited.
-void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited)
+void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited, bool bFirstOnly)
 {
     m_breakAt.clear();
     const auto* s = reinterpret_cast<const std::uint8_t*>(m_portion.data());
@@ -168,6 +168,8 @@ void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited)
         if (m_breakAt.empty() || m_breakAt.back() != at)
             m_breakAt.push_back(at);
     };
+    // With bFirstOnly the pass ends at the first break: whether there is one
+    // is all the caller asks.
     std::size_t lastBreak = npos;
     int lastColumn = startColumn, pieceWidth = 0;
     bool bEscaped = false;  // this byte follows the backslash of an escape
@@ -192,6 +194,8 @@ void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited)
         const bool bMandatory = kind == UC_BREAK_MANDATORY || kind == UC_BREAK_CR_BEFORE_LF;
         if ((kind == UC_BREAK_POSSIBLE || bMandatory) && lastBreak != npos && lastColumn + pieceWidth > width) {
             mark(lastBreak);
+            if (bFirstOnly)
+                return;
             lastColumn = 0;
         }
         if (bMandatory) {
@@ -268,7 +272,9 @@ void CPoWriter::String(std::string_view keyword, std::string_view value)
         m_possible.resize(n);
         u8_possible_linebreaks(reinterpret_cast<const std::uint8_t*>(m_portion.data()), n, "UTF-8",
                                m_possible.data());
-        WidthBreaks(startColumn, width, nProhibited);
+        // On the keyword's line, only whether the line breaks matters: if
+        // it does, the keyword's line holds "" and the breaking starts over.
+        WidthBreaks(startColumn, width, nProhibited, bFirstLine);
         if (bFirstLine && !m_breakAt.empty()) {
             m_out += keyword;
             m_out += " \"\"\n";
@@ -277,7 +283,7 @@ void CPoWriter::String(std::string_view keyword, std::string_view value)
             if (fits(startColumn))
                 m_breakAt.clear();
             else
-                WidthBreaks(startColumn, width, nProhibited);
+                WidthBreaks(startColumn, width, nProhibited, false);
         }
         if (bFirstLine) {
             m_out += keyword;

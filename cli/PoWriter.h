@@ -45,7 +45,7 @@ private:
     void Comment(const char* prefix, std::string_view lines);
     void References(std::string_view file, std::span<const std::size_t> lines);
     void String(std::string_view keyword, std::string_view value);
-    void WidthBreaks(int startColumn, int width, std::size_t nProhibited);
+    void WidthBreaks(int startColumn, int width, std::size_t nProhibited, bool bFirstOnly);
     void FlushIfFull();
 
     Sink m_sink;

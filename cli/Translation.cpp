@@ -163,6 +163,7 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
     };
     std::vector<CNameSlot> names(nSize);
     std::vector<std::uint32_t> firstOfName, nextPartner, lastOfName;
+    std::vector<std::uint32_t> nameOf(nSource);  // each source entry's name number
     std::vector<std::uint32_t> nextSameName(nSource, kNone);
     const std::size_t mask = nSize - 1;
     const auto probe = [&](std::string_view name, std::uint32_t hash) {
@@ -176,6 +177,7 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
         const std::string_view name = m_source.Name(i);
         const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>()(name));
         CNameSlot& slot = names[probe(name, hash)];
+        nameOf[i] = slot.number == kNone ? static_cast<std::uint32_t>(firstOfName.size()) : slot.number;
         if (slot.number == kNone) {
             slot = CNameSlot{hash, static_cast<std::uint32_t>(firstOfName.size())};
             firstOfName.push_back(static_cast<std::uint32_t>(i));
@@ -189,7 +191,12 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
     lastOfName = {};
     std::vector<bool> translated(m_records.size(), false);
     forEach([&](std::size_t t, std::string_view name, std::string_view data, std::string_view extra) {
-        const std::uint32_t n = names[probe(name, static_cast<std::uint32_t>(std::hash<std::string_view>()(name)))].number;
+        // A target mostly lists its entries as the source does: the entry
+        // at the same place usually has the name, and its number.
+        const std::uint32_t n =
+            t < nSource && m_source.Name(t) == name
+                ? nameOf[t]
+                : names[probe(name, static_cast<std::uint32_t>(std::hash<std::string_view>()(name)))].number;
         if (n == kNone) {
             warnings.Add("target entries whose names are not in the source", [&] {
                 return "target entry " + std::to_string(t + 1) + " (" + QuotedEntryText(name) +
