@@ -45,6 +45,15 @@ bool CEntryStore::operator==(const CEntryStore& other) const
     return true;
 }
 
+std::vector<Entry> EntriesOf(const CEntryStore& store)
+{
+    std::vector<Entry> entries;
+    entries.reserve(store.Size());
+    for (std::size_t i = 0; i < store.Size(); ++i)
+        entries.push_back({std::string(store.Name(i)), std::string(store.Data(i)), std::string(store.Extra(i))});
+    return entries;
+}
+
 UINT VisitEntries(CArchive& ar, const EntryVisitor& visit, CIrregularRecords* pIrregular)
 {
     CEntryReader reader(ar);

@@ -51,6 +51,9 @@ private:
     std::vector<CPlace> m_places;
 };
 
+// The store's entries as a list, for callers that want one.
+std::vector<Entry> EntriesOf(const CEntryStore& store);
+
 // Reads all entries into the store; as ReadEntries, damage throws
 // CEntryFileException and pIrregular, if given, learns what follows.
 UINT ReadEntryStore(CArchive& ar, CEntryStore& store, CIrregularRecords* pIrregular = nullptr);

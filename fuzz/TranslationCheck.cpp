@@ -94,7 +94,8 @@ Attempt Import(const std::string& path, lumo_cli::EFormat format, lumo_cli::EUnt
     lumo_cli::CImportCounts counts;
     lumo_cli::CWarnings warnings;
     try {
-        attempt.entries = lumo_cli::ImportTranslations(path, format, Template(), untranslated, counts, warnings);
+        attempt.entries =
+            lumo_cli::EntriesOf(lumo_cli::ImportTranslations(path, format, Template(), untranslated, counts, warnings));
         attempt.bAccepted = true;
     } catch (const lumo_cli::CImportError& e) {
         attempt.refusal = e.what();

@@ -118,7 +118,7 @@ TEST(Translation, ApplyReplacesTranslatedTextsAndCounts)
     EXPECT_FALSE(translations.Add(Translated("A", "Start", "Autre")));
 
     CImportCounts counts;
-    std::vector<Entry> result = ApplyTranslations(templ, translations, false, counts);
+    std::vector<Entry> result = EntriesOf(ApplyTranslations(templ, translations, false, counts));
     EXPECT_EQ(result, (std::vector<Entry>{{"A", "Commencer", "Help"},
                                           {"B", "Start", ""},
                                           {"A", "Commencer", ""},
@@ -129,7 +129,7 @@ TEST(Translation, ApplyReplacesTranslatedTextsAndCounts)
     EXPECT_EQ(counts.nUntranslated, 2u);  // B|Start, C|Quit
     EXPECT_EQ(counts.nNotInTemplate, 2u);
 
-    result = ApplyTranslations(templ, translations, true, counts);
+    result = EntriesOf(ApplyTranslations(templ, translations, true, counts));
     EXPECT_EQ(result, (std::vector<Entry>{{"A", "Commencer", ""},
                                           {"B", "", ""},
                                           {"A", "Commencer", ""},
