@@ -102,7 +102,7 @@ TEST(EntryStore, ExportRefusesADamagedTargetAndWritesNothing)
         WriteFile(out, "keep me");
         const CRunResult r = Lumo({"export", target, "--source", source, "--format", format, "-o", out});
         EXPECT_EQ(r.status, 1) << format;
-        EXPECT_EQ(r.err, "lumo: " + target + ": damaged: entry 2 of 2 says its data text has 8 bytes, but only 1 follow (at byte offset 35); \"
+        EXPECT_EQ(r.err, "lumo: " + target + ": damaged: entry 2 of 2 says its data text has 8 bytes, but only 1 follow (at byte offset 35); "
                             "nothing was exported\n")
             << format;
         EXPECT_EQ(ReadFile(out), "keep me") << format;
