@@ -297,8 +297,21 @@ bool CTranslations::Add(const CTranslation& translation)
     if (slot.index != npos)
         return false;
     slot = CSlot{hash, m_translations.size()};
-    if (translation.nUnitId != 0)
-        m_byUnitId.try_emplace(translation.nUnitId, m_translations.size());
+    if (translation.nUnitId != 0) {
+        if (2 * (m_nUnits + 1) > m_units.size()) {
+            std::vector<CUnitSlot> old =
+                std::exchange(m_units, std::vector<CUnitSlot>(std::max<std::size_t>(64, 2 * m_units.size())));
+            for (const CUnitSlot& unit : old)
+                if (unit.nUnitId != 0)
+                    m_units[UnitSlot(unit.nUnitId)] = unit;
+        }
+        // The first translation of a unit id is the one kept.
+        CUnitSlot& unit = m_units[UnitSlot(translation.nUnitId)];
+        if (unit.nUnitId == 0) {
+            unit = CUnitSlot{translation.nUnitId, m_translations.size()};
+            ++m_nUnits;
+        }
+    }
     m_translations.push_back({Store(translation.name), Store(translation.source), Store(translation.text),
                               translation.bFuzzy, translation.nUnitId});
     return true;
@@ -311,10 +324,20 @@ std::size_t CTranslations::Find(std::string_view name, std::string_view source) 
     return m_slots[FindSlot(CPairHash()({name, source}), name, source)].index;
 }
 
+std::size_t CTranslations::UnitSlot(std::size_t nUnitId) const
+{
+    const std::size_t mask = m_units.size() - 1;
+    std::size_t i = std::hash<std::size_t>()(nUnitId) * 0x9E3779B97F4A7C15ull >> 20 & mask;
+    while (m_units[i].nUnitId != 0 && m_units[i].nUnitId != nUnitId)
+        i = (i + 1) & mask;
+    return i;
+}
+
 std::size_t CTranslations::FindUnit(std::size_t nUnitId) const
 {
-    const auto it = m_byUnitId.find(nUnitId);
-    return it == m_byUnitId.end() ? npos : it->second;
+    if (m_units.empty() || nUnitId == 0)
+        return npos;
+    return m_units[UnitSlot(nUnitId)].index;
 }
 
 namespace {

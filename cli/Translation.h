@@ -196,6 +196,7 @@ private:
     };
     std::size_t FindSlot(std::size_t hash, std::string_view name, std::string_view source) const;
     void Grow();
+    std::size_t UnitSlot(std::size_t nUnitId) const;
     std::string_view Store(std::string_view bytes);
 
     std::vector<std::unique_ptr<char[]>> m_blocks;  // never move, so the views stay valid
@@ -203,7 +204,13 @@ private:
     char* m_pFree = nullptr;
     std::vector<CTranslation> m_translations;
     std::vector<CSlot> m_slots;  // a power of two in size, at most half full
-    std::unordered_map<std::size_t, std::size_t> m_byUnitId;
+    // Unit id -> translation, open-addressing too, at most half full.
+    struct CUnitSlot {
+        std::size_t nUnitId = 0;  // 0: empty
+        std::size_t index = npos;
+    };
+    std::vector<CUnitSlot> m_units;
+    std::size_t m_nUnits = 0;
     std::size_t m_nUnmatchable = 0;
 };
 
