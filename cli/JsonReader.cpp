@@ -138,32 +138,51 @@ private:
             m_p = p + 1;
             return true;
         }
-        // Otherwise decoded into a scratch buffer, as long as the rest of the
-        // string's bytes at most, then copied once into a text of its size.
-        m_scratch.assign(start, p);
-        while (p != m_end) {
+        // Otherwise decoded into a scratch buffer as long as the string's
+        // bytes (no character takes more room decoded), then copied once into
+        // a text of its size. Skipping what follows each backslash finds the
+        // closing quote of any string that is well formed.
+        const char* close = p;
+        for (;;) {
+            close = static_cast<const char*>(std::memchr(close, '"', static_cast<std::size_t>(m_end - close)));
+            if (!close) {
+                close = m_end;
+                break;
+            }
+            // Escaped when an odd number of backslashes comes before it.
+            const char* b = close;
+            while (b > p && b[-1] == '\\')
+                --b;
+            if ((close - b) % 2 == 0)
+                break;
+            ++close;
+        }
+        m_scratch.resize(static_cast<std::size_t>(close - start));
+        char* w = m_scratch.data();
+        std::memcpy(w, start, static_cast<std::size_t>(p - start));
+        w += p - start;
+        while (p < close) {
+            // ASCII, and U+00A0 to U+00FF (most of what is not ASCII, each its
+            // own byte), without a branch on which it is.
             const auto c = static_cast<unsigned char>(*p);
-            if (!kStops[c]) {
-                m_scratch += static_cast<char>(c);
-                ++p;
+            const unsigned next = p + 1 < m_end ? static_cast<unsigned char>(p[1]) : 0;
+            const bool bPlain = !kStops[c];
+            const bool bLatin1 = (c == 0xC3 && (next & 0xC0) == 0x80) || (c == 0xC2 && next >= 0xA0 && next <= 0xBF);
+            if (bPlain || bLatin1) {
+                *w++ = static_cast<char>(bPlain ? c : c == 0xC3 ? 0xC0 | (next & 0x3F) : next);
+                p += bPlain ? 1 : 2;
                 continue;
             }
-            if (c == '"') {
-                out.assign(m_scratch);
-                m_p = p + 1;
-                return true;
-            }
-            if (c < 0x20)
+            if (c < 0x20 || c == '"')
                 return Stop(p);
-            if (c == '\\') {
-                if (!Escape(p))
-                    return false;
-                continue;
-            }
-            if (!Utf8(p))
+            if (!(c == '\\' ? Escape(p, w) : Utf8(p, w)))
                 return false;
         }
-        return Stop(p);
+        if (p != close || close == m_end)
+            return Stop(p);
+        out.assign(m_scratch.data(), static_cast<std::size_t>(w - m_scratch.data()));
+        m_p = close + 1;
+        return true;
     }
 
     bool Stop(const char* p)
@@ -173,16 +192,16 @@ private:
     }
 
     // One character of Windows-1252 for a code point, or a refusal at p.
-    bool Put(char32_t ch, const char* p)
+    bool Put(char32_t ch, const char* p, char*& w)
     {
         const std::optional<unsigned char> byte = ch == 0 ? std::nullopt : UnicodeToCp1252(ch);
         if (!byte)
             return Stop(p);
-        m_scratch += static_cast<char>(*byte);
+        *w++ = static_cast<char>(*byte);
         return true;
     }
 
-    bool Escape(const char*& p)
+    bool Escape(const char*& p, char*& w)
     {
         const char* at = p;
         if (m_end - p < 2)
@@ -212,18 +231,18 @@ private:
             if (ch >= 0xD800 && ch <= 0xDFFF)
                 return Stop(p);
             p += 6;
-            return Put(ch, at);
+            return Put(ch, at, w);
         }
         default:
             return Stop(p);
         }
         p += 2;
-        return Put(ch, at);
+        return Put(ch, at, w);
     }
 
     // A character of two or three bytes of well-formed UTF-8 (every
     // character Windows-1252 holds beyond ASCII is one).
-    bool Utf8(const char*& p)
+    bool Utf8(const char*& p, char*& w)
     {
         const auto* u = reinterpret_cast<const unsigned char*>(p);
         const std::ptrdiff_t left = m_end - p;
@@ -242,7 +261,7 @@ private:
         } else {
             return Stop(p);
         }
-        if (!Put(ch, p))
+        if (!Put(ch, p, w))
             return false;
         p += n;
         return true;
