@@ -69,7 +69,8 @@ public:
             }
         }
         SkipBlanks();
-        return m_p == m_end;
+        // The library's lexer takes a 0x00 byte for the end of the input.
+        return m_p == m_end || *m_p == '\0';
     }
 
     std::size_t Offset() const { return static_cast<std::size_t>(m_p - m_begin); }
