@@ -48,20 +48,16 @@ CUtf8ToCp1252Result Utf8ToCp1252(std::string_view utf8, std::string& out)
     char* const pOut = out.data();
     std::size_t n = 0;
     for (std::size_t i = 0; i < utf8.size();) {
+        // ASCII, and U+00A0 to U+00FF (most of what is not ASCII, each its
+        // own byte), without a branch on which it is.
         const auto lead = static_cast<unsigned char>(utf8[i]);
-        if (lead < 0x80) {
-            pOut[n++] = static_cast<char>(lead);
-            ++i;
+        const unsigned next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+        const bool bAscii = lead < 0x80;
+        const bool bLatin1 = (lead == 0xC3 && (next & 0xC0) == 0x80) || (lead == 0xC2 && next >= 0xA0 && next <= 0xBF);
+        if (bAscii || bLatin1) {
+            pOut[n++] = static_cast<char>(bAscii ? lead : lead == 0xC3 ? 0xC0 | (next & 0x3F) : next);
+            i += bAscii ? 1 : 2;
             continue;
-        }
-        // U+00A0 to U+00FF, most of what is not ASCII, are their own byte.
-        if (i + 1 < utf8.size()) {
-            const auto next = static_cast<unsigned char>(utf8[i + 1]);
-            if ((lead == 0xC3 && (next & 0xC0) == 0x80) || (lead == 0xC2 && next >= 0xA0 && next <= 0xBF)) {
-                pOut[n++] = static_cast<char>(lead == 0xC3 ? 0xC0 | (next & 0x3F) : next);
-                i += 2;
-                continue;
-            }
         }
         const std::optional<CUtf8Char> decoded = DecodeUtf8(utf8, i);
         if (!decoded) {
