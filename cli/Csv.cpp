@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Csv.h"
 
+#include <algorithm>
+
 namespace lumo_cli {
 
 bool CCsvReader::EndOfLine(std::size_t& pos)
@@ -22,14 +24,16 @@ bool CCsvReader::Next(CCsvRecord& record)
         m_pos = m_text.size();
         return false;
     }
-    record.fields.clear();
     record.nLine = m_nLine;
+    std::size_t n = 0;
     for (;;) {
-        CCsvField field;
-        const bool bMore = ReadField(field);
-        record.fields.push_back(std::move(field));
-        if (!bMore)
+        if (n == record.fields.size())
+            record.fields.emplace_back();
+        const bool bMore = ReadField(record.fields[n++]);
+        if (!bMore) {
+            record.fields.resize(n);
             return true;
+        }
     }
 }
 
@@ -40,23 +44,31 @@ bool CCsvReader::ReadField(CCsvField& field)
     if (pos < m_text.size() && m_text[pos] == '"') {
         const std::size_t nStartLine = m_nLine;
         ++pos;
+        // Up to the closing quote; the text is the input's own bytes unless
+        // a doubled quote inside it has to become one.
+        const std::size_t start = pos;
+        bool bDoubled = false;
+        field.unquoted.clear();
         for (;;) {
-            if (pos >= m_text.size())
+            const std::size_t quote = m_text.find('"', pos);
+            if (quote == std::string_view::npos)
                 throw CCsvError(nStartLine, "the quoted field that starts here is never closed (a quote is missing)");
-            const char c = m_text[pos];
-            if (c == '"') {
-                if (pos + 1 < m_text.size() && m_text[pos + 1] == '"') {
-                    field.text += '"';
-                    pos += 2;
-                    continue;
-                }
-                ++pos;
-                break;
+            const std::string_view piece = m_text.substr(pos, quote - pos);
+            m_nLine += static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\n'));
+            if (quote + 1 < m_text.size() && m_text[quote + 1] == '"') {
+                if (!bDoubled)
+                    field.unquoted.assign(m_text.substr(start, pos - start));
+                bDoubled = true;
+                field.unquoted.append(piece);
+                field.unquoted += '"';
+                pos = quote + 2;
+                continue;
             }
-            if (c == '\n')
-                ++m_nLine;
-            field.text += c;
-            ++pos;
+            if (bDoubled)
+                field.unquoted.append(piece);
+            field.text = bDoubled ? std::string_view(field.unquoted) : m_text.substr(start, quote - start);
+            pos = quote + 1;
+            break;
         }
         // After the closing quote: the next field, the end of the record or of the input.
         bool bMore = false;
@@ -76,13 +88,13 @@ bool CCsvReader::ReadField(CCsvField& field)
     const std::size_t start = pos;
     for (;;) {
         if (pos >= m_text.size()) {
-            field.text.assign(m_text.substr(start, pos - start));
+            field.text = m_text.substr(start, pos - start);
             m_pos = pos;
             return false;
         }
         const char c = m_text[pos];
         if (c == ',' || c == '\n' || c == '\r') {
-            field.text.assign(m_text.substr(start, pos - start));
+            field.text = m_text.substr(start, pos - start);
             if (c == ',') {
                 m_pos = pos + 1;
                 return true;

@@ -19,8 +19,11 @@ public:
 };
 
 struct CCsvField {
-    std::string text;
+    // Into the input, or into unquoted for a field that held doubled quotes;
+    // valid until the record is read into again.
+    std::string_view text;
     std::size_t nLine = 0;  // where the field starts
+    std::string unquoted;
 };
 
 struct CCsvRecord {
@@ -34,6 +37,7 @@ class CCsvReader {
 public:
     explicit CCsvReader(std::string_view text) : m_text(text) {}
     // The next record; false at the end of the input. Throws CCsvError.
+    // A record read into again keeps its fields' buffers.
     bool Next(CCsvRecord& record);
 
 private:

@@ -26,7 +26,7 @@ std::array<std::size_t, 3> ReadHeader(const CCsvRecord& header)
 {
     std::array<std::optional<std::size_t>, 3> where;
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
-        const std::string& text = header.fields[i].text;
+        const std::string_view text = header.fields[i].text;
         const auto it = std::find_if(kColumns.begin(), kColumns.end(), [&](const char* c) { return text == c; });
         if (it == kColumns.end())
             throw CImportError(At(header.nLine) + "the header names an unknown column " + Quoted(text) +
@@ -67,6 +67,7 @@ std::vector<Entry> EntriesFromCsv(std::string_view csv)
             throw CImportError(At(1) + "the file is empty; its first line must be the header name,data,extra");
         const std::array<std::size_t, 3> columns = ReadHeader(record);
         const std::size_t nFields = record.fields.size();
+        std::string text;  // each text converted here, then kept in a string of its size
         while (reader.Next(record)) {
             if (record.fields.size() == 1 && record.fields[0].text.empty())
                 throw CImportError(At(record.nLine) + "the line is empty; every record needs the fields name,data,extra");
@@ -78,14 +79,15 @@ std::vector<Entry> EntriesFromCsv(std::string_view csv)
             std::string* texts[] = {&entry.name, &entry.data, &entry.extra};
             for (std::size_t c = 0; c < kColumns.size(); ++c) {
                 const CCsvField& field = record.fields[columns[c]];
-                if (const auto problem = ToEntryText(field.text, *texts[c])) {
+                if (const auto problem = ToEntryText(field.text, text)) {
                     // The line of the problem itself: the field may span lines.
-                    const std::string_view before = std::string_view(field.text).substr(0, problem->offset);
+                    const std::string_view before = field.text.substr(0, problem->offset);
                     const std::size_t nLine = field.nLine + static_cast<std::size_t>(
                                                                 std::count(before.begin(), before.end(), '\n'));
                     throw CImportError(At(nLine) + "the " + kColumns[c] + " of entry " +
                                        std::to_string(entries.size() + 1) + ": " + problem->message);
                 }
+                texts[c]->assign(text);
             }
             entries.push_back(std::move(entry));
         }

@@ -2,9 +2,12 @@
 #include "EntryWriters.h"
 
 #include "Csv.h"
-#include "Utf8Out.h"
+
+#include "platform/Cp1252.h"
 
 #include <array>
+#include <cstdio>
+#include <cstring>
 
 namespace lumo_cli {
 
@@ -12,26 +15,77 @@ namespace {
 
 constexpr std::size_t kFlushBytes = std::size_t(1) << 20;
 
-// What a byte becomes inside a JSON string: "" for itself.
-std::array<std::string, 256> MakeJsonEscapes()
-{
-    std::array<std::string, 256> table;
-    for (unsigned c = 0; c < 0x20; ++c) {
-        char code[8];
-        std::snprintf(code, sizeof code, "\\u%04x", c);
-        table[c] = code;
+// What a byte becomes inside a JSON string (escaped as nlohmann-json's dump()
+// escapes it, or its UTF-8 form), and inside a CSV field (its UTF-8 form).
+struct CByteForm {
+    char bytes[6];
+    unsigned char nCount;
+};
+
+struct CByteForms {
+    std::array<CByteForm, 256> json{}, csv{};
+    CByteForms()
+    {
+        for (unsigned b = 0; b < 256; ++b) {
+            const std::string utf8 = Cp1252ToUtf8(std::string(1, static_cast<char>(b)));
+            std::string escaped = utf8;
+            if (b < 0x20) {
+                char code[8];
+                std::snprintf(code, sizeof code, "\\u%04x", b);
+                escaped = code;
+            }
+            switch (b) {
+            case '\b': escaped = "\\b"; break;
+            case '\t': escaped = "\\t"; break;
+            case '\n': escaped = "\\n"; break;
+            case '\f': escaped = "\\f"; break;
+            case '\r': escaped = "\\r"; break;
+            case '"': escaped = "\\\""; break;
+            case '\\': escaped = "\\\\"; break;
+            default: break;
+            }
+            Set(json[b], escaped);
+            Set(csv[b], b == '"' ? std::string("\"\"") : utf8);
+        }
     }
-    table['\b'] = "\\b";
-    table['\t'] = "\\t";
-    table['\n'] = "\\n";
-    table['\f'] = "\\f";
-    table['\r'] = "\\r";
-    table['"'] = "\\\"";
-    table['\\'] = "\\\\";
-    return table;
+    static void Set(CByteForm& form, const std::string& bytes)
+    {
+        std::memcpy(form.bytes, bytes.data(), bytes.size());
+        form.nCount = static_cast<unsigned char>(bytes.size());
+    }
+};
+
+const CByteForms kForms;
+
+// Appends text with each byte in its form of the table: straight into room
+// for the longest form, then cut to what was written.
+template <std::size_t nLongest>
+void AppendForms(std::string& out, std::string_view cp1252, const std::array<CByteForm, 256>& forms, char quote)
+{
+    const std::size_t nOld = out.size();
+    out.resize(nOld + nLongest * cp1252.size() + 2);
+    char* p = out.data() + nOld;
+    if (quote)
+        *p++ = quote;
+    for (const char c : cp1252) {
+        const CByteForm& form = forms[static_cast<unsigned char>(c)];
+        std::memcpy(p, form.bytes, nLongest);
+        p += form.nCount;
+    }
+    if (quote)
+        *p++ = quote;
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
-const std::array<std::string, 256> kJsonEscapes = MakeJsonEscapes();
+// A text as a CSV field in UTF-8: as AppendCsvField quotes its UTF-8 form
+// (the bytes that decide it are ASCII, the same in both).
+void AppendCsvText(std::string& out, std::string_view cp1252)
+{
+    const bool bQuote = cp1252.find_first_of(",\"\r\n") != std::string_view::npos ||
+                        (!cp1252.empty() && (cp1252.front() == ' ' || cp1252.front() == '\t' ||
+                                             cp1252.back() == ' ' || cp1252.back() == '\t'));
+    AppendForms<3>(out, cp1252, kForms.csv, bQuote ? '"' : '\0');
+}
 
 // Collects output and hands it to the sink in large pieces.
 class CBufferedSink {
@@ -59,18 +113,7 @@ private:
 
 void AppendJsonString(std::string& out, std::string_view cp1252)
 {
-    out += '"';
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < cp1252.size(); ++i) {
-        const std::string& escape = kJsonEscapes[static_cast<unsigned char>(cp1252[i])];
-        if (escape.empty())
-            continue;
-        AppendUtf8(out, cp1252.substr(start, i - start));
-        out += escape;
-        start = i + 1;
-    }
-    AppendUtf8(out, cp1252.substr(start));
-    out += '"';
+    AppendForms<6>(out, cp1252, kForms.json, '"');
 }
 
 void WriteJsonEntries(const std::vector<Entry>& entries, const ByteSink& sink)
@@ -101,14 +144,13 @@ void WriteCsvEntries(const std::vector<Entry>& entries, const ByteSink& sink)
 {
     CBufferedSink buffered(sink);
     std::string& out = buffered.Out();
-    std::string field;  // reused: no allocation per text
     out += "name,data,extra\r\n";
     for (const Entry& entry : entries) {
-        AppendCsvField(out, ToUtf8(field, entry.name));
+        AppendCsvText(out, entry.name);
         out += ',';
-        AppendCsvField(out, ToUtf8(field, entry.data));
+        AppendCsvText(out, entry.data);
         out += ',';
-        AppendCsvField(out, ToUtf8(field, entry.extra));
+        AppendCsvText(out, entry.extra);
         out += "\r\n";
         buffered.Step();
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "EntryWriters.h"
 #include "Formats.h"
+#include "JsonReader.h"
 
 #include "platform/Cp1252.h"
 
@@ -205,7 +206,7 @@ std::string EntriesToJson(const std::vector<Entry>& entries)
     return out;
 }
 
-std::vector<Entry> EntriesFromJson(std::string_view input)
+std::vector<Entry> EntriesFromJsonLibrary(std::string_view input)
 {
     CEntryHandler handler(input);
     const CCountingIterator first(input.data(), input.data(), &handler.m_nRead);
@@ -214,6 +215,22 @@ std::vector<Entry> EntriesFromJson(std::string_view input)
     if (!ok || !handler.m_error.empty())
         throw CImportError(handler.m_error.empty() ? std::string("malformed JSON") : handler.m_error);
     return std::move(handler.m_entries);
+}
+
+std::vector<Entry> EntriesFromJson(std::string_view input)
+{
+    std::vector<Entry> entries;
+    std::size_t nStop = 0;
+    if (ReadJsonEntries(input, entries, &nStop))
+        return entries;
+    entries = {};
+    // Refused: the library reads it again to say what is wrong, in its words.
+    EntriesFromJsonLibrary(input);
+    // It must refuse too (the fuzzer checks that); if it ever does not, the
+    // place our reader stopped is still better than nothing.
+    const CLineColumn at = LineColumnOf(input, nStop);
+    throw CImportError("line " + std::to_string(at.line) + ", column " + std::to_string(at.column) + " (byte " +
+                       std::to_string(nStop) + "): malformed JSON: the entries cannot be read from here on");
 }
 
 }  // namespace lumo_cli

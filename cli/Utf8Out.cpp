@@ -4,6 +4,7 @@
 #include "platform/Cp1252.h"
 
 #include <array>
+#include <cstring>
 
 namespace lumo_cli {
 
@@ -32,19 +33,22 @@ const std::array<CUtf8Form, 256> kTable = MakeTable();
 
 void AppendUtf8(std::string& out, std::string_view cp1252)
 {
-    // ASCII runs go in one append; the rest through the table.
-    std::size_t i = 0;
-    while (i < cp1252.size()) {
-        std::size_t j = i;
-        while (j < cp1252.size() && static_cast<unsigned char>(cp1252[j]) < 0x80)
-            ++j;
-        out.append(cp1252.data() + i, j - i);
-        for (; j < cp1252.size() && static_cast<unsigned char>(cp1252[j]) >= 0x80; ++j) {
-            const CUtf8Form& form = kTable[static_cast<unsigned char>(cp1252[j])];
-            out.append(form.bytes, form.nCount);
+    // Written straight into room for the longest form (three bytes a byte),
+    // then cut to what was written: no append per character.
+    const std::size_t nOld = out.size();
+    out.resize(nOld + 3 * cp1252.size());
+    char* p = out.data() + nOld;
+    for (const char c : cp1252) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x80) {
+            *p++ = c;
+            continue;
         }
-        i = j;
+        const CUtf8Form& form = kTable[u];
+        std::memcpy(p, form.bytes, 3);
+        p += form.nCount;
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 }  // namespace lumo_cli

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ImportCheck.h"
 
+#include "JsonCheck.h"
+
 #include "tests/support/EntryBytes.h"
 
 #include "cli/EntryIo.h"
@@ -135,6 +137,11 @@ ImportOutcome CheckImport(std::string_view bytes)
     const bool bCsv = (static_cast<unsigned char>(bytes[0]) & 1) != 0;
     const std::string_view input = bytes.substr(1);
     const char* format = bCsv ? "CSV" : "JSON";
+    if (!bCsv)
+        if (std::string p = CompareJsonReaders(input); !p.empty()) {
+            outcome.problem = p;
+            return outcome;
+        }
     std::vector<Entry> entries;
     try {
         entries = bCsv ? lumo_cli::EntriesFromCsv(input) : lumo_cli::EntriesFromJson(input);

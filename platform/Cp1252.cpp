@@ -42,36 +42,36 @@ std::string Cp1252ToUtf8(std::string_view bytes)
 
 CUtf8ToCp1252Result Utf8ToCp1252(std::string_view utf8, std::string& out)
 {
-    out.clear();
-    out.reserve(utf8.size());
+    // Every character takes at least one byte of UTF-8 and becomes one byte:
+    // the text is written straight into room of the input's size.
+    out.resize(utf8.size());
+    char* const pOut = out.data();
+    std::size_t n = 0;
     for (std::size_t i = 0; i < utf8.size();) {
-        // A run of ASCII goes over as it is, in one piece.
-        std::size_t end = i;
-        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
-            ++end;
-        if (end > i) {
-            out.append(utf8.data() + i, end - i);
-            i = end;
+        // ASCII, and U+00A0 to U+00FF (most of what is not ASCII, each its
+        // own byte), without a branch on which it is.
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const unsigned next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+        const bool bAscii = lead < 0x80;
+        const bool bLatin1 = (lead == 0xC3 && (next & 0xC0) == 0x80) || (lead == 0xC2 && next >= 0xA0 && next <= 0xBF);
+        if (bAscii || bLatin1) {
+            pOut[n++] = static_cast<char>(bAscii ? lead : lead == 0xC3 ? 0xC0 | (next & 0x3F) : next);
+            i += bAscii ? 1 : 2;
             continue;
         }
-        // U+00A0 to U+00FF, most of what is not ASCII, are their own byte.
-        if (i + 1 < utf8.size()) {
-            const auto lead = static_cast<unsigned char>(utf8[i]);
-            const auto next = static_cast<unsigned char>(utf8[i + 1]);
-            if ((lead == 0xC3 && (next & 0xC0) == 0x80) || (lead == 0xC2 && next >= 0xA0 && next <= 0xBF)) {
-                out += static_cast<char>(lead == 0xC3 ? 0xC0 | (next & 0x3F) : next);
-                i += 2;
-                continue;
-            }
-        }
         const std::optional<CUtf8Char> decoded = DecodeUtf8(utf8, i);
-        if (!decoded)
+        if (!decoded) {
+            out.resize(n);
             return {false, i, 0};
+        }
         const auto byte = UnicodeToCp1252(decoded->ch);
-        if (!byte)
+        if (!byte) {
+            out.resize(n);
             return {false, i, decoded->ch};
-        out += static_cast<char>(*byte);
+        }
+        pOut[n++] = static_cast<char>(*byte);
         i += decoded->nLength;
     }
+    out.resize(n);
     return {};
 }

@@ -53,8 +53,9 @@ std::string Count(std::size_t n, const char* one, const char* many)
 // Scratch lists kept between texts: a million texts would otherwise cost
 // several allocations each.
 struct CScratch {
-    Tokens source, translation, missing, added;
+    Tokens source, translation, missing, added, sourceNumbers, translationNumbers;
     std::vector<std::string> sourceKeys, translationKeys;
+    std::vector<bool> inCode;
 };
 thread_local CScratch g_scratch;
 
@@ -62,6 +63,7 @@ thread_local CScratch g_scratch;
 // that the finders run only where their first character occurs.
 enum : unsigned {
     hasPercent = 1, hasBrace = 2, hasAngle = 4, hasControl = 8, hasDigit = 16, hasAddress = 32, hasLineBreak = 64,
+    hasCodeStart = 128,  // %, {, <, @ or /: where a code with digits in it may start
 };
 
 struct CClassTable {
@@ -81,6 +83,8 @@ struct CClassTable {
         kinds[static_cast<unsigned char>(':')] = hasAddress;
         kinds[static_cast<unsigned char>('@')] = hasAddress;
         kinds[static_cast<unsigned char>('.')] = hasAddress;  // www.
+        for (const char c : {'%', '{', '<', '@', '/'})
+            kinds[static_cast<unsigned char>(c)] |= hasCodeStart;
     }
 };
 constexpr CClassTable kClasses;
@@ -260,7 +264,7 @@ void CTextCheck::CheckEndPunctuation()
         Report(ECheck::endpunc, "the translation ends with " + QuotedText(b) + ", the source does not");
 }
 
-std::vector<bool> CTextCheck::CodeMask(std::string_view text) const
+const std::vector<bool>& CTextCheck::CodeMask(std::string_view text) const
 {
     Tokens& tokens = g_scratch.missing;
     tokens.clear();
@@ -270,7 +274,8 @@ std::vector<bool> CTextCheck::CodeMask(std::string_view text) const
     FindUrls(text, tokens);
     for (const CPlaceholderPattern& pattern : m_patterns)
         pattern.Find(text, tokens);
-    std::vector<bool> inCode(text.size(), false);
+    std::vector<bool>& inCode = g_scratch.inCode;
+    inCode.assign(text.size(), false);
     for (const std::string_view token : tokens) {
         const auto start = token.data() - text.data();
         std::fill(inCode.begin() + start, inCode.begin() + start + static_cast<std::ptrdiff_t>(token.size()), true);
@@ -282,7 +287,7 @@ bool CTextCheck::HasWords() const
 {
     // Letters inside placeholders, tags and addresses are not words to translate:
     // "%s" or "<br/>" left as they are is right.
-    const std::vector<bool> inCode = CodeMask(m_source);
+    const std::vector<bool>& inCode = CodeMask(m_source);
     for (std::size_t i = 0; i < m_source.size(); ++i)
         if (!inCode[i] && IsLetter(static_cast<unsigned char>(m_source[i])))
             return true;
@@ -292,22 +297,23 @@ bool CTextCheck::HasWords() const
 void CTextCheck::CheckNumbers()
 {
     // The digits of {1}, ^1 or #ff0 are the other checks' business.
-    auto numbers = [&](std::string_view text, Tokens& out) {
+    auto numbers = [&](std::string_view text, unsigned kinds, Tokens& out) {
         out.clear();
         FindNumbers(text, out);
         // Only a text that may hold a code needs the mask.
         // (an address holds "://" or "@"; "www." with digits in it is left to chance)
-        const bool bMayHoldCode = !m_patterns.empty() || text.find_first_of("%{<@/") != std::string_view::npos;
+        const bool bMayHoldCode = !m_patterns.empty() || (kinds & hasCodeStart) != 0;
         if (out.empty() || !bMayHoldCode)
             return;
-        const std::vector<bool> inCode = CodeMask(text);
+        const std::vector<bool>& inCode = CodeMask(text);
         std::erase_if(out, [&](std::string_view number) { return inCode[static_cast<std::size_t>(number.data() - text.data())]; });
     };
-    Tokens source, translation;
-    numbers(m_source, source);
+    Tokens& source = g_scratch.sourceNumbers;
+    Tokens& translation = g_scratch.translationNumbers;
+    numbers(m_source, m_sourceKinds, source);
     if (source.empty())
         return;
-    numbers(m_translation, translation);
+    numbers(m_translation, m_translationKinds, translation);
     CompareTokens(ECheck::numbers, source, translation, true);
 }
 
@@ -315,7 +321,8 @@ void CTextCheck::Run()
 {
     Tokens& source = g_scratch.source;
     Tokens& translation = g_scratch.translation;
-    const unsigned sourceKinds = KindsOf(m_source), translationKinds = KindsOf(m_translation);
+    const unsigned sourceKinds = m_sourceKinds = KindsOf(m_source);
+    const unsigned translationKinds = m_translationKinds = KindsOf(m_translation);
     const unsigned kinds = sourceKinds | translationKinds;
     auto compare = [&](ECheck check, void (*find)(std::string_view, Tokens&), bool bMissingOnly = false) {
         if (!Enabled(check))

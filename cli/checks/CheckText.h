@@ -26,13 +26,15 @@ private:
     void CheckEndPunctuation();
     bool HasWords() const;
     void CheckNumbers();
-    // For each byte of text: inside a placeholder, tag or address.
-    std::vector<bool> CodeMask(std::string_view text) const;
+    // For each byte of text: inside a placeholder, tag or address. Valid
+    // until the next call.
+    const std::vector<bool>& CodeMask(std::string_view text) const;
 
     const CCheckOptions& m_options;
     const std::vector<CPlaceholderPattern>& m_patterns;
     std::string_view m_source, m_translation;
     std::vector<CFinding>& m_findings;
+    unsigned m_sourceKinds = 0, m_translationKinds = 0;  // which codes each may hold, from Run
 };
 
 // A text in UTF-8 in double quotes, with \\, \", \n, \r, \t and \uXXXX

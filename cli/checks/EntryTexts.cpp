@@ -64,6 +64,17 @@ CPairing PairEntries(const std::vector<CEntryTexts>& source, const std::vector<C
     pairing.targetOfSource.assign(source.size(), kNone);
     pairing.moved.assign(target.size(), false);
 
+    // A translation mostly keeps the source's names in its order: as long as
+    // the names agree place by place, entry i pairs with entry i (each name
+    // has met as many of itself on both sides), and only the rest is hashed.
+    Index nSame = 0;
+    const std::size_t nShorter = std::min(source.size(), target.size());
+    while (nSame < nShorter && source[nSame].name == target[nSame].name) {
+        pairing.sourceOfTarget[nSame] = nSame;
+        pairing.targetOfSource[nSame] = nSame;
+        ++nSame;
+    }
+
     // Per name, an open-addressing slot (at most half full) with the first
     // source entry of that name and the next one a target entry pairs with;
     // the source entries of a name are chained in order.
@@ -72,7 +83,7 @@ CPairing PairEntries(const std::vector<CEntryTexts>& source, const std::vector<C
         Index first = kNone, next = kNone;
     };
     std::size_t nSize = 16;
-    while (nSize < 2 * source.size())
+    while (nSize < 2 * (source.size() - nSame))
         nSize *= 2;
     const std::size_t mask = nSize - 1;
     std::vector<CSlot> slots(nSize);
@@ -84,7 +95,7 @@ CPairing PairEntries(const std::vector<CEntryTexts>& source, const std::vector<C
             k = (k + 1) & mask;
         return k;
     };
-    for (Index i = 0; i < source.size(); ++i) {
+    for (Index i = nSame; i < source.size(); ++i) {
         const std::size_t hash = hasher(source[i].name);
         const std::size_t k = find(source[i].name, hash);
         if (slots[k].first == kNone)
@@ -94,7 +105,7 @@ CPairing PairEntries(const std::vector<CEntryTexts>& source, const std::vector<C
         lastOfSlot[k] = i;
     }
     lastOfSlot = {};
-    for (Index j = 0; j < target.size(); ++j) {
+    for (Index j = nSame; j < target.size(); ++j) {
         const std::size_t k = find(target[j].name, hasher(target[j].name));
         if (slots[k].first == kNone || slots[k].next == kNone)
             continue;
@@ -111,6 +122,9 @@ CPairing PairEntries(const std::vector<CEntryTexts>& source, const std::vector<C
     for (const Index j : pairing.targetOfSource)
         if (j != kNone)
             positions.push_back(j);
+    // Pairs all in order (the usual case) leave nothing moved.
+    if (std::is_sorted(positions.begin(), positions.end()))
+        return pairing;
     std::vector<bool> kept(positions.size(), false);
     for (const Index k : LongestIncreasingRun(positions))
         kept[k] = true;

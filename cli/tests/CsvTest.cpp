@@ -17,7 +17,7 @@ std::vector<std::vector<std::string>> ReadAll(std::string_view text, std::vector
     while (reader.Next(record)) {
         std::vector<std::string> fields;
         for (const CCsvField& field : record.fields)
-            fields.push_back(field.text);
+            fields.emplace_back(field.text);
         records.push_back(fields);
         if (pLines)
             pLines->push_back(record.nLine);
