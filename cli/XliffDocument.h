@@ -106,7 +106,7 @@ void WriteXliffDocument(const CCatalog& catalog, const CCatalogInfo& info, Write
     writer.Raw("\n");
     writer.Start("body");
     writer.Raw("\n");
-    const std::vector<CMessage>& messages = catalog.Messages();
+    const auto& messages = catalog.Messages();
     std::string note;
     char id[24];
     for (std::size_t m = 0; m < messages.size(); ++m) {
