@@ -300,11 +300,16 @@ private:
             m_nRun = 0;
         }
         m_nRun += text.size();
+        if (m_textDepth >= 0) {
+            // A text kept grows by its runs; no text lumo writes is longer
+            // than one run may be.
+            std::string& kept = m_phDepth >= 0 ? m_ph : *m_pText;
+            kept += text;
+            m_nRun = std::max(m_nRun, kept.size());
+        }
         if (m_nRun > XML_MAX_TEXT_LENGTH)
             throw CImportError(LineText(CurrentLine()) + "a text or attribute value is over " +
                                std::to_string(XML_MAX_TEXT_LENGTH) + " bytes, more than XML readers take");
-        if (m_textDepth >= 0)
-            (m_phDepth >= 0 ? m_ph : *m_pText) += text;
     }
 
     void OnElement(std::string_view name, std::string_view uri, std::span<const xmlChar*> attributes)
