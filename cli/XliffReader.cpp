@@ -144,7 +144,7 @@ public:
             // libxml2 calls its size limits "huge"; that is no fault of the syntax.
             if (const std::size_t at = error.find(": malformed XML: "); at != std::string::npos &&
                 (error.find("huge text node") != std::string::npos || error.find("Huge input lookup") != std::string::npos ||
-                 error.find("too long") != std::string::npos))
+                 error.compare(at + 17, 24, "AttValue length too long") == 0))
                 throw CImportError(error.substr(0, at) + ": a text or attribute value is over " +
                                    std::to_string(XML_MAX_TEXT_LENGTH) + " bytes, more than XML readers take");
             throw CImportError(error.rfind("line ", 0) == 0 ? error : LineText(CurrentLine()) + error);
@@ -166,7 +166,9 @@ private:
     static void Guarded(void* context, Body&& body)
     {
         CUnitReader& reader = Of(context);
-        if (reader.m_failure)
+        // After an error the parser may go on (a namespace error does), but
+        // the file is refused for it: what it means as XLIFF no longer matters.
+        if (reader.m_failure || !reader.m_error.empty())
             return;
         try {
             body(reader);
