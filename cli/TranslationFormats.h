@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The translators' file formats: gettext PO and POT (through gettext's own
-// libgettextpo) and XLIFF 1.2 (through libxml2's streaming reader and
-// writer). Texts are UTF-8 in the files and Windows-1252 in the entries.
+// libgettextpo) and XLIFF 1.2 (read through libxml2's SAX2 parser, written
+// by lumo itself). Texts are UTF-8 in the files and Windows-1252 in the entries.
 #pragma once
 
 #include "FormatRegistry.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// XLIFF 1.2 through libxml2's streaming reader: one unit at a time, so a
-// file of any size is read in little memory.
+// XLIFF 1.2 through libxml2's SAX2 parser: one unit at a time, so a file of
+// any size is read in little memory.
 #include "StreamIo.h"
 #include "Text.h"
 #include "TranslationFormats.h"
@@ -8,13 +8,16 @@
 #include "platform/File.h"
 
 #include <libxml/parserInternals.h>
-#include <libxml/xmlreader.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
 
 #include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <cstdio>
+#include <exception>
 #include <optional>
+#include <span>
 
 namespace lumo_cli {
 
@@ -82,43 +85,69 @@ bool IsFinalState(std::string_view state, std::string_view approved)
 }
 
 // lumo numbers its units from 1; the number of another tool's unit is no use.
-std::size_t UnitNumber(const std::string& id)
+std::size_t UnitNumber(std::string_view id)
 {
     std::size_t n = 0;
     const auto [end, ec] = std::from_chars(id.data(), id.data() + id.size(), n);
     return ec == std::errc() && end == id.data() + id.size() ? n : 0;
 }
 
+// libxml2's SAX2 parser with callbacks of our own: no tree is built, not
+// even one node at a time, and each unit's texts are kept only until the
+// unit ends. The parser checks the XML; what XLIFF says is decided here.
 class CUnitReader {
 public:
     CUnitReader(const std::string& path, CWarnings& warnings) : m_path(path), m_warnings(warnings)
     {
         // The first bytes are read, and their encoding chosen, already here.
         m_handlers.emplace(&m_error);
+        m_ctxt = xmlCreateFileParserCtxt(path.c_str());
+        if (!m_ctxt)
+            throw CImportError(m_error.empty() ? "libxml2 cannot open it" : m_error);
         // No network, no external entities; libxml2's own limits keep entity
         // expansion in check.
-        m_reader = xmlReaderForFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_BIG_LINES);
-        if (!m_reader)
-            throw CImportError(m_error.empty() ? "libxml2 cannot open it" : m_error);
-        xmlTextReaderSetStructuredErrorHandler(m_reader, OnXmlError, &m_error);
+        xmlCtxtUseOptions(m_ctxt, XML_PARSE_NONET | XML_PARSE_BIG_LINES);
+        m_ctxt->_private = this;
+        xmlSAXHandler& sax = *m_ctxt->sax;
+        sax.startElementNs = OnStart;
+        sax.endElementNs = OnEnd;
+        sax.characters = OnText;
+        sax.ignorableWhitespace = OnText;
+        sax.cdataBlock = OnCdata;
+        sax.comment = OnComment;
+        sax.processingInstruction = OnInstruction;
+        sax.internalSubset = OnDoctype;
+        sax.externalSubset = nullptr;
+        sax.reference = nullptr;
+        sax.serror = OnParserError;
+        sax.error = nullptr;
+        sax.warning = nullptr;
     }
     CUnitReader(const CUnitReader&) = delete;
     CUnitReader& operator=(const CUnitReader&) = delete;
-    ~CUnitReader() { xmlFreeTextReader(m_reader); }
+    ~CUnitReader()
+    {
+        if (m_ctxt) {
+            xmlFreeDoc(m_ctxt->myDoc);
+            m_ctxt->myDoc = nullptr;
+            xmlFreeParserCtxt(m_ctxt);
+        }
+    }
 
     CTranslations Read()
     {
-        int result;
-        while ((result = xmlTextReaderRead(m_reader)) == 1)
-            OnNode();
-        if (result < 0 || !m_error.empty()) {
+        const int result = xmlParseDocument(m_ctxt);
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+        if (result < 0 || !m_ctxt->wellFormed || !m_error.empty()) {
             const std::string error = m_error.empty() ? "malformed XML" : m_error;
             // libxml2 calls its size limits "huge"; that is no fault of the syntax.
             if (const std::size_t at = error.find(": malformed XML: "); at != std::string::npos &&
-                (error.find("huge text node") != std::string::npos || error.find("Huge input lookup") != std::string::npos))
+                (error.find("huge text node") != std::string::npos || error.find("Huge input lookup") != std::string::npos ||
+                 error.compare(at + 17, 24, "AttValue length too long") == 0))
                 throw CImportError(error.substr(0, at) + ": a text or attribute value is over " +
                                    std::to_string(XML_MAX_TEXT_LENGTH) + " bytes, more than XML readers take");
-            throw CImportError(error.rfind("line ", 0) == 0 ? error : Line() + error);
+            throw CImportError(error.rfind("line ", 0) == 0 ? error : LineText(CurrentLine()) + error);
         }
         if (!m_bRoot)
             throw CImportError("the file holds no XML element");
@@ -126,16 +155,90 @@ public:
     }
 
 private:
-    // The line of the node at hand; the parser itself may have read further.
-    std::string Line() const
+    static CUnitReader& Of(void* context)
     {
-        const xmlNodePtr node = xmlTextReaderCurrentNode(m_reader);
-        const long nLine = node ? xmlGetLineNo(node) : -1;
-        return "line " + std::to_string(nLine > 0 ? nLine : xmlTextReaderGetParserLineNumber(m_reader)) + ": ";
+        return *static_cast<CUnitReader*>(static_cast<xmlParserCtxtPtr>(context)->_private);
     }
 
-    // The reader meets the declaration only once it has read past its
-    // internal subset; the line where it starts is found in the bytes.
+    // A refusal from a callback: kept, to be thrown once the parser has
+    // returned, since it must not travel through the library's C code.
+    template <class Body>
+    static void Guarded(void* context, Body&& body)
+    {
+        CUnitReader& reader = Of(context);
+        // After an error the parser may go on (a namespace error does), but
+        // the file is refused for it: what it means as XLIFF no longer matters.
+        if (reader.m_failure || !reader.m_error.empty())
+            return;
+        try {
+            body(reader);
+        } catch (...) {
+            reader.m_failure = std::current_exception();
+            xmlStopParser(reader.m_ctxt);
+        }
+    }
+
+    // The parser's errors come with its context, not the text they go to.
+    static void OnParserError(void* context, xmlErrorPtr error) { OnXmlError(&Of(context).m_error, error); }
+
+    static void OnStart(void* context, const xmlChar* localName, const xmlChar*, const xmlChar* uri, int,
+                        const xmlChar**, int nAttributes, int, const xmlChar** attributes)
+    {
+        Guarded(context, [&](CUnitReader& reader) {
+            reader.OnElement(View(localName), View(uri), std::span(attributes, static_cast<std::size_t>(nAttributes) * 5));
+        });
+    }
+
+    static void OnEnd(void* context, const xmlChar*, const xmlChar*, const xmlChar*)
+    {
+        Guarded(context, [&](CUnitReader& reader) { reader.OnEndElement(); });
+    }
+
+    static void OnText(void* context, const xmlChar* text, int nLength)
+    {
+        Guarded(context, [&](CUnitReader& reader) {
+            reader.OnCharacters({reinterpret_cast<const char*>(text), static_cast<std::size_t>(nLength)}, false);
+        });
+    }
+
+    static void OnCdata(void* context, const xmlChar* text, int nLength)
+    {
+        Guarded(context, [&](CUnitReader& reader) {
+            reader.OnCharacters({reinterpret_cast<const char*>(text), static_cast<std::size_t>(nLength)}, true);
+        });
+    }
+
+    static void OnComment(void* context, const xmlChar*)
+    {
+        Guarded(context, [&](CUnitReader& reader) { reader.m_nRun = 0; });
+    }
+
+    static void OnInstruction(void* context, const xmlChar*, const xmlChar*)
+    {
+        Guarded(context, [&](CUnitReader& reader) { reader.m_nRun = 0; });
+    }
+
+    // XLIFF 1.2 has a schema and no DTD; an internal subset's defaults and
+    // entities would change what the file says.
+    static void OnDoctype(void* context, const xmlChar* name, const xmlChar*, const xmlChar*)
+    {
+        Guarded(context, [&](CUnitReader& reader) {
+            throw CImportError(reader.DoctypeLine() + "the file has a document type declaration (<!DOCTYPE " +
+                               Shown(View(name)) + ">); XLIFF 1.2 has none, and lumo reads no DTD, its entities or "
+                               "defaults");
+        });
+    }
+
+    std::size_t CurrentLine() const
+    {
+        const long nLine = m_ctxt->input ? m_ctxt->input->line : -1;
+        return nLine > 0 ? static_cast<std::size_t>(nLine) : 0;
+    }
+
+    static std::string LineText(std::size_t nLine) { return "line " + std::to_string(nLine) + ": "; }
+
+    // The parser reaches the declaration's callback only once it has read
+    // its name and identifiers; the line where it starts is found in the bytes.
     std::string DoctypeLine() const
     {
         if (!m_path.empty() && !IsStream(m_path)) {
@@ -144,62 +247,86 @@ private:
             in.read(head.data(), static_cast<std::streamsize>(head.size()));
             head.resize(static_cast<std::size_t>(in.gcount()));
             if (const std::size_t at = head.find("<!DOCTYPE"); at != std::string::npos)
-                return "line " + std::to_string(1 + std::count(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(at), '\n')) + ": ";
+                return LineText(1 + static_cast<std::size_t>(std::count(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(at), '\n')));
         }
-        return Line();
+        return LineText(CurrentLine());
     }
 
-    // An attribute's value, asked for once; nothing when it is absent.
-    std::optional<std::string> Attribute(const char* name) const
+    // An attribute without a namespace, its references replaced; nothing
+    // when it is absent. The parser replaces them all but "&" itself, which
+    // it gives as "&#38;" for a tree builder to replace: here, into buffer.
+    std::optional<std::string_view> Attribute(std::span<const xmlChar*> attributes, std::string_view name,
+                                              std::string& buffer) const
     {
-        xmlChar* value = xmlTextReaderGetAttribute(m_reader, reinterpret_cast<const xmlChar*>(name));
-        if (!value)
-            return std::nullopt;
-        std::string result(View(value));
-        xmlFree(value);
-        if (result.size() > XML_MAX_TEXT_LENGTH)
-            throw CImportError(Line() + "the attribute " + name + " is " + std::to_string(result.size()) +
-                               " bytes long; lumo reads at most " + std::to_string(XML_MAX_TEXT_LENGTH) +
-                               " bytes, as for a text");
-        return result;
-    }
-
-    void OnNode()
-    {
-        const int type = xmlTextReaderNodeType(m_reader);
-        const int depth = xmlTextReaderDepth(m_reader);
-        if (type == XML_READER_TYPE_ELEMENT)
-            OnElement(depth);
-        else if (type == XML_READER_TYPE_END_ELEMENT)
-            OnEnd(depth);
-        else if (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
-                 type == XML_READER_TYPE_WHITESPACE || type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE) {
-            if (m_textDepth >= 0)
-                (m_phDepth >= 0 ? m_ph : *m_pText) += View(xmlTextReaderConstValue(m_reader));
-        } else if (type == XML_READER_TYPE_DOCUMENT_TYPE) {
-            // XLIFF 1.2 has a schema and no DTD; an internal subset's
-            // defaults and entities would change what the file says.
-            throw CImportError(DoctypeLine() + "the file has a document type declaration (<!DOCTYPE " +
-                               Shown(View(xmlTextReaderConstName(m_reader))) +
-                               ">); XLIFF 1.2 has none, and lumo reads no DTD, its entities or defaults");
-        } else if (type == XML_READER_TYPE_ENTITY_REFERENCE) {
-            throw CImportError(Line() + "the entity reference &" + std::string(View(xmlTextReaderConstLocalName(m_reader))) +
-                               "; is not defined by XML itself; lumo reads only &lt; &gt; &amp; &quot; &apos; and "
-                               "character references");
+        for (std::size_t i = 0; i + 4 < attributes.size(); i += 5) {
+            if (attributes[i + 1] != nullptr || View(attributes[i]) != name)
+                continue;
+            const auto* begin = reinterpret_cast<const char*>(attributes[i + 3]);
+            const auto* end = reinterpret_cast<const char*>(attributes[i + 4]);
+            const std::string_view value(begin, static_cast<std::size_t>(end - begin));
+            if (value.size() > XML_MAX_TEXT_LENGTH)
+                throw CImportError(LineText(CurrentLine()) + "the attribute " + std::string(name) + " is " +
+                                   std::to_string(value.size()) + " bytes long; lumo reads at most " +
+                                   std::to_string(XML_MAX_TEXT_LENGTH) + " bytes, as for a text");
+            if (value.find('&') == std::string_view::npos)
+                return value;
+            buffer.clear();
+            for (std::size_t at = 0; at < value.size();) {
+                const std::size_t amp = value.find("&#38;", at);
+                buffer.append(value.substr(at, amp == std::string_view::npos ? std::string_view::npos : amp - at));
+                if (amp == std::string_view::npos)
+                    break;
+                buffer += '&';
+                at = amp + 5;
+            }
+            return std::string_view(buffer);
         }
+        return std::nullopt;
     }
 
-    void OnElement(int depth)
+    // The parser calls back for a start tag before it looks past its
+    // attributes: "/>" there means an element with no content, whose end
+    // follows at once.
+    bool AtEmptyElementEnd() const
     {
-        const std::string_view name = View(xmlTextReaderConstLocalName(m_reader));
-        const bool bXliff = View(xmlTextReaderConstNamespaceUri(m_reader)) == kNamespace;
-        const bool bEmpty = xmlTextReaderIsEmptyElement(m_reader) == 1;
+        const xmlChar* p = m_ctxt->input ? m_ctxt->input->cur : nullptr;
+        return p && p[0] == '/' && p[1] == '>';
+    }
+
+    void OnCharacters(std::string_view text, bool bCdata)
+    {
+        // libxml2's tree builder refuses a text node over its limit; the
+        // same limit holds here for every run of text, kept or not.
+        if (bCdata != m_bRunCdata) {
+            m_bRunCdata = bCdata;
+            m_nRun = 0;
+        }
+        m_nRun += text.size();
+        if (m_textDepth >= 0) {
+            // A text kept grows by its runs; no text lumo writes is longer
+            // than one run may be.
+            std::string& kept = m_phDepth >= 0 ? m_ph : *m_pText;
+            kept += text;
+            m_nRun = std::max(m_nRun, kept.size());
+        }
+        if (m_nRun > XML_MAX_TEXT_LENGTH)
+            throw CImportError(LineText(CurrentLine()) + "a text or attribute value is over " +
+                               std::to_string(XML_MAX_TEXT_LENGTH) + " bytes, more than XML readers take");
+    }
+
+    void OnElement(std::string_view name, std::string_view uri, std::span<const xmlChar*> attributes)
+    {
+        m_nRun = 0;
+        const int depth = m_depth++;
+        const bool bXliff = uri == kNamespace;
+        const bool bEmpty = AtEmptyElementEnd();
+        m_bSkipEnd = bEmpty;  // the element is done with here
         if (!m_bRoot) {
             m_bRoot = true;
             if (name != "xliff" || !bXliff)
-                throw CImportError(Line() + "this is not XLIFF 1.2: the document element is <" + std::string(name) +
-                                   "> in the namespace " + Quoted(View(xmlTextReaderConstNamespaceUri(m_reader))) +
-                                   ", not <xliff> in \"" + std::string(kNamespace) + "\"");
+                throw CImportError(LineText(CurrentLine()) + "this is not XLIFF 1.2: the document element is <" +
+                                   std::string(name) + "> in the namespace " + Quoted(uri) + ", not <xliff> in \"" +
+                                   std::string(kNamespace) + "\"");
             return;
         }
         if (m_textDepth >= 0) {
@@ -208,12 +335,12 @@ private:
         }
         if (bXliff && name == "trans-unit" && m_unitDepth < 0 && !bEmpty) {
             m_unitDepth = depth;
-            m_unitLine = Line();
-            m_id = Attribute("id").value_or("");
-            const std::optional<std::string> name = Attribute("resname");
-            m_bHasName = name.has_value();
-            m_name = name.value_or("");
-            m_approved = Attribute("approved").value_or("");
+            m_nUnitLine = CurrentLine();
+            m_id = Attribute(attributes, "id", m_attribute).value_or("");
+            const std::optional<std::string_view> resname = Attribute(attributes, "resname", m_attribute);
+            m_bHasName = resname.has_value();
+            m_name = resname.value_or("");
+            m_approved = Attribute(attributes, "approved", m_attribute).value_or("");
             m_source.clear();
             m_target.clear();
             m_state.clear();
@@ -224,8 +351,8 @@ private:
             const bool bTarget = name == "target";
             (bTarget ? m_bHasTarget : m_bHasSource) = true;
             if (bTarget) {
-                m_state = Attribute("state").value_or("");
-                m_targetLine = Line();
+                m_state = Attribute(attributes, "state", m_attribute).value_or("");
+                m_nTargetLine = CurrentLine();
             }
             m_pText = bTarget ? &m_target : &m_source;
             if (!bEmpty)
@@ -237,11 +364,12 @@ private:
     void OnInline(std::string_view name, int depth, bool bEmpty)
     {
         if (m_phDepth >= 0 || (name != "ph" && name != "g" && name != "mrk"))
-            throw CImportError(Line() + "the inline element <" + std::string(name) +
+            throw CImportError(LineText(CurrentLine()) + "the inline element <" + std::string(name) +
                                "> is not one lumo writes; a text holds only characters and "
                                "<ph ctype=\"x-lumo-control\">U+XXXX</ph> for control characters");
         if (name == "ph") {
             m_ph.clear();
+            m_nPhLine = CurrentLine();
             if (bEmpty)
                 AppendControl();
             else
@@ -257,12 +385,18 @@ private:
             value > 0 && value < 0x20)
             *m_pText += static_cast<char>(value);
         else
-            throw CImportError(Line() + "a <ph> placeholder holds " + Quoted(m_ph) +
+            throw CImportError(LineText(m_nPhLine) + "a <ph> placeholder holds " + Quoted(m_ph) +
                                "; lumo writes them for control characters only, as U+0001 to U+001F");
     }
 
-    void OnEnd(int depth)
+    void OnEndElement()
     {
+        m_nRun = 0;
+        const int depth = --m_depth;
+        if (m_bSkipEnd) {
+            m_bSkipEnd = false;
+            return;
+        }
         if (depth == m_phDepth) {
             m_phDepth = -1;
             AppendControl();
@@ -284,26 +418,30 @@ private:
         const bool bFuzzy = !IsFinalState(m_state, m_approved);
         if (const auto problem = ToEntryText(m_target, m_targetBytes)) {
             if (!bFuzzy)
-                throw CImportError(m_targetLine + "the target of unit " + Quoted(m_id) + " (resname " + Quoted(m_name) +
-                                   "): " + problem->message);
+                throw CImportError(LineText(m_nTargetLine) + "the target of unit " + Quoted(m_id) + " (resname " +
+                                   Quoted(m_name) + "): " + problem->message);
             m_targetBytes = "?";  // fuzzy: counted, never used
         }
         if (!m_translations.Add({m_nameBytes, m_sourceBytes, m_targetBytes, bFuzzy, UnitNumber(m_id)}))
             m_warnings.Add("units repeating an earlier unit", [&] {
-                return m_unitLine + "unit " + Quoted(m_id) + " has the resname and source of an earlier unit; the "
-                                    "earlier one is used";
+                return LineText(m_nUnitLine) + "unit " + Quoted(m_id) + " has the resname and source of an earlier "
+                                               "unit; the earlier one is used";
             });
     }
 
     std::string m_path;
     CWarnings& m_warnings;
     std::string m_error;
-    std::optional<CThreadErrorHandlers> m_handlers;  // while the reader lives
-    xmlTextReaderPtr m_reader = nullptr;
+    std::optional<CThreadErrorHandlers> m_handlers;  // while the parser lives
+    xmlParserCtxtPtr m_ctxt = nullptr;
+    std::exception_ptr m_failure;
     CTranslations m_translations;
-    bool m_bRoot = false;
-    int m_unitDepth = -1, m_textDepth = -1, m_phDepth = -1;
-    std::string m_id, m_name, m_source, m_target, m_state, m_approved, m_ph, m_unitLine, m_targetLine;
+    bool m_bRoot = false, m_bSkipEnd = false, m_bRunCdata = false;
+    int m_depth = 0, m_unitDepth = -1, m_textDepth = -1, m_phDepth = -1;
+    std::size_t m_nRun = 0;  // bytes of the text run at hand
+    std::size_t m_nUnitLine = 0, m_nTargetLine = 0, m_nPhLine = 0;
+    std::string m_id, m_name, m_source, m_target, m_state, m_approved, m_ph;
+    std::string m_attribute;  // an attribute whose "&" had to be put back
     std::string m_nameBytes, m_sourceBytes, m_targetBytes;  // Windows-1252
     std::string* m_pText = nullptr;
     bool m_bHasName = false, m_bHasSource = false, m_bHasTarget = false;

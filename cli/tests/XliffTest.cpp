@@ -152,3 +152,28 @@ TEST_F(Xliff, ANameOrTextXmlCannotCarryIsRefusedAndNothingWritten)
     EXPECT_EQ(ReadFile(dir / "old.xlf"), "kept");
     EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"big.lumo", "game.lumo", "old.xlf"}));
 }
+
+TEST_F(Xliff, ReferencesCommentsAndEmptyElementsReadAsXmlMeansThem)
+{
+    // "&" in an attribute, by entity and by character reference; text split
+    // by a comment, an instruction and CDATA; units and texts with no content.
+    const std::string xliff =
+        kOpen +
+        "<trans-unit id=\"1\" resname=\"A&amp;B &#38; &lt;&#60;&quot;\"><source>x &amp; y</source>"
+        "<target>X &#38; Y</target></trans-unit>\n"
+        "<trans-unit/>\n<trans-unit id=\"2\" resname=\"E\"/>\n"
+        "<trans-unit id=\"3\" resname=\"C\"><source>Three<!-- c --> <?pi x?>end</source>"
+        "<target>Trois<![CDATA[ & ]]><ph id=\"1\" ctype=\"x-lumo-control\">U+0001</ph><ph/></target></trans-unit>\n"
+        "<trans-unit id=\"4\" resname=\"D\"><source/><target>vide</target></trans-unit>\n" +
+        kClose;
+    CRunResult r = ImportText(xliff, {{"A&B & <<\"", "x & y", ""}, {"C", "Three end", ""}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("in.xlf: line 6: a <ph> placeholder holds \"\""), std::string::npos) << r.err;
+
+    const std::size_t at = xliff.find("<ph/>");
+    r = ImportText(xliff.substr(0, at) + xliff.substr(at + 5), {{"A&B & <<\"", "x & y", ""}, {"C", "Three end", ""}});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2 translated, 0 fuzzy, 0 untranslated messages\n");
+    EXPECT_NE(r.err.find("1 message matches no text of the template"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(dir / "out.lumo"), EntryFileBytes({{"A&B & <<\"", "X & Y", ""}, {"C", "Trois & \x01", ""}}));
+}
