@@ -2,6 +2,7 @@
 #include "Csv.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace lumo_cli {
 
@@ -32,6 +33,14 @@ bool CCsvReader::Next(CCsvRecord& record)
         const bool bMore = ReadField(record.fields[n++]);
         if (!bMore) {
             record.fields.resize(n);
+            // Growing the list moves the fields, and a short unquoted text
+            // moves with its string: point such texts at their string again.
+            const std::less<const char*> before;
+            for (CCsvField& field : record.fields) {
+                const char* p = field.text.data();
+                if (before(p, m_text.data()) || before(m_text.data() + m_text.size(), p))
+                    field.text = field.unquoted;
+            }
             return true;
         }
     }
