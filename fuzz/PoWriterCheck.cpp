@@ -4,6 +4,7 @@
 #include "cli/PoLibrary.h"
 #include "cli/PoWriter.h"
 #include "platform/Cp1252.h"
+#include "tests/support/TextDifference.h"
 
 #include <algorithm>
 
@@ -102,15 +103,7 @@ std::string ComparePoWriters(const std::vector<CPoTestMessage>& messages, const 
     all.insert(all.end(), messages.begin(), messages.end());
     const std::string library = LibraryPoText(all, file);
     const std::string own = OwnPoText(all, file);
-    if (library == own)
-        return "";
-    const std::size_t at =
-        static_cast<std::size_t>(std::mismatch(library.begin(), library.end(), own.begin(), own.end()).first -
-                                 library.begin());
-    const std::size_t from = library.rfind('\n', at == 0 ? 0 : at - 1);
-    const std::size_t start = from == std::string::npos ? 0 : from + 1;
-    return "the PO texts differ at byte " + std::to_string(at) + ": gettext wrote\n" + library.substr(start, 200) +
-           "\n---- lumo wrote\n" + own.substr(start, 200);
+    return lumo_test::DescribeTextDifference("PO", "gettext", library, own, 200);
 }
 
 }  // namespace lumo_fuzz

@@ -3,6 +3,7 @@
 
 #include "cli/XliffDocument.h"
 #include "platform/Cp1252.h"
+#include "tests/support/TextDifference.h"
 
 #include <libxml/xmlerror.h>
 #include <libxml/xmlwriter.h>
@@ -127,15 +128,7 @@ std::string CompareXliffWriters(const CXliffTestExport& given)
     catalog.AddTranslations(given.target, warnings);
     const std::string library = LibraryXliffText(catalog, given.info);
     const std::string own = OwnXliffText(catalog, given.info);
-    if (library == own)
-        return "";
-    const std::size_t at =
-        static_cast<std::size_t>(std::mismatch(library.begin(), library.end(), own.begin(), own.end()).first -
-                                 library.begin());
-    const std::size_t from = library.rfind('\n', at == 0 ? 0 : at - 1);
-    const std::size_t start = from == std::string::npos || at == 0 ? 0 : from + 1;
-    return "the XLIFF texts differ at byte " + std::to_string(at) + ": libxml2 wrote\n" + library.substr(start, 300) +
-           "\n---- lumo wrote\n" + own.substr(start, 300);
+    return lumo_test::DescribeTextDifference("XLIFF", "libxml2", library, own, 300);
 }
 
 }  // namespace lumo_fuzz
