@@ -374,9 +374,11 @@ CEntryStore ApplyTranslations(CEntrySpan templ, const CTranslations& translation
         used[t] = true;
         return true;
     };
-    for (std::size_t m = 0; m < messages.size(); ++m) {
+    for (std::size_t m = 0, nNext = 0; m < messages.size(); ++m) {
         const CMessage message = messages[m];
-        take(m, translations.Find(message.name, message.source));
+        const std::size_t t = translations.Find(message.name, message.source, nNext);
+        if (take(m, t))
+            nNext = t + 1;
     }
     // Matched with its CRs read as LF, a translation gets the source's line
     // ends back, unless it has CRs of its own. Few texts have CRs: the

@@ -179,6 +179,16 @@ public:
     void AddUnmatchable() { ++m_nUnmatchable; }
     // The index of the translation of a pair, or npos.
     std::size_t Find(std::string_view name, std::string_view source) const;
+    // The same, trying the translation at nHint first: a file written from
+    // the template lists its messages in the template's order, so a caller
+    // walking the template finds most of them at the place after the last.
+    std::size_t Find(std::string_view name, std::string_view source, std::size_t nHint) const
+    {
+        if (nHint < m_translations.size() && m_translations[nHint].source == source &&
+            m_translations[nHint].name == name)
+            return nHint;
+        return Find(name, source);
+    }
     // The index of the translation from the unit lumo numbered so, or npos.
     std::size_t FindUnit(std::size_t nUnitId) const;
     const CTranslation& At(std::size_t index) const { return m_translations[index]; }

@@ -140,10 +140,10 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
         status != exitOk)
         return status;
 
-    // The checks read the template as a list of entries; the import's own
-    // work reads through it without a copy.
-    std::vector<Entry> templEntries;
-    if (const int status = ReadEntriesOrReport(*templ, templEntries, {"written", "written", exitRefused}, err);
+    CEntryStore templEntries;
+    if (const int status = ReadEntryInputOrReport(
+            *templ, {"written", "written", exitRefused}, err,
+            [&](CArchive& ar, CEntryFileNotes& irregular) { ReadEntryStore(ar, templEntries, &irregular); });
         status != exitOk)
         return status;
     CWarnings warnings;

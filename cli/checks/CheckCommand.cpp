@@ -247,35 +247,37 @@ int RunTranslationCheck(const CCheckOptions& options, std::ostream& out, std::os
     return status;
 }
 
-bool ReportImportChecks(const CCheckOptions& options, const std::string& path, const std::vector<Entry>& templ,
+bool ReportImportChecks(const CCheckOptions& options, const std::string& path, CEntrySpan templ,
                         const CTranslations& translations, std::ostream& err)
 {
     // Warnings stay warnings here; --strict means an error refuses the import.
     CCheckOptions shown = options;
     shown.bStrict = false;
     const CChecker checker(shown);
-    CFileCheck file;
-    file.path = path;
-    CheckTranslations(checker, templ, translations, {}, file);
     // A file wrong throughout gives a short report; lumo check lists them all.
     constexpr std::size_t kShownPerCheck = 10;
-    std::array<std::size_t, kCheckCount> shownCount{};
-    for (const CFinding& finding : file.findings) {
-        // What import already says in its summary is no warning here.
-        if (finding.check == ECheck::missing || finding.check == ECheck::extra || finding.check == ECheck::untranslated)
-            continue;
-        std::size_t& n = shownCount[static_cast<std::size_t>(finding.check)];
-        if (++n <= kShownPerCheck)
-            err << "lumo: warning: " << FindingLine(path, finding) << '\n';
-    }
-    for (std::size_t c = 0; c < kCheckCount; ++c)
-        if (shownCount[c] > kShownPerCheck)
-            err << "lumo: " << path << ": " << shownCount[c] - kShownPerCheck << " more " << CheckTable()[c].name
-                << " findings not shown (lumo check --template lists them all)\n";
-    std::size_t nErrors = 0;
+    CFileCheck file;
+    file.path = path;
+    file.nKeepPerCheck = kShownPerCheck;
+    CheckTranslations(checker, templ, translations, {}, file);
+    // What import already says in its summary is no warning here.
+    const auto inSummary = [](ECheck check) {
+        return check == ECheck::missing || check == ECheck::extra || check == ECheck::untranslated;
+    };
     for (const CFinding& finding : file.findings)
-        if (finding.severity == ESeverity::error && finding.check != ECheck::missing && finding.check != ECheck::extra)
-            ++nErrors;
+        if (!inSummary(finding.check))
+            err << "lumo: warning: " << FindingLine(path, finding) << '\n';
+    std::size_t nErrors = 0;
+    for (const CCheckInfo& info : CheckTable()) {
+        const std::size_t nFound = file.summary.counts[static_cast<std::size_t>(info.check)];
+        if (inSummary(info.check))
+            continue;
+        if (nFound > kShownPerCheck)
+            err << "lumo: " << path << ": " << nFound - kShownPerCheck << " more " << info.name
+                << " findings not shown (lumo check --template lists them all)\n";
+        if (checker.SeverityOf(info.check) == ESeverity::error)
+            nErrors += nFound;
+    }
     if (options.bStrict && nErrors > 0) {
         err << "lumo: " << path << ": " << nErrors << (nErrors == 1 ? " finding is" : " findings are")
             << " at error level, and --strict refuses the import\n";

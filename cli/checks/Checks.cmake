@@ -13,3 +13,6 @@ target_sources(lumo_cli PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/TranslationChecks.cpp
 )
 target_link_libraries(lumo_cli PRIVATE PkgConfig::PCRE2)
+# The texts of a large file are compared on every core.
+find_package(Threads REQUIRED)
+target_link_libraries(lumo_cli PUBLIC Threads::Threads)

@@ -4,6 +4,11 @@
 #include "CheckText.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 
@@ -100,23 +105,132 @@ void CheckEntries(const CChecker& checker, const std::vector<Entry>& source, con
     CheckEntries(checker, a.Entries(), b.Entries(), result);
 }
 
+namespace {
+
+// What one stretch of entries found.
+struct CChunk {
+    CCheckSummary summary;
+    std::vector<CFinding> findings;
+    std::exception_ptr error;
+};
+
+void AddTo(const CCheckSummary& part, CCheckSummary& whole)
+{
+    whole.nChecked += part.nChecked;
+    whole.nEntries += part.nEntries;
+    whole.nEntriesTranslated += part.nEntriesTranslated;
+    whole.nTexts += part.nTexts;
+    whole.nTextsTranslated += part.nTextsTranslated;
+    whole.nFuzzy += part.nFuzzy;
+    whole.nUntranslated += part.nUntranslated;
+    for (std::size_t c = 0; c < kCheckCount; ++c)
+        whole.counts[c] += part.counts[c];
+    whole.nErrors += part.nErrors;
+    whole.nWarnings += part.nWarnings;
+}
+
+// Keeps a finding of an enabled check, or only counts it when its check has
+// as many kept as the caller wants.
+void Keep(const CChecker& checker, CFinding&& finding, CCheckSummary& summary, std::vector<CFinding>& findings,
+          std::size_t nKeepPerCheck)
+{
+    if (!checker.Enabled(finding.check))
+        return;
+    if (summary.counts[static_cast<std::size_t>(finding.check)] < nKeepPerCheck) {
+        checker.Add(std::move(finding), summary, findings);
+        return;
+    }
+    ++summary.counts[static_cast<std::size_t>(finding.check)];
+    ++(checker.SeverityOf(finding.check) == ESeverity::error ? summary.nErrors : summary.nWarnings);
+}
+
+// Would a finding of this check be kept? Saves making one that would not.
+bool WouldKeep(const CChecker& checker, ECheck check, const CCheckSummary& summary, std::size_t nKeepPerCheck)
+{
+    return checker.Enabled(check) && summary.counts[static_cast<std::size_t>(check)] < nKeepPerCheck;
+}
+
+using ChunkCheck = std::function<void(const CChecker&, std::size_t nBegin, std::size_t nEnd, CChunk&)>;
+
+// Runs check over the entries [0, n) in stretches, on every core the
+// machine has: comparing the texts of a million entries is most of a
+// check's work, and each stretch needs nothing from the others. Every
+// thread has a checker of its own (a placeholder pattern keeps its match
+// state). What the stretches found joins result in entry order.
+void CheckInChunks(const CChecker& checker, std::size_t n, CFileCheck& result, const ChunkCheck& check)
+{
+    constexpr std::size_t kChunk = 4096;
+    const std::size_t nChunks = (n + kChunk - 1) / kChunk;
+    std::vector<CChunk> chunks(nChunks);
+    std::atomic<std::size_t> next{0};
+    const auto work = [&](const CChecker& own) {
+        for (std::size_t c = next++; c < nChunks; c = next++) {
+            try {
+                check(own, c * kChunk, std::min(n, (c + 1) * kChunk), chunks[c]);
+            } catch (...) {
+                chunks[c].error = std::current_exception();
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    const std::size_t nThreads = std::min<std::size_t>(nChunks, std::max(1u, std::thread::hardware_concurrency()));
+    try {
+        for (std::size_t k = 1; k < nThreads; ++k)
+            threads.emplace_back([&] {
+                try {
+                    const CChecker own(checker.Options());
+                    work(own);
+                } catch (...) {
+                    // No checker of its own: the other threads take its stretches.
+                }
+            });
+    } catch (const std::system_error&) {
+        // No more threads to be had: the ones there are do the work.
+    }
+    work(checker);
+    for (std::thread& thread : threads)
+        thread.join();
+
+    for (const CChunk& chunk : chunks)
+        if (chunk.error)
+            std::rethrow_exception(chunk.error);
+    // The first findings of each check, in order; each stretch's list goes
+    // as soon as it is taken, so the findings are not held twice over.
+    std::size_t nFindings = result.findings.size();
+    for (const CChunk& chunk : chunks)
+        nFindings += chunk.findings.size();
+    result.findings.reserve(nFindings);
+    CCheckSummary& summary = result.summary;
+    for (CChunk& chunk : chunks) {
+        std::array<std::size_t, kCheckCount> kept{};
+        for (CFinding& finding : chunk.findings) {
+            const std::size_t c = static_cast<std::size_t>(finding.check);
+            if (summary.counts[c] + kept[c] < result.nKeepPerCheck) {
+                ++kept[c];
+                result.findings.push_back(std::move(finding));
+            }
+        }
+        std::vector<CFinding>().swap(chunk.findings);
+        AddTo(chunk.summary, summary);
+    }
+}
+
+}  // namespace
+
 void CheckEntries(const CChecker& checker, const std::vector<CEntryTexts>& source,
                   const std::vector<CEntryTexts>& target, CFileCheck& result)
 {
     CCheckSummary& summary = result.summary;
     const CPairing pairing = PairEntries(source, target);
-    std::vector<CFinding> found;
-    auto add = [&](CFinding&& finding) {
-        if (checker.Enabled(finding.check))
-            checker.Add(std::move(finding), summary, result.findings);
-    };
-    auto entryFinding = [&](ECheck check, std::size_t nEntry, std::string_view name, std::string message) {
+    const std::size_t nKeep = result.nKeepPerCheck;
+    auto entryFinding = [&](ECheck check, std::size_t nEntry, std::string_view name, std::string message,
+                            CCheckSummary& into, std::vector<CFinding>& findings) {
         CFinding finding{check, ESeverity::error};
         finding.nEntry = nEntry;
         finding.name = name;
         finding.bWholeEntry = true;
         finding.message = std::move(message);
-        add(std::move(finding));
+        Keep(checker, std::move(finding), into, findings, nKeep);
     };
 
     // In the source's order, so missing entries come where they belong.
@@ -126,72 +240,81 @@ void CheckEntries(const CChecker& checker, const std::vector<CEntryTexts>& sourc
         summary.nEntries += bHasText ? 1 : 0;
         summary.nTexts += (s.data.empty() ? 0 : 1) + (s.extra.empty() ? 0 : 1);
         if (pairing.targetOfSource[i] == CPairing::kNone)
-            entryFinding(ECheck::missing, i + 1, s.name,
-                         "the translation has no counterpart of this entry of the source");
+            entryFinding(ECheck::missing, i + 1, s.name, "the translation has no counterpart of this entry of the source",
+                         summary, result.findings);
     }
-    for (std::size_t j = 0; j < target.size(); ++j) {
-        const CEntryTexts& t = target[j];
-        if (pairing.sourceOfTarget[j] == CPairing::kNone) {
-            entryFinding(ECheck::extra, j + 1, t.name, "the source has no counterpart of this entry");
-            continue;
+    CheckInChunks(checker, target.size(), result, [&](const CChecker& own, std::size_t nBegin, std::size_t nEnd,
+                                                      CChunk& chunk) {
+        CCheckSummary& part = chunk.summary;
+        auto add = [&](CFinding&& finding) { Keep(own, std::move(finding), part, chunk.findings, nKeep); };
+        std::vector<CFinding> found;
+        for (std::size_t j = nBegin; j < nEnd; ++j) {
+            const CEntryTexts& t = target[j];
+            if (pairing.sourceOfTarget[j] == CPairing::kNone) {
+                entryFinding(ECheck::extra, j + 1, t.name, "the source has no counterpart of this entry", part,
+                             chunk.findings);
+                continue;
+            }
+            const std::size_t i = pairing.sourceOfTarget[j];
+            const CEntryTexts& s = source[i];
+            ++part.nChecked;
+            if (pairing.moved[j])
+                entryFinding(ECheck::order, j + 1, t.name,
+                             "the entry is out of the source's order (it is entry " + std::to_string(i + 1) + " there)",
+                             part, chunk.findings);
+            bool bAllTranslated = true;
+            for (const EField field : {EField::data, EField::extra}) {
+                const std::string_view sourceText = field == EField::data ? s.data : s.extra;
+                const std::string_view targetText = field == EField::data ? t.data : t.extra;
+                if (sourceText.empty() && targetText.empty())
+                    continue;
+                auto place = [&](CFinding& finding) {
+                    finding.nEntry = j + 1;
+                    finding.name = t.name;
+                    finding.field = field;
+                    finding.source = sourceText;
+                    finding.translation = targetText;
+                };
+                if (sourceText.empty()) {
+                    CFinding finding{ECheck::extra, ESeverity::error};
+                    place(finding);
+                    finding.message = std::string("the translation has ") +
+                                      (field == EField::data ? "a data" : "an extra") + " text where the source has none";
+                    add(std::move(finding));
+                    continue;
+                }
+                if (targetText.empty()) {
+                    bAllTranslated = false;
+                    CFinding finding{ECheck::untranslated, ESeverity::warning};
+                    place(finding);
+                    finding.message = "the translation is empty";
+                    add(std::move(finding));
+                    continue;
+                }
+                ++part.nTextsTranslated;
+                found.clear();
+                own.CheckText(sourceText, targetText, found);
+                for (CFinding& finding : found) {
+                    if (!WouldKeep(own, finding.check, part, nKeep)) {
+                        add(std::move(finding));
+                        continue;
+                    }
+                    place(finding);
+                    add(std::move(finding));
+                }
+            }
+            if (bAllTranslated && (!s.data.empty() || !s.extra.empty()))
+                ++part.nEntriesTranslated;
         }
-        const std::size_t i = pairing.sourceOfTarget[j];
-        const CEntryTexts& s = source[i];
-        ++summary.nChecked;
-        if (pairing.moved[j])
-            entryFinding(ECheck::order, j + 1, t.name,
-                         "the entry is out of the source's order (it is entry " + std::to_string(i + 1) + " there)");
-        bool bAllTranslated = true;
-        for (const EField field : {EField::data, EField::extra}) {
-            const std::string_view sourceText = field == EField::data ? s.data : s.extra;
-            const std::string_view targetText = field == EField::data ? t.data : t.extra;
-            if (sourceText.empty() && targetText.empty())
-                continue;
-            auto place = [&](CFinding& finding) {
-                finding.nEntry = j + 1;
-                finding.name = t.name;
-                finding.field = field;
-                finding.source = sourceText;
-                finding.translation = targetText;
-            };
-            if (sourceText.empty()) {
-                CFinding finding{ECheck::extra, ESeverity::error};
-                place(finding);
-                finding.message = std::string("the translation has ") + (field == EField::data ? "a data" : "an extra") +
-                                  " text where the source has none";
-                add(std::move(finding));
-                continue;
-            }
-            if (targetText.empty()) {
-                bAllTranslated = false;
-                CFinding finding{ECheck::untranslated, ESeverity::warning};
-                place(finding);
-                finding.message = "the translation is empty";
-                add(std::move(finding));
-                continue;
-            }
-            ++summary.nTextsTranslated;
-            found.clear();
-            checker.CheckText(sourceText, targetText, found);
-            for (CFinding& finding : found) {
-                place(finding);
-                add(std::move(finding));
-            }
-        }
-        if (bAllTranslated && (!s.data.empty() || !s.extra.empty()))
-            ++summary.nEntriesTranslated;
-    }
+    });
 }
 
-void CheckTranslations(const CChecker& checker, const std::vector<Entry>& templ, const CTranslations& translations,
+void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTranslations& translations,
                        const std::vector<std::size_t>& lines, CFileCheck& result)
 {
     CCheckSummary& summary = result.summary;
     summary.bMessages = true;
-    auto add = [&](CFinding&& finding) {
-        if (checker.Enabled(finding.check))
-            checker.Add(std::move(finding), summary, result.findings);
-    };
+    const std::size_t nKeep = result.nKeepPerCheck;
     auto lineOf = [&](std::size_t t) { return t < lines.size() ? lines[t] : 0; };
     struct CPairHash {
         std::size_t operator()(const std::pair<std::string_view, std::string_view>& key) const
@@ -200,96 +323,131 @@ void CheckTranslations(const CChecker& checker, const std::vector<Entry>& templ,
             return a ^ (std::hash<std::string_view>()(key.second) + 0x9E3779B97F4A7C15ull + (a << 6) + (a >> 2));
         }
     };
-    std::unordered_set<std::pair<std::string_view, std::string_view>, CPairHash> absent;
-    std::vector<bool> seen(translations.Size(), false);
-    std::vector<CFinding> found;
-    for (std::size_t i = 0; i < templ.size(); ++i) {
-        const Entry& s = templ[i];
-        bool bHasText = false, bAllTranslated = true;
-        for (const EField field : {EField::data, EField::extra}) {
-            const std::string& text = field == EField::data ? s.data : s.extra;
-            if (text.empty())
-                continue;
-            bHasText = true;
-            ++summary.nTexts;
-            const std::size_t t = translations.Find(s.name, text);
-            const CTranslation* pTranslation = t == CTranslations::npos ? nullptr : &translations.At(t);
-            const bool bUsable = pTranslation && !pTranslation->text.empty() && !pTranslation->bFuzzy;
-            if (bUsable)
-                ++summary.nTextsTranslated;
-            else
-                bAllTranslated = false;
-            // Each message is looked at once, where it first occurs.
-            if (!pTranslation) {
-                if (!absent.emplace(s.name, text).second)
+
+    // First, in the template's order, the translation of every text and
+    // whether this is where its message first occurs: each message is looked
+    // at once, there.
+    std::vector<std::size_t> translationOf(2 * templ.Size(), CTranslations::npos);
+    std::vector<bool> first(2 * templ.Size(), false);
+    {
+        std::unordered_set<std::pair<std::string_view, std::string_view>, CPairHash> absent;
+        std::vector<bool> seen(translations.Size(), false);
+        std::size_t nNext = 0;  // a file written from the template lists its messages in the template's order
+        for (std::size_t i = 0; i < templ.Size(); ++i) {
+            const std::string_view name = templ.Name(i);
+            for (const bool bExtra : {false, true}) {
+                const std::string_view text = templ.Text(i, bExtra);
+                if (text.empty())
                     continue;
-                ++summary.nUntranslated;
-                CFinding finding{ECheck::missing, ESeverity::error};
-                finding.nEntry = i + 1;
-                finding.name = s.name;
-                finding.field = field;
-                finding.source = text;
-                finding.message = "the translation has no message for this text";
-                add(std::move(finding));
-                continue;
+                const Slot slot = SlotOf(i, bExtra);
+                const std::size_t t = translations.Find(name, text, nNext);
+                if (t == CTranslations::npos) {
+                    first[slot] = absent.emplace(name, text).second;
+                    continue;
+                }
+                nNext = t + 1;
+                translationOf[slot] = t;
+                first[slot] = !seen[t];
+                seen[t] = true;
             }
+        }
+        for (std::size_t t = 0; t < translations.Size(); ++t) {
             if (seen[t])
                 continue;
-            seen[t] = true;
-            CFinding where{ECheck::missing, ESeverity::error};
-            where.nEntry = i + 1;
-            where.nLine = lineOf(t);
-            where.name = s.name;
-            where.field = field;
-            where.source = text;
-            where.translation = pTranslation->text;
-            if (pTranslation->bFuzzy) {
-                ++summary.nFuzzy;
-                continue;
-            }
-            if (pTranslation->text.empty()) {
-                ++summary.nUntranslated;
-                where.check = ECheck::untranslated;
-                where.message = "the translation is empty";
-                add(std::move(where));
-                continue;
-            }
-            ++summary.nChecked;
-            found.clear();
-            checker.CheckText(text, pTranslation->text, found);
-            for (CFinding& finding : found) {
-                ECheck check = finding.check;
-                std::string message = std::move(finding.message);
-                finding = where;
-                finding.check = check;
-                finding.message = std::move(message);
-                add(std::move(finding));
-            }
-        }
-        if (bHasText) {
-            ++summary.nEntries;
-            summary.nEntriesTranslated += bAllTranslated ? 1 : 0;
+            // Counted after the template's own findings, as they come last.
+            translationOf.push_back(t);
         }
     }
-    for (std::size_t t = 0; t < translations.Size(); ++t) {
-        if (seen[t])
-            continue;
-        const CTranslation& translation = translations.At(t);
+    const std::size_t nTexts = 2 * templ.Size();
+
+    CheckInChunks(checker, templ.Size(), result, [&](const CChecker& own, std::size_t nBegin, std::size_t nEnd,
+                                                     CChunk& chunk) {
+        CCheckSummary& part = chunk.summary;
+        auto add = [&](CFinding&& finding) { Keep(own, std::move(finding), part, chunk.findings, nKeep); };
+        std::vector<CFinding> found;
+        for (std::size_t i = nBegin; i < nEnd; ++i) {
+            const std::string_view name = templ.Name(i);
+            bool bHasText = false, bAllTranslated = true;
+            for (const EField field : {EField::data, EField::extra}) {
+                const std::string_view text = templ.Text(i, field == EField::extra);
+                if (text.empty())
+                    continue;
+                bHasText = true;
+                ++part.nTexts;
+                const Slot slot = SlotOf(i, field == EField::extra);
+                const std::size_t t = translationOf[slot];
+                const CTranslation* pTranslation = t == CTranslations::npos ? nullptr : &translations.At(t);
+                const bool bUsable = pTranslation && !pTranslation->text.empty() && !pTranslation->bFuzzy;
+                if (bUsable)
+                    ++part.nTextsTranslated;
+                else
+                    bAllTranslated = false;
+                if (!first[slot])
+                    continue;
+                auto where = [&](CFinding& finding) {
+                    finding.nEntry = i + 1;
+                    finding.nLine = pTranslation ? lineOf(t) : 0;
+                    finding.name = name;
+                    finding.field = field;
+                    finding.source = text;
+                    if (pTranslation)
+                        finding.translation = pTranslation->text;
+                };
+                if (!pTranslation) {
+                    ++part.nUntranslated;
+                    CFinding finding{ECheck::missing, ESeverity::error};
+                    if (WouldKeep(own, finding.check, part, nKeep))
+                        where(finding);
+                    finding.message = "the translation has no message for this text";
+                    add(std::move(finding));
+                    continue;
+                }
+                if (pTranslation->bFuzzy) {
+                    ++part.nFuzzy;
+                    continue;
+                }
+                if (pTranslation->text.empty()) {
+                    ++part.nUntranslated;
+                    CFinding finding{ECheck::untranslated, ESeverity::warning};
+                    if (WouldKeep(own, finding.check, part, nKeep))
+                        where(finding);
+                    finding.message = "the translation is empty";
+                    add(std::move(finding));
+                    continue;
+                }
+                ++part.nChecked;
+                found.clear();
+                own.CheckText(text, pTranslation->text, found);
+                for (CFinding& finding : found) {
+                    if (WouldKeep(own, finding.check, part, nKeep))
+                        where(finding);
+                    add(std::move(finding));
+                }
+            }
+            if (bHasText) {
+                ++part.nEntries;
+                part.nEntriesTranslated += bAllTranslated ? 1 : 0;
+            }
+        }
+    });
+
+    for (std::size_t k = nTexts; k < translationOf.size(); ++k) {
+        const CTranslation& translation = translations.At(translationOf[k]);
         CFinding finding{ECheck::extra, ESeverity::error};
-        finding.nLine = lineOf(t);
+        finding.nLine = lineOf(translationOf[k]);
         finding.name = translation.name;
         finding.source = translation.source;
         finding.translation = translation.text;
         finding.bWholeEntry = true;
         finding.message = "the template has no text of this name with this source text";
-        add(std::move(finding));
+        Keep(checker, std::move(finding), summary, result.findings, nKeep);
     }
     if (translations.Unmatchable() > 0) {
         CFinding finding{ECheck::extra, ESeverity::error};
         finding.bWholeEntry = true;
         finding.message = Plural(translations.Unmatchable(), "message has", "messages have") +
                           " a context or source text that no entry file can hold (not Windows-1252, or none)";
-        add(std::move(finding));
+        Keep(checker, std::move(finding), summary, result.findings, nKeep);
     }
 }
 

@@ -101,6 +101,8 @@ public:
     // Counts a finding into the summary and keeps it.
     void Add(CFinding&& finding, CCheckSummary& summary, std::vector<CFinding>& findings) const;
 
+    const CCheckOptions& Options() const { return m_options; }
+
 private:
     const CCheckOptions& m_options;
     std::vector<CPlaceholderPattern> m_patterns;
@@ -111,6 +113,9 @@ struct CFileCheck {
     std::string damaged;  // what is wrong with a damaged file, which is not checked
     CCheckSummary summary;
     std::vector<CFinding> findings;
+    // Findings kept per check, the first ones in order; the summary counts
+    // them all. An import shows only a few and needs no more.
+    std::size_t nKeepPerCheck = static_cast<std::size_t>(-1);
 };
 
 // A translated entry file against its source: entries paired by name and
@@ -123,7 +128,7 @@ void CheckEntries(const CChecker& checker, const std::vector<Entry>& source, con
 // A translator's file against its template, message by message. lines, when
 // not empty, gives for each translation (by its index) its line in the file.
 // Fuzzy and untranslated messages are counted, their texts not compared.
-void CheckTranslations(const CChecker& checker, const std::vector<Entry>& templ, const CTranslations& translations,
+void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTranslations& translations,
                        const std::vector<std::size_t>& lines, CFileCheck& result);
 
 // "FILE: entry 12 NAME (data): printf: the source has %d, the translation has %s"
@@ -154,7 +159,7 @@ int RunTranslationCheckCommand(const CArguments& args, std::ostream& out, std::o
 // Prints the findings of a translation against its template as warnings on
 // err (at most a few per check). With options.bStrict, false when one is at
 // error level: the import must not go on.
-bool ReportImportChecks(const CCheckOptions& options, const std::string& path, const std::vector<Entry>& templ,
+bool ReportImportChecks(const CCheckOptions& options, const std::string& path, CEntrySpan templ,
                         const CTranslations& translations, std::ostream& err);
 
 }  // namespace lumo_cli

@@ -15,6 +15,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 
 using namespace lumo_cli_test;
 
@@ -426,4 +427,59 @@ TEST(TranslationChecks, ImportWarnsAndStrictRefuses)
     EXPECT_EQ(run.status, 2);
 }
 
+// A file of many entries is compared in stretches on every core: the
+// findings must still come in entry order, each once, and import must show
+// the first few of each check and count the rest.
+TEST(TranslationChecks, LargeFilesReportInOrder)
+{
+    TempDir dir;
+    constexpr std::size_t kEntries = 10000;
+    std::vector<Entry> source, target;
+    std::vector<std::size_t> printfAt, endpuncAt;  // entry numbers, from 1
+    for (std::size_t i = 0; i < kEntries; ++i) {
+        const std::string n = std::to_string(i);
+        source.push_back({"E" + n, "Item " + n + " costs %d.", ""});
+        std::string translated = "Objet " + n + " co\xFBte " + (i % 7 == 0 ? "%s" : "%d") + (i % 13 == 0 ? "" : ".");
+        target.push_back({"E" + n, translated, ""});
+        if (i % 7 == 0)
+            printfAt.push_back(i + 1);
+        if (i % 13 == 0)
+            endpuncAt.push_back(i + 1);
+    }
+    WriteFile(dir / "game.lumo", EntryFileBytes(source));
+    WriteFile(dir / "fr.lumo", EntryFileBytes(target));
+    ASSERT_EQ(Shell(kLumo + " export " + Quoted(dir / "fr.lumo") + " --source " + Quoted(dir / "game.lumo") +
+                    " --format po -o " + Quoted(dir / "fr.po")),
+              0);
+    for (const std::string mode : {"--against", "--template"}) {
+        SCOPED_TRACE(mode);
+        const CRun run = RunLumo(dir, "check --format json " + mode + " " + Quoted(dir / "game.lumo") + " " +
+                                          Quoted(dir / (mode == "--against" ? "fr.lumo" : "fr.po")));
+        EXPECT_EQ(run.status, 1) << run.err;
+        const nlohmann::json doc = nlohmann::json::parse(run.out);
+        std::map<std::string, std::vector<std::size_t>> entries;
+        for (const auto& finding : doc["files"][0]["findings"])
+            entries[finding["check"]].push_back(finding["entry"]);
+        EXPECT_EQ(entries["printf"], printfAt);
+        EXPECT_EQ(entries["endpunc"], endpuncAt);
+        EXPECT_EQ(entries.size(), 2u);
+        EXPECT_EQ(doc["errors"], printfAt.size());
+        EXPECT_EQ(doc["warnings"], endpuncAt.size());
+    }
+    const CRun run = RunLumo(dir, "import " + Quoted(dir / "fr.po") + " --template " + Quoted(dir / "game.lumo") +
+                                      " -o " + Quoted(dir / "out.lumo"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::size_t> shown;
+    std::istringstream lines(run.err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(": printf: ") != std::string::npos)
+            shown.push_back(std::stoul(line.substr(line.find(": entry ") + 8)));
+    EXPECT_EQ(shown, std::vector<std::size_t>(printfAt.begin(), printfAt.begin() + 10));
+    EXPECT_NE(run.err.find(std::to_string(printfAt.size() - 10) + " more printf findings not shown"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(ReadFile(dir / "out.lumo"), ReadFile(dir / "fr.lumo"));
+}
+
 }  // namespace
+
