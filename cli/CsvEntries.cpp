@@ -57,9 +57,16 @@ std::string EntriesToCsv(const std::vector<Entry>& entries)
 
 std::vector<Entry> EntriesFromCsv(std::string_view csv)
 {
+    return EntriesOf(EntryStoreFromCsv(csv));
+}
+
+CEntryStore EntryStoreFromCsv(std::string_view csv)
+{
     if (csv.substr(0, 3) == "\xEF\xBB\xBF")
         csv.remove_prefix(3);
-    std::vector<Entry> entries;
+    CEntryStore entries;
+    // No text is longer converted than in the input: the block is never copied as it grows.
+    entries.Reserve(0, csv.size());
     try {
         CCsvReader reader(csv);
         CCsvRecord record;
@@ -67,7 +74,7 @@ std::vector<Entry> EntriesFromCsv(std::string_view csv)
             throw CImportError(At(1) + "the file is empty; its first line must be the header name,data,extra");
         const std::array<std::size_t, 3> columns = ReadHeader(record);
         const std::size_t nFields = record.fields.size();
-        std::string text;  // each text converted here, then kept in a string of its size
+        std::string texts[3];  // each entry's texts converted here, then appended to the store
         while (reader.Next(record)) {
             if (record.fields.size() == 1 && record.fields[0].text.empty())
                 throw CImportError(At(record.nLine) + "the line is empty; every record needs the fields name,data,extra");
@@ -75,21 +82,18 @@ std::vector<Entry> EntriesFromCsv(std::string_view csv)
                 throw CImportError(At(record.nLine) + "the record has " + std::to_string(record.fields.size()) +
                                    (record.fields.size() == 1 ? " field" : " fields") + ", but the header has " +
                                    std::to_string(nFields));
-            Entry entry;
-            std::string* texts[] = {&entry.name, &entry.data, &entry.extra};
             for (std::size_t c = 0; c < kColumns.size(); ++c) {
                 const CCsvField& field = record.fields[columns[c]];
-                if (const auto problem = ToEntryText(field.text, text)) {
+                if (const auto problem = ToEntryText(field.text, texts[c])) {
                     // The line of the problem itself: the field may span lines.
                     const std::string_view before = field.text.substr(0, problem->offset);
                     const std::size_t nLine = field.nLine + static_cast<std::size_t>(
                                                                 std::count(before.begin(), before.end(), '\n'));
                     throw CImportError(At(nLine) + "the " + kColumns[c] + " of entry " +
-                                       std::to_string(entries.size() + 1) + ": " + problem->message);
+                                       std::to_string(entries.Size() + 1) + ": " + problem->message);
                 }
-                texts[c]->assign(text);
             }
-            entries.push_back(std::move(entry));
+            entries.Append(texts[0], texts[1], texts[2]);
         }
     } catch (const CCsvError& e) {
         throw CImportError(At(e.m_nLine) + "malformed CSV: " + e.what());

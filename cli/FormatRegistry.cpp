@@ -29,8 +29,8 @@ void WritePoTranslation(const CCatalog& catalog, const CCatalogInfo& info, const
 const std::vector<CFormat>& Formats()
 {
     static const std::vector<CFormat> s_formats = {
-        {EFormat::json, "json", {}, {".json"}, false, true, WriteJsonEntries, EntriesFromJson, nullptr, nullptr},
-        {EFormat::csv, "csv", {}, {".csv"}, false, true, WriteCsvEntries, EntriesFromCsv, nullptr, nullptr},
+        {EFormat::json, "json", {}, {".json"}, false, true, WriteJsonEntries, EntryStoreFromJson, nullptr, nullptr},
+        {EFormat::csv, "csv", {}, {".csv"}, false, true, WriteCsvEntries, EntryStoreFromCsv, nullptr, nullptr},
         {EFormat::pot, "pot", {}, {".pot"}, true, true, nullptr, nullptr, WritePot, ReadPo},
         {EFormat::po, "po", {}, {".po"}, true, true, nullptr, nullptr, WritePoTranslation, ReadPo},
         {EFormat::xliff, "xliff", {"xlf"}, {".xlf", ".xliff"}, true, true, nullptr, nullptr, WriteXliff, ReadXliff},

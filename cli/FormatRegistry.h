@@ -14,6 +14,7 @@
 namespace lumo_cli {
 
 struct Entry;
+class CEntryStore;
 class CCatalog;
 class CTranslations;
 class CWarnings;
@@ -36,7 +37,7 @@ struct CFormat {
     bool bReadable;                       // import takes it
     // Entry formats: the entries as the format's bytes, and back (throws CImportError).
     void (*writeEntries)(const std::vector<Entry>&, const ByteSink&) = nullptr;
-    std::vector<Entry> (*readEntries)(std::string_view) = nullptr;
+    CEntryStore (*readEntries)(std::string_view) = nullptr;
     // Translation formats: the catalog as the format's bytes (throws
     // CExportError), and the translations of a file (throws CImportError).
     void (*writeTranslations)(const CCatalog&, const CCatalogInfo&, const ByteSink&) = nullptr;

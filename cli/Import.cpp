@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "Commands.h"
 #include "EntryIo.h"
+#include "EntryStore.h"
 #include "FormatRegistry.h"
 #include "StreamIo.h"
 #include "Text.h"
@@ -52,14 +53,20 @@ int RunImport(const CArguments& args, std::ostream& out, std::ostream& err)
         FileError(err, input, e);
         return exitUsage;
     }
-    std::vector<Entry> entries;
+    CEntryStore entries;
     try {
         entries = pFormat->readEntries(text);
+    } catch (const CArchiveException& e) {
+        // A text too long for an entry file's record, as the writer reports it.
+        FileError(err, *output, e);
+        err << "lumo: " << Shown(*output) << " was left as it was\n";
+        return exitUsage;
     } catch (const CImportError& e) {
         err << "lumo: " << Shown(input) << ": " << EscapeControls(e.what()) << "\nlumo: nothing was written to " << Shown(*output)
             << '\n';
         return exitRefused;
     }
+    std::string().swap(text);  // the input is not needed to write
     return WriteEntriesOrReport(*output, entries, err);
 }
 

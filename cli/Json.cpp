@@ -219,7 +219,12 @@ std::vector<Entry> EntriesFromJsonLibrary(std::string_view input)
 
 std::vector<Entry> EntriesFromJson(std::string_view input)
 {
-    std::vector<Entry> entries;
+    return EntriesOf(EntryStoreFromJson(input));
+}
+
+CEntryStore EntryStoreFromJson(std::string_view input)
+{
+    CEntryStore entries;
     std::size_t nStop = 0;
     if (ReadJsonEntries(input, entries, &nStop))
         return entries;

@@ -47,7 +47,7 @@ public:
     {
     }
 
-    bool Read(std::vector<Entry>& entries)
+    bool Read(CEntryStore& entries)
     {
         // The library skips a UTF-8 byte order mark at the very start.
         if (m_end - m_p >= 3 && std::memcmp(m_p, "\xEF\xBB\xBF", 3) == 0)
@@ -58,8 +58,9 @@ public:
         SkipBlanks();
         if (!Take(']')) {
             for (;;) {
-                if (!ReadEntry(entries.emplace_back()))
+                if (!ReadEntry())
                     return false;
+                entries.Append(m_texts[0], m_texts[1], m_texts[2]);
                 SkipBlanks();
                 if (Take(']'))
                     break;
@@ -90,11 +91,11 @@ private:
         return true;
     }
 
-    bool ReadEntry(Entry& entry)
+    // One object into m_texts: its name, data and extra text.
+    bool ReadEntry()
     {
         if (!Take('{'))
             return false;
-        std::string* texts[] = {&entry.name, &entry.data, &entry.extra};
         bool seen[3] = {};
         for (int n = 0; n < 3; ++n) {
             SkipBlanks();
@@ -116,7 +117,7 @@ private:
             if (!Take(':'))
                 return false;
             SkipBlanks();
-            if (!Take('"') || !ReadString(*texts[k]))
+            if (!Take('"') || !ReadString(m_texts[k]))
                 return false;
         }
         SkipBlanks();
@@ -272,13 +273,16 @@ private:
     const char* m_begin;
     const char* m_end;
     std::string m_key, m_scratch;
+    std::string m_texts[3];  // reused from entry to entry: no allocation per text
 };
 
 }  // namespace
 
-bool ReadJsonEntries(std::string_view input, std::vector<Entry>& entries, std::size_t* pStop)
+bool ReadJsonEntries(std::string_view input, CEntryStore& entries, std::size_t* pStop)
 {
-    entries.clear();
+    entries = CEntryStore();
+    // No text is longer decoded than in the input: the block is never copied as it grows.
+    entries.Reserve(0, input.size());
     CJsonEntryReader reader(input);
     const bool ok = reader.Read(entries);
     if (!ok && pStop)

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "EntryIo.h"
+#include "EntryStore.h"
 
 #include <string_view>
 #include <vector>
@@ -20,7 +21,7 @@ namespace lumo_cli {
 // The entries of input, or false when input is not such an array (or a
 // text has no Windows-1252 form or holds a NUL). *pStop is then the byte
 // offset where reading stopped, and entries holds nothing of use.
-bool ReadJsonEntries(std::string_view input, std::vector<Entry>& entries, std::size_t* pStop = nullptr);
+bool ReadJsonEntries(std::string_view input, CEntryStore& entries, std::size_t* pStop = nullptr);
 
 // The same input through nlohmann-json's SAX parser: the entries, or a
 // CImportError that says what is wrong and where.

@@ -10,9 +10,10 @@ namespace lumo_fuzz {
 
 std::string CompareJsonReaders(std::string_view json)
 {
-    std::vector<lumo_cli::Entry> ours;
+    lumo_cli::CEntryStore store;
     std::size_t nStop = 0;
-    const bool bOurs = lumo_cli::ReadJsonEntries(json, ours, &nStop);
+    const bool bOurs = lumo_cli::ReadJsonEntries(json, store, &nStop);
+    const std::vector<lumo_cli::Entry> ours = lumo_cli::EntriesOf(store);
     std::vector<lumo_cli::Entry> library;
     std::string refusal;
     try {

@@ -94,7 +94,7 @@ TEST(JsonReader, AgreesWithTheLibrary)
     for (const auto& [json, bAccepted] : cases) {
         SCOPED_TRACE(json);
         EXPECT_EQ(lumo_fuzz::CompareJsonReaders(json), "");
-        std::vector<lumo_cli::Entry> entries;
+        lumo_cli::CEntryStore entries;
         EXPECT_EQ(lumo_cli::ReadJsonEntries(json, entries), bAccepted);
         if (bAccepted)
             continue;
@@ -117,9 +117,10 @@ TEST(JsonReader, AgreesWithTheLibrary)
 
 TEST(JsonReader, ReadsTheTextsAsTheEntryFileHoldsThem)
 {
-    std::vector<lumo_cli::Entry> entries;
+    lumo_cli::CEntryStore store;
     ASSERT_TRUE(lumo_cli::ReadJsonEntries(
-        "[" + Entry("\"A\\u00e9\xC3\xA9\"", "\"\\u20AC\xE2\x82\xAC\\u0081\"", "\"\\n\\\"\"") + "]", entries));
+        "[" + Entry("\"A\\u00e9\xC3\xA9\"", "\"\\u20AC\xE2\x82\xAC\\u0081\"", "\"\\n\\\"\"") + "]", store));
+    const std::vector<lumo_cli::Entry> entries = lumo_cli::EntriesOf(store);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].name, "A\xE9\xE9");
     EXPECT_EQ(entries[0].data, "\x80\x80\x81");
