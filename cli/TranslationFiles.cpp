@@ -3,6 +3,9 @@
 // the import command and the fuzz targets.
 #include "TranslationFormats.h"
 
+#include <future>
+#include <system_error>
+
 
 namespace lumo_cli {
 
@@ -11,9 +14,20 @@ CEntryStore ImportTranslations(const std::string& path, EFormat format, CEntrySp
                                const std::function<void(const CTranslations&)>& inspect)
 {
     const CTranslations translations = FormatOf(format).readTranslations(path, warnings);
-    if (inspect)
+    // The translations go into the template while inspect looks at them:
+    // both only read them, and each has most of a core's work in a large file.
+    const auto apply = [&] { return ApplyTranslations(templ, translations, untranslated == EUntranslated::empty, counts); };
+    std::future<CEntryStore> applied;
+    if (inspect) {
+        try {
+            applied = std::async(std::launch::async, apply);
+        } catch (const std::system_error&) {
+            // No thread to be had: one after the other.
+        }
+        // Should inspect refuse, the future's end waits for the work on the other thread.
         inspect(translations);
-    CEntryStore entries = ApplyTranslations(templ, translations, untranslated == EUntranslated::empty, counts);
+    }
+    CEntryStore entries = applied.valid() ? applied.get() : apply();
     // A translation of another file would give a copy of the template.
     if (counts.nMatched == 0 && counts.nNotInTemplate > 0)
         throw CImportError((counts.nNotInTemplate == 1
