@@ -244,33 +244,37 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
     });
 }
 
-std::string_view CTranslations::Store(std::string_view bytes)
+const char* CTranslations::Store(const CTranslation& translation)
 {
     constexpr std::size_t kBlock = std::size_t(1) << 20;
-    if (bytes.empty())
-        return {};
-    if (bytes.size() > m_nBlockFree) {
-        const std::size_t nSize = std::max(kBlock, bytes.size());
+    const std::size_t nBytes = translation.name.size() + translation.source.size() + translation.text.size();
+    if (nBytes > m_nBlockFree) {
+        const std::size_t nSize = std::max(kBlock, nBytes);
         m_blocks.push_back(std::make_unique<char[]>(nSize));
         m_pFree = m_blocks.back().get();
         m_nBlockFree = nSize;
     }
-    char* p = m_pFree;
-    std::copy(bytes.begin(), bytes.end(), p);
-    m_pFree += bytes.size();
-    m_nBlockFree -= bytes.size();
-    return {p, bytes.size()};
+    char* const p = m_pFree;
+    char* w = p;
+    for (const std::string_view part : {translation.name, translation.source, translation.text})
+        w = std::copy(part.begin(), part.end(), w);
+    m_pFree += nBytes;
+    m_nBlockFree -= nBytes;
+    return p;
 }
 
-std::size_t CTranslations::FindSlot(std::size_t hash, std::string_view name, std::string_view source) const
+std::size_t CTranslations::FindSlot(std::uint32_t hash, std::string_view name, std::string_view source) const
 {
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const CSlot& slot = m_slots[i];
-        if (slot.index == npos)
+        if (slot.index == kEmpty)
             return i;
-        if (slot.hash == hash && m_translations[slot.index].name == name && m_translations[slot.index].source == source)
-            return i;
+        if (slot.hash == hash) {
+            const CTranslation there = At(slot.index);
+            if (there.source == source && there.name == name)
+                return i;
+        }
     }
 }
 
@@ -279,10 +283,10 @@ void CTranslations::Grow()
     std::vector<CSlot> old = std::exchange(m_slots, std::vector<CSlot>(std::max<std::size_t>(64, 2 * m_slots.size())));
     const std::size_t mask = m_slots.size() - 1;
     for (const CSlot& slot : old) {
-        if (slot.index == npos)
+        if (slot.index == kEmpty)
             continue;
         std::size_t i = slot.hash & mask;
-        while (m_slots[i].index != npos)
+        while (m_slots[i].index != kEmpty)
             i = (i + 1) & mask;
         m_slots[i] = slot;
     }
@@ -290,13 +294,20 @@ void CTranslations::Grow()
 
 bool CTranslations::Add(const CTranslation& translation)
 {
+    // An entry text is at most 0xFFFFFFFE bytes; no longer one can be a translation of it.
+    for (const std::string_view part : {translation.name, translation.source, translation.text})
+        if (part.size() > 0xFFFFFFFEu)
+            throw CImportError("a text of " + std::to_string(part.size()) +
+                               " bytes is longer than an entry file can hold (4 GiB less 2 bytes)");
+    if (m_translations.size() >= kEmpty - 1)
+        throw CImportError("the file has more messages than lumo can take (" + std::to_string(kEmpty - 1) + ")");
     if (2 * (m_translations.size() + 1) > m_slots.size())
         Grow();
-    const std::size_t hash = CPairHash()({translation.name, translation.source});
+    const auto hash = static_cast<std::uint32_t>(CPairHash()({translation.name, translation.source}));
     CSlot& slot = m_slots[FindSlot(hash, translation.name, translation.source)];
-    if (slot.index != npos)
+    if (slot.index != kEmpty)
         return false;
-    slot = CSlot{hash, m_translations.size()};
+    slot = CSlot{hash, static_cast<std::uint32_t>(m_translations.size())};
     if (translation.nUnitId != 0) {
         if (2 * (m_nUnits + 1) > m_units.size()) {
             std::vector<CUnitSlot> old =
@@ -312,8 +323,10 @@ bool CTranslations::Add(const CTranslation& translation)
             ++m_nUnits;
         }
     }
-    m_translations.push_back({Store(translation.name), Store(translation.source), Store(translation.text),
-                              translation.bFuzzy, translation.nUnitId});
+    m_translations.push_back(CRecord{Store(translation), static_cast<std::uint32_t>(translation.name.size()),
+                                     static_cast<std::uint32_t>(translation.source.size()),
+                                     static_cast<std::uint32_t>(translation.text.size()), translation.bFuzzy,
+                                     translation.nUnitId});
     return true;
 }
 
@@ -321,7 +334,9 @@ std::size_t CTranslations::Find(std::string_view name, std::string_view source) 
 {
     if (m_slots.empty())
         return npos;
-    return m_slots[FindSlot(CPairHash()({name, source}), name, source)].index;
+    const std::size_t index =
+        m_slots[FindSlot(static_cast<std::uint32_t>(CPairHash()({name, source})), name, source)].index;
+    return index == kEmpty ? npos : index;
 }
 
 std::size_t CTranslations::UnitSlot(std::size_t nUnitId) const

@@ -184,35 +184,46 @@ public:
     // walking the template finds most of them at the place after the last.
     std::size_t Find(std::string_view name, std::string_view source, std::size_t nHint) const
     {
-        if (nHint < m_translations.size() && m_translations[nHint].source == source &&
-            m_translations[nHint].name == name)
+        if (nHint < m_translations.size() && At(nHint).source == source && At(nHint).name == name)
             return nHint;
         return Find(name, source);
     }
     // The index of the translation from the unit lumo numbered so, or npos.
     std::size_t FindUnit(std::size_t nUnitId) const;
-    const CTranslation& At(std::size_t index) const { return m_translations[index]; }
+    CTranslation At(std::size_t index) const
+    {
+        const CRecord& r = m_translations[index];
+        return {{r.p, r.nName}, {r.p + r.nName, r.nSource}, {r.p + r.nName + r.nSource, r.nText}, r.bFuzzy, r.nUnitId};
+    }
     std::size_t Size() const { return m_translations.size(); }
     std::size_t Unmatchable() const { return m_nUnmatchable; }
 
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
 private:
+    // One translation: its name, source and text side by side in a block.
+    struct CRecord {
+        const char* p;
+        std::uint32_t nName, nSource, nText;
+        bool bFuzzy;
+        std::size_t nUnitId;
+    };
     // An open-addressing table: a lookup touches one slot and, on a match,
     // the strings; a million messages would otherwise cost a node each.
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
     struct CSlot {
-        std::size_t hash = 0;
-        std::size_t index = npos;
+        std::uint32_t hash = 0;  // the pair's hash, cut to 32 bits: it places the slot and tells most pairs apart
+        std::uint32_t index = kEmpty;
     };
-    std::size_t FindSlot(std::size_t hash, std::string_view name, std::string_view source) const;
+    std::size_t FindSlot(std::uint32_t hash, std::string_view name, std::string_view source) const;
     void Grow();
     std::size_t UnitSlot(std::size_t nUnitId) const;
-    std::string_view Store(std::string_view bytes);
+    const char* Store(const CTranslation& translation);
 
     std::vector<std::unique_ptr<char[]>> m_blocks;  // never move, so the views stay valid
     std::size_t m_nBlockFree = 0;
     char* m_pFree = nullptr;
-    std::vector<CTranslation> m_translations;
+    std::vector<CRecord> m_translations;
     std::vector<CSlot> m_slots;  // a power of two in size, at most half full
     // Unit id -> translation, open-addressing too, at most half full.
     struct CUnitSlot {

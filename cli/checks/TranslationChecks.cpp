@@ -7,6 +7,7 @@
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <unordered_set>
@@ -376,7 +377,9 @@ void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTransla
                 ++part.nTexts;
                 const Slot slot = SlotOf(i, field == EField::extra);
                 const std::size_t t = translationOf[slot];
-                const CTranslation* pTranslation = t == CTranslations::npos ? nullptr : &translations.At(t);
+                const std::optional<CTranslation> there =
+                    t == CTranslations::npos ? std::nullopt : std::optional<CTranslation>(translations.At(t));
+                const CTranslation* pTranslation = there ? &*there : nullptr;
                 const bool bUsable = pTranslation && !pTranslation->text.empty() && !pTranslation->bFuzzy;
                 if (bUsable)
                     ++part.nTextsTranslated;
@@ -432,7 +435,7 @@ void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTransla
     });
 
     for (std::size_t k = nTexts; k < translationOf.size(); ++k) {
-        const CTranslation& translation = translations.At(translationOf[k]);
+        const CTranslation translation = translations.At(translationOf[k]);
         CFinding finding{ECheck::extra, ESeverity::error};
         finding.nLine = lineOf(translationOf[k]);
         finding.name = translation.name;
