@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,17 @@
 #include <unistd.h>
 
 namespace lumo_bench {
+
+namespace {
+
+double ProcessCpuMs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+}  // namespace
 
 namespace {
 
@@ -71,9 +83,12 @@ CChildFigures MeasureInChild(const std::function<void()>& work, const std::funct
             ::malloc_trim(0);
             reply.figures.bPeakReset = ResetPeakMemory();
             const std::uint64_t nBefore = ResidentBytes();
+            // The work may use more than one thread: its processor time is the process's.
+            const double cpuBefore = ProcessCpuMs();
             CStopwatch sw;
             work();
             reply.figures.time = sw.Stop();
+            reply.figures.time.cpu = ProcessCpuMs() - cpuBefore;
             const std::uint64_t nPeak = PeakResidentBytes();
             reply.figures.nPeakGrowth = nPeak > nBefore ? nPeak - nBefore : 0;
             reply.bOk = true;
