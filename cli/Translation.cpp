@@ -308,21 +308,6 @@ bool CTranslations::Add(const CTranslation& translation)
     if (slot.index != kEmpty)
         return false;
     slot = CSlot{hash, static_cast<std::uint32_t>(m_translations.size())};
-    if (translation.nUnitId != 0) {
-        if (2 * (m_nUnits + 1) > m_units.size()) {
-            std::vector<CUnitSlot> old =
-                std::exchange(m_units, std::vector<CUnitSlot>(std::max<std::size_t>(64, 2 * m_units.size())));
-            for (const CUnitSlot& unit : old)
-                if (unit.nUnitId != 0)
-                    m_units[UnitSlot(unit.nUnitId)] = unit;
-        }
-        // The first translation of a unit id is the one kept.
-        CUnitSlot& unit = m_units[UnitSlot(translation.nUnitId)];
-        if (unit.nUnitId == 0) {
-            unit = CUnitSlot{translation.nUnitId, m_translations.size()};
-            ++m_nUnits;
-        }
-    }
     m_translations.push_back(CRecord{Store(translation), static_cast<std::uint32_t>(translation.name.size()),
                                      static_cast<std::uint32_t>(translation.source.size()),
                                      static_cast<std::uint32_t>(translation.text.size()), translation.bFuzzy,
@@ -337,22 +322,6 @@ std::size_t CTranslations::Find(std::string_view name, std::string_view source) 
     const std::size_t index =
         m_slots[FindSlot(static_cast<std::uint32_t>(CPairHash()({name, source})), name, source)].index;
     return index == kEmpty ? npos : index;
-}
-
-std::size_t CTranslations::UnitSlot(std::size_t nUnitId) const
-{
-    const std::size_t mask = m_units.size() - 1;
-    std::size_t i = std::hash<std::size_t>()(nUnitId) * 0x9E3779B97F4A7C15ull >> 20 & mask;
-    while (m_units[i].nUnitId != 0 && m_units[i].nUnitId != nUnitId)
-        i = (i + 1) & mask;
-    return i;
-}
-
-std::size_t CTranslations::FindUnit(std::size_t nUnitId) const
-{
-    if (m_units.empty() || nUnitId == 0)
-        return npos;
-    return m_units[UnitSlot(nUnitId)].index;
 }
 
 namespace {
@@ -413,11 +382,20 @@ CEntryStore ApplyTranslations(CEntrySpan templ, const CTranslations& translation
         for (const char c : text)
             c == '\n' ? back.append(lineEnd) : back.append(1, c);
     }
-    // A unit whose source no longer matches, by the number lumo gave it.
-    for (std::size_t m = 0; m < messages.size(); ++m) {
-        const std::size_t t = chosen[m] == CTranslations::npos ? translations.FindUnit(m + 1) : CTranslations::npos;
-        if (t != CTranslations::npos && translations.At(t).name == messages[m].name && take(m, t))
-            ++counts.nMatchedByUnitId;
+    // A unit whose source no longer matches, by the number lumo gave it
+    // (the message's number from 1; the first unit of a number counts).
+    if (std::find(chosen.begin(), chosen.end(), CTranslations::npos) != chosen.end()) {
+        std::vector<std::size_t> ofUnit(messages.size() + 1, CTranslations::npos);
+        for (std::size_t t = 0; t < translations.Size(); ++t) {
+            const std::size_t nUnit = translations.At(t).nUnitId;
+            if (nUnit != 0 && nUnit <= messages.size() && ofUnit[nUnit] == CTranslations::npos)
+                ofUnit[nUnit] = t;
+        }
+        for (std::size_t m = 0; m < messages.size(); ++m) {
+            const std::size_t t = chosen[m] == CTranslations::npos ? ofUnit[m + 1] : CTranslations::npos;
+            if (t != CTranslations::npos && translations.At(t).name == messages[m].name && take(m, t))
+                ++counts.nMatchedByUnitId;
+        }
     }
     for (std::size_t m = 0; m < messages.size(); ++m) {
         if (chosen[m] == CTranslations::npos) {

@@ -188,8 +188,6 @@ public:
             return nHint;
         return Find(name, source);
     }
-    // The index of the translation from the unit lumo numbered so, or npos.
-    std::size_t FindUnit(std::size_t nUnitId) const;
     CTranslation At(std::size_t index) const
     {
         const CRecord& r = m_translations[index];
@@ -217,7 +215,6 @@ private:
     };
     std::size_t FindSlot(std::uint32_t hash, std::string_view name, std::string_view source) const;
     void Grow();
-    std::size_t UnitSlot(std::size_t nUnitId) const;
     const char* Store(const CTranslation& translation);
 
     std::vector<std::unique_ptr<char[]>> m_blocks;  // never move, so the views stay valid
@@ -225,13 +222,6 @@ private:
     char* m_pFree = nullptr;
     std::vector<CRecord> m_translations;
     std::vector<CSlot> m_slots;  // a power of two in size, at most half full
-    // Unit id -> translation, open-addressing too, at most half full.
-    struct CUnitSlot {
-        std::size_t nUnitId = 0;  // 0: empty
-        std::size_t index = npos;
-    };
-    std::vector<CUnitSlot> m_units;
-    std::size_t m_nUnits = 0;
     std::size_t m_nUnmatchable = 0;
 };
 
