@@ -301,7 +301,7 @@ bool CTranslations::Add(const CTranslation& translation)
                                " bytes is longer than an entry file can hold (4 GiB less 2 bytes)");
     if (m_translations.size() >= kEmpty - 1)
         throw CImportError("the file has more messages than lumo can take (" + std::to_string(kEmpty - 1) + ")");
-    if (2 * (m_translations.size() + 1) > m_slots.size())
+    if (4 * (m_translations.size() + 1) > 3 * m_slots.size())
         Grow();
     const auto hash = static_cast<std::uint32_t>(CPairHash()({translation.name, translation.source}));
     CSlot& slot = m_slots[FindSlot(hash, translation.name, translation.source)];

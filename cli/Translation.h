@@ -221,7 +221,7 @@ private:
     std::size_t m_nBlockFree = 0;
     char* m_pFree = nullptr;
     std::vector<CRecord> m_translations;
-    std::vector<CSlot> m_slots;  // a power of two in size, at most half full
+    std::vector<CSlot> m_slots;  // a power of two in size, at most three quarters full
     std::size_t m_nUnmatchable = 0;
 };
 
