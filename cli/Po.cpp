@@ -3,7 +3,6 @@
 // exactly what gettext's tools write and read.
 #include "PoLibrary.h"
 #include "PoWriter.h"
-#include "Utf8Out.h"
 #include "StreamIo.h"
 #include "TranslationFormats.h"
 
@@ -11,6 +10,7 @@
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <ctime>
@@ -58,13 +58,28 @@ std::string HeaderText(const CCatalogInfo& info, bool bTemplate)
            "X-Generator: lumo " LUMO_VERSION "\n";
 }
 
-// What the translator is told about a message: which text of its entries it is.
-std::string ExtractedComment(const CMessage& message, std::size_t nEntries, std::size_t nMoreReferences)
+// What the translator is told about a message: which text of its entries
+// it is. Most messages are the one text of one entry: those three
+// descriptions are made once, not once a message.
+void ExtractedComment(std::string& comment, const CMessage& message, std::size_t nEntries, std::size_t nMoreReferences)
 {
-    std::string comment = DescribeOccurrence(message, nEntries) + '\n';
+    static const std::array<std::string, 4> kOfOneEntry = [] {
+        std::array<std::string, 4> descriptions;
+        for (int places = 1; places < 4; ++places) {
+            CMessage one;
+            one.bData = (places & 1) != 0;
+            one.bExtra = (places & 2) != 0;
+            descriptions[places] = DescribeOccurrence(one, 1);
+        }
+        return descriptions;
+    }();
+    if (nEntries <= 1)
+        comment = kOfOneEntry[(message.bData ? 1 : 0) | (message.bExtra ? 2 : 0)];
+    else
+        comment = DescribeOccurrence(message, nEntries);
+    comment += '\n';
     if (nMoreReferences > 0)
         comment += "(" + std::to_string(nMoreReferences) + " of them not listed)\n";
-    return comment;
 }
 
 // gettext keeps a message's context and text apart with the byte 0x04, so
@@ -183,11 +198,12 @@ void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, 
     out.bFuzzy = bTemplate;
     writer.Write(out);
 
-    std::string name, source, translation, extracted;  // reused: no allocation per message
+    std::string extracted;  // reused: no allocation per message
     std::vector<std::size_t> lines;
     out = CPoOutMessage{};
     out.referenceFile = info.sourceFile;
     out.bHasContext = true;
+    out.bCp1252 = true;
     for (const CMessage& message : catalog.Messages()) {
         std::size_t nMore = 0;
         lines.clear();
@@ -200,16 +216,12 @@ void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, 
             else
                 lines.push_back(slot / 2 + 1);
         }
-        extracted = ExtractedComment(message, lines.size() + nMore, nMore);
-        ToUtf8(name, message.name);
-        ToUtf8(source, message.source);
-        if (!bTemplate)
-            ToUtf8(translation, message.translation);
+        ExtractedComment(extracted, message, lines.size() + nMore, nMore);
         out.extractedComments = extracted;
         out.referenceLines = lines;
-        out.msgctxt = name;
-        out.msgid = source;
-        out.msgstr = translation;
+        out.msgctxt = message.name;
+        out.msgid = message.source;
+        out.msgstr = bTemplate ? std::string_view() : message.translation;
         writer.Write(out);
     }
     writer.Flush();
