@@ -50,17 +50,19 @@ constexpr std::array<char, 256> kEscapeOf = MakeEscapes();
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
 // Columns of a character as libunistring counts them (-1 for a control),
-// remembered for the first code points: most texts are Windows-1252, whose
+// kept for the first code points: most texts are Windows-1252, whose
 // characters all lie below U+2200.
-int ColumnsOf(ucs4_t uc)
+constexpr ucs4_t kKnownColumns = 0x2200;
+const std::array<signed char, kKnownColumns> kColumns = [] {
+    std::array<signed char, kKnownColumns> columns{};
+    for (ucs4_t c = 0; c < kKnownColumns; ++c)
+        columns[c] = static_cast<signed char>(uc_width(c, "UTF-8"));
+    return columns;
+}();
+
+inline int ColumnsOf(ucs4_t uc)
 {
-    static const std::array<signed char, 0x2200> kColumns = [] {
-        std::array<signed char, 0x2200> columns{};
-        for (ucs4_t c = 0; c < columns.size(); ++c)
-            columns[c] = static_cast<signed char>(uc_width(c, "UTF-8"));
-        return columns;
-    }();
-    return uc < kColumns.size() ? kColumns[uc] : uc_width(uc, "UTF-8");
+    return uc < kKnownColumns ? kColumns[uc] : uc_width(uc, "UTF-8");
 }
 
 // The forms of the bytes of a UTF-8 text: themselves or their escape. A
@@ -209,6 +211,7 @@ void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited,
 {
     m_breakAt.clear();
     const auto* s = reinterpret_cast<const std::uint8_t*>(m_portion.data());
+    const char* possible = m_possible.data();
     const std::size_t n = m_portion.size();
     const auto mark = [&](std::size_t at) {
         if (m_breakAt.empty() || m_breakAt.back() != at)
@@ -220,23 +223,24 @@ void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited,
     int lastColumn = startColumn, pieceWidth = 0;
     bool bEscaped = false;  // this byte follows the backslash of an escape
     for (std::size_t i = 0; i < n;) {
-        // ASCII and two-byte characters decoded here, exactly as the library
-        // decodes them; the rest by the library.
-        ucs4_t uc = s[i];
-        int count = 1;
-        if (uc >= 0x80) {
-            if (uc >= 0xC2 && uc < 0xE0 && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
-                uc = ((uc & 0x1F) << 6) | (s[i + 1] & 0x3F);
-                count = 2;
-            } else {
-                count = u8_mbtouc_unsafe(&uc, s + i, n - i);
-            }
+        // ASCII and two-byte characters (all that Windows-1252 texts have
+        // below U+0800) decoded here without a branch on which they are,
+        // exactly as the library decodes them; the rest by the library.
+        const unsigned lead = s[i];
+        const unsigned next = i + 1 < n ? s[i + 1] : 0;
+        const bool bTwo = lead - 0xC2u < 0x1Eu && (next & 0xC0) == 0x80;
+        ucs4_t uc = bTwo ? ((lead & 0x1F) << 6) | (next & 0x3F) : lead;
+        std::size_t count = bTwo ? 2 : 1;
+        if (lead >= 0x80 && !bTwo) {
+            ucs4_t decoded;
+            count = static_cast<std::size_t>(u8_mbtouc_unsafe(&decoded, s + i, n - i));
+            uc = decoded;
         }
-        char kind = m_possible[i];
+        char kind = possible[i];
         if (bEscaped || i == nProhibited)
             kind = UC_BREAK_PROHIBITED;
         // Every backslash of the escaped text starts an escape.
-        bEscaped = !bEscaped && s[i] == '\\';
+        bEscaped = !bEscaped && lead == '\\';
         const bool bMandatory = kind == UC_BREAK_MANDATORY || kind == UC_BREAK_CR_BEFORE_LF;
         if ((kind == UC_BREAK_POSSIBLE || bMandatory) && lastBreak != npos && lastColumn + pieceWidth > width) {
             mark(lastBreak);
@@ -254,10 +258,10 @@ void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited,
                 lastColumn += pieceWidth;
                 pieceWidth = 0;
             }
-            if (const int w = ColumnsOf(uc); w >= 0)
-                pieceWidth += w;
+            const int w = ColumnsOf(uc);
+            pieceWidth += w > 0 ? w : 0;
         }
-        i += static_cast<std::size_t>(count);
+        i += count;
     }
     if (lastBreak != npos && lastColumn + pieceWidth > width)
         mark(lastBreak);
