@@ -10,7 +10,6 @@
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 
-#include <array>
 #include <cctype>
 #include <cerrno>
 #include <ctime>
@@ -58,25 +57,11 @@ std::string HeaderText(const CCatalogInfo& info, bool bTemplate)
            "X-Generator: lumo " LUMO_VERSION "\n";
 }
 
-// What the translator is told about a message: which text of its entries
-// it is. Most messages are the one text of one entry: those three
-// descriptions are made once, not once a message.
+// What the translator is told about a message: which text of its entries it is.
 void ExtractedComment(std::string& comment, const CMessage& message, std::size_t nEntries, std::size_t nMoreReferences)
 {
-    static const std::array<std::string, 4> kOfOneEntry = [] {
-        std::array<std::string, 4> descriptions;
-        for (int places = 1; places < 4; ++places) {
-            CMessage one;
-            one.bData = (places & 1) != 0;
-            one.bExtra = (places & 2) != 0;
-            descriptions[places] = DescribeOccurrence(one, 1);
-        }
-        return descriptions;
-    }();
-    if (nEntries <= 1)
-        comment = kOfOneEntry[(message.bData ? 1 : 0) | (message.bExtra ? 2 : 0)];
-    else
-        comment = DescribeOccurrence(message, nEntries);
+    comment.clear();
+    AppendOccurrence(comment, message, nEntries);
     comment += '\n';
     if (nMoreReferences > 0)
         comment += "(" + std::to_string(nMoreReferences) + " of them not listed)\n";
