@@ -3,7 +3,6 @@
 // exactly what gettext's tools write and read.
 #include "PoLibrary.h"
 #include "PoWriter.h"
-#include "Utf8Out.h"
 #include "StreamIo.h"
 #include "TranslationFormats.h"
 
@@ -59,12 +58,13 @@ std::string HeaderText(const CCatalogInfo& info, bool bTemplate)
 }
 
 // What the translator is told about a message: which text of its entries it is.
-std::string ExtractedComment(const CMessage& message, std::size_t nEntries, std::size_t nMoreReferences)
+void ExtractedComment(std::string& comment, const CMessage& message, std::size_t nEntries, std::size_t nMoreReferences)
 {
-    std::string comment = DescribeOccurrence(message, nEntries) + '\n';
+    comment.clear();
+    AppendOccurrence(comment, message, nEntries);
+    comment += '\n';
     if (nMoreReferences > 0)
         comment += "(" + std::to_string(nMoreReferences) + " of them not listed)\n";
-    return comment;
 }
 
 // gettext keeps a message's context and text apart with the byte 0x04, so
@@ -183,11 +183,12 @@ void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, 
     out.bFuzzy = bTemplate;
     writer.Write(out);
 
-    std::string name, source, translation, extracted;  // reused: no allocation per message
+    std::string extracted;  // reused: no allocation per message
     std::vector<std::size_t> lines;
     out = CPoOutMessage{};
     out.referenceFile = info.sourceFile;
     out.bHasContext = true;
+    out.bCp1252 = true;
     for (const CMessage& message : catalog.Messages()) {
         std::size_t nMore = 0;
         lines.clear();
@@ -200,16 +201,12 @@ void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, 
             else
                 lines.push_back(slot / 2 + 1);
         }
-        extracted = ExtractedComment(message, lines.size() + nMore, nMore);
-        ToUtf8(name, message.name);
-        ToUtf8(source, message.source);
-        if (!bTemplate)
-            ToUtf8(translation, message.translation);
+        ExtractedComment(extracted, message, lines.size() + nMore, nMore);
         out.extractedComments = extracted;
         out.referenceLines = lines;
-        out.msgctxt = name;
-        out.msgid = source;
-        out.msgstr = translation;
+        out.msgctxt = message.name;
+        out.msgid = message.source;
+        out.msgstr = bTemplate ? std::string_view() : message.translation;
         writer.Write(out);
     }
     writer.Flush();

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,8 +17,8 @@
 
 namespace lumo_cli {
 
-// One message as PO shows it; texts in UTF-8. Comments are lines separated
-// by '\n' (a final '\n' ends the last line).
+// One message as PO shows it. Comments are UTF-8 lines separated by '\n'
+// (a final '\n' ends the last line).
 struct CPoOutMessage {
     std::string_view comments;           // "# " lines, the translator's
     std::string_view extractedComments;  // "#. " lines
@@ -25,6 +26,9 @@ struct CPoOutMessage {
     std::span<const std::size_t> referenceLines;
     bool bFuzzy = false;  // shown only with a translation, as gettext does
     bool bHasContext = false;
+    // msgctxt, msgid and msgstr: UTF-8, or with bCp1252 Windows-1252 bytes
+    // (entry texts), converted to UTF-8 as they are written.
+    bool bCp1252 = false;
     std::string_view msgctxt, msgid, msgstr;
 };
 
@@ -41,16 +45,31 @@ public:
     // Hands what is still buffered to the sink.
     void Flush();
 
+    // What each byte of a string becomes: its escape, or its UTF-8 form,
+    // and at most how many columns that takes.
+    struct CForm {
+        char bytes[3];
+        unsigned char nCount;
+    };
+    struct CForms {
+        CForm form[256];
+        unsigned char columns[256];
+    };
+
 private:
     void Comment(const char* prefix, std::string_view lines);
     void References(std::string_view file, std::span<const std::size_t> lines);
-    void String(std::string_view keyword, std::string_view value);
+    void String(std::string_view keyword, std::string_view value, const CForms& forms);
     void WidthBreaks(int startColumn, int width, std::size_t nProhibited, bool bFirstOnly);
-    void FlushIfFull();
+    void Put(std::string_view bytes);
+    void PutForms(std::string_view raw, const CForms& forms);
+    char* Room(std::size_t nBytes);
 
     Sink m_sink;
-    std::string m_out;
-    std::string m_portion;   // one escaped line of a string
+    std::unique_ptr<char[]> m_buffer;
+    char* m_p;    // where the next byte goes
+    char* m_end;  // the buffer's end, less the slack of one form
+    std::string m_portion;   // one escaped line of a string that may need breaking
     std::string m_possible;  // where the line breaking rules allow a break in it
     std::vector<std::size_t> m_breakAt;  // where it breaks
     bool m_bFirst = true;

@@ -23,16 +23,25 @@ struct CPairHash {
 
 }  // namespace
 
-std::string DescribeOccurrence(const CMessage& message, std::size_t nEntries)
+void AppendOccurrence(std::string& out, const CMessage& message, std::size_t nEntries)
 {
-    if (nEntries <= 1)
-        return message.bData && message.bExtra ? "the data and the extra text of the entry"
+    if (nEntries <= 1) {
+        out += message.bData && message.bExtra ? "the data and the extra text of the entry"
                : message.bData                 ? "the data text of the entry"
                                                : "the extra text of the entry";
+        return;
+    }
     const std::string entries = "these " + std::to_string(nEntries) + " entries";
-    return message.bData && message.bExtra ? "the data text of some of " + entries + ", the extra text of others"
+    out += message.bData && message.bExtra ? "the data text of some of " + entries + ", the extra text of others"
            : message.bData                 ? "the data text of " + entries
                                            : "the extra text of " + entries;
+}
+
+std::string DescribeOccurrence(const CMessage& message, std::size_t nEntries)
+{
+    std::string description;
+    AppendOccurrence(description, message, nEntries);
+    return description;
 }
 
 void CWarnings::Add(std::string_view kind, const std::function<std::string()>& makeText)
@@ -72,33 +81,51 @@ CCatalog::CCatalog(CEntrySpan source) : m_source(source)
     std::vector<CIndexSlot> index(nSize);
     std::vector<std::uint32_t>& last = m_lastSlot;
     const std::size_t mask = nSize - 1;
-    for (std::size_t i = 0; i < source.Size(); ++i) {
-        const std::string_view name = source.Name(i);
-        for (const bool bExtra : {false, true}) {
-            const std::string_view text = source.Text(i, bExtra);
-            if (text.empty())
-                continue;
-            const auto slot = static_cast<std::uint32_t>(SlotOf(i, bExtra));
-            const auto hash = static_cast<std::uint32_t>(CPairHash()({name, text}));
-            std::size_t k = hash & mask;
-            while (index[k].message != kNone) {
-                if (index[k].hash == hash) {
-                    const std::uint32_t first = m_records[index[k].message].first;
-                    if (source.Name(first / 2) == name && source.Text(first / 2, first % 2) == text)
-                        break;
+    // The table is far larger than the caches: each text's slot is found
+    // a batch ahead and fetched while the texts before it go in.
+    constexpr std::size_t kBatch = 32;
+    std::uint32_t hashes[kBatch][2];
+    for (std::size_t batch = 0; batch < source.Size(); batch += kBatch) {
+        const std::size_t nEnd = std::min(source.Size(), batch + kBatch);
+        for (std::size_t i = batch; i < nEnd; ++i) {
+            const std::string_view name = source.Name(i);
+            for (const bool bExtra : {false, true}) {
+                const std::string_view text = source.Text(i, bExtra);
+                if (text.empty())
+                    continue;
+                const auto hash = static_cast<std::uint32_t>(CPairHash()({name, text}));
+                hashes[i - batch][bExtra] = hash;
+                __builtin_prefetch(&index[hash & mask]);
+            }
+        }
+        for (std::size_t i = batch; i < nEnd; ++i) {
+            const std::string_view name = source.Name(i);
+            for (const bool bExtra : {false, true}) {
+                const std::string_view text = source.Text(i, bExtra);
+                if (text.empty())
+                    continue;
+                const auto slot = static_cast<std::uint32_t>(SlotOf(i, bExtra));
+                const std::uint32_t hash = hashes[i - batch][bExtra];
+                std::size_t k = hash & mask;
+                while (index[k].message != kNone) {
+                    if (index[k].hash == hash) {
+                        const std::uint32_t first = m_records[index[k].message].first;
+                        if (source.Name(first / 2) == name && source.Text(first / 2, first % 2) == text)
+                            break;
+                    }
+                    k = (k + 1) & mask;
                 }
-                k = (k + 1) & mask;
+                if (index[k].message == kNone) {
+                    index[k] = CIndexSlot{hash, static_cast<std::uint32_t>(m_records.size())};
+                    m_records.push_back(CRecord{slot, 0, nullptr});
+                    m_places.push_back(0);
+                    last.push_back(slot);
+                } else {
+                    m_nextSlot[std::exchange(last[index[k].message], slot)] = slot;
+                }
+                m_places[index[k].message] |= bExtra ? 2 : 1;
+                m_slotMessage[slot] = index[k].message;
             }
-            if (index[k].message == kNone) {
-                index[k] = CIndexSlot{hash, static_cast<std::uint32_t>(m_records.size())};
-                m_records.push_back(CRecord{slot, 0, nullptr});
-                m_places.push_back(0);
-                last.push_back(slot);
-            } else {
-                m_nextSlot[std::exchange(last[index[k].message], slot)] = slot;
-            }
-            m_places[index[k].message] |= bExtra ? 2 : 1;
-            m_slotMessage[slot] = index[k].message;
         }
     }
     m_records.shrink_to_fit();
@@ -173,9 +200,18 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
             k = (k + 1) & mask;
         return k;
     };
+    // Each name's slot is fetched a batch ahead, as in the constructor.
+    constexpr std::size_t kBatch = 32;
+    std::uint32_t hashes[kBatch];
     for (std::size_t i = 0; i < nSource; ++i) {
+        if (i % kBatch == 0) {
+            for (std::size_t j = i; j < std::min(nSource, i + kBatch); ++j) {
+                hashes[j - i] = static_cast<std::uint32_t>(std::hash<std::string_view>()(m_source.Name(j)));
+                __builtin_prefetch(&names[hashes[j - i] & mask]);
+            }
+        }
         const std::string_view name = m_source.Name(i);
-        const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>()(name));
+        const std::uint32_t hash = hashes[i % kBatch];
         CNameSlot& slot = names[probe(name, hash)];
         nameOf[i] = slot.number == kNone ? static_cast<std::uint32_t>(firstOfName.size()) : slot.number;
         if (slot.number == kNone) {

@@ -56,6 +56,8 @@ struct CMessage {
 // Which text of its entries a message is, for translators: "the data text
 // of the entry", "the extra text of these 3 entries", ...
 std::string DescribeOccurrence(const CMessage& message, std::size_t nEntries);
+// The same appended to out, for writers that describe every message.
+void AppendOccurrence(std::string& out, const CMessage& message, std::size_t nEntries);
 
 // Entries as a catalog reads them: a list of entries or a compact store.
 class CEntrySpan {

@@ -12,7 +12,7 @@
 
 #include "platform/Utf8.h"
 
-#include <cstdio>
+#include <charconv>
 #include <string>
 #include <string_view>
 
@@ -59,18 +59,19 @@ inline const std::string& NoteText(const CCatalog& catalog, const CMessage& mess
     };
     std::size_t nEntries = 0;
     forEachEntry([&](std::size_t) { ++nEntries; });
-    note = DescribeOccurrence(message, nEntries);
+    note.clear();
+    AppendOccurrence(note, message, nEntries);
     note[0] = 'T';
     note += ':';
     std::size_t nShown = 0;
     forEachEntry([&](std::size_t nEntry) {
         if (nShown++ >= kMaxReferences)
             return;
-        char number[24];
-        const int n = std::snprintf(number, sizeof number, ":%zu", nEntry);
+        char number[24] = ":";
+        const char* end = std::to_chars(number + 1, number + sizeof number, nEntry).ptr;
         note += ' ';
         note += info.sourceFile;
-        note.append(number, static_cast<std::size_t>(n));
+        note.append(number, static_cast<std::size_t>(end - number));
     });
     if (nEntries > kMaxReferences)
         note += " (" + std::to_string(nEntries - kMaxReferences) + " more not listed)";
@@ -112,8 +113,8 @@ void WriteXliffDocument(const CCatalog& catalog, const CCatalogInfo& info, Write
     for (std::size_t m = 0; m < messages.size(); ++m) {
         const CMessage message = messages[m];
         writer.Start("trans-unit");
-        const int nId = std::snprintf(id, sizeof id, "%zu", m + 1);
-        writer.Attribute("id", std::string_view(id, static_cast<std::size_t>(nId)));
+        const char* idEnd = std::to_chars(id, id + sizeof id, m + 1).ptr;
+        writer.Attribute("id", std::string_view(id, static_cast<std::size_t>(idEnd - id)));
         writer.AttributeCp1252("resname", message.name);
         // Translate Toolkit and the tools built on it read a unit as fuzzy
         // unless it is approved, whatever its target's state.

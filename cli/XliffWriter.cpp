@@ -74,15 +74,6 @@ void CXliffWriter::StartDocument()
     Append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
 }
 
-void CXliffWriter::Start(const char* name)
-{
-    CloseStartTag();
-    Append("<");
-    Append(name);
-    m_open.push_back(name);
-    m_bStartTagOpen = true;
-}
-
 void CXliffWriter::End()
 {
     if (m_open.empty())
@@ -96,46 +87,6 @@ void CXliffWriter::End()
         Append(">");
     }
     m_open.pop_back();
-}
-
-void CXliffWriter::Attribute(const char* name, std::string_view utf8)
-{
-    if (!m_bStartTagOpen)
-        throw std::logic_error("an XML attribute outside a start tag");
-    Append(" ");
-    Append(name);
-    Append("=\"");
-    Escaped(utf8, ETable::attribute, false);
-    Append("\"");
-}
-
-void CXliffWriter::AttributeCp1252(const char* name, std::string_view cp1252)
-{
-    if (!m_bStartTagOpen)
-        throw std::logic_error("an XML attribute outside a start tag");
-    Append(" ");
-    Append(name);
-    Append("=\"");
-    Escaped(cp1252, ETable::attribute, true);
-    Append("\"");
-}
-
-void CXliffWriter::Text(std::string_view utf8)
-{
-    CloseStartTag();
-    Escaped(utf8, ETable::text, false);
-}
-
-void CXliffWriter::TextCp1252(std::string_view cp1252)
-{
-    CloseStartTag();
-    Escaped(cp1252, ETable::text, true);
-}
-
-void CXliffWriter::Raw(std::string_view text)
-{
-    CloseStartTag();
-    Append(text);
 }
 
 void CXliffWriter::EndDocument()
@@ -152,21 +103,13 @@ void CXliffWriter::Flush()
     m_p = m_buffer.get();
 }
 
-void CXliffWriter::CloseStartTag()
-{
-    if (m_bStartTagOpen) {
-        Append(">");
-        m_bStartTagOpen = false;
-    }
-}
-
 void CXliffWriter::Reserve(std::size_t nBytes)
 {
     if (static_cast<std::size_t>(m_end - m_p) < nBytes)
         Flush();
 }
 
-void CXliffWriter::Append(std::string_view bytes)
+void CXliffWriter::AppendInPieces(std::string_view bytes)
 {
     while (!bytes.empty()) {
         Reserve(1);
@@ -175,6 +118,11 @@ void CXliffWriter::Append(std::string_view bytes)
         m_p += n;
         bytes.remove_prefix(n);
     }
+}
+
+void CXliffWriter::ThrowAttributeOutsideStartTag()
+{
+    throw std::logic_error("an XML attribute outside a start tag");
 }
 
 void CXliffWriter::Escaped(std::string_view bytes, ETable table, bool bCp1252)

@@ -22,6 +22,22 @@ CPoTestMessage Message(std::string ctxt, std::string id, std::string str, std::v
     return given;
 }
 
+std::string Repeat(const std::string& piece, std::size_t nTimes)
+{
+    std::string text;
+    for (std::size_t i = 0; i < nTimes; ++i)
+        text += piece;
+    return text;
+}
+
+CPoTestMessage Header(const std::string& text)
+{
+    CPoTestMessage header = Message("", "", text + "Content-Type: text/plain; charset=UTF-8\n", {});
+    header.bHasContext = false;
+    header.extracted.clear();
+    return header;
+}
+
 TEST(PoWriterOracle, WritesWhatGettextWrites)
 {
     const std::string longWords =
@@ -58,6 +74,13 @@ TEST(PoWriterOracle, WritesWhatGettextWrites)
         {Message("STR_REFS", "many references", "", manyLines)},
         {fuzzyEmpty, fuzzyFull},
         {Message("STR_EXACT", std::string(71, 'w'), std::string(70, 'w') + " " + std::string(5, 'v'))},
+        // Three bytes of UTF-8 and one column each: a line of them fits to the last column, or breaks.
+        {Message("STR_EURO", Repeat("\xe2\x82\xac", 71), Repeat("\xe2\x82\xac", 70) + " " + Repeat("\xe2\x80\x94", 8))},
+        // Controls take no column: the line fits however many there are.
+        {Message("STR_C1", Repeat("\xc2\x81\xc2\x9d", 60) + "a b", Repeat("\x01 ", 60))},
+        // A header names the file as it is, in any script: wide characters count two columns.
+        {Header("Project-Id-Version: " + Repeat("\xe6\x97\xa5\xe6\x9c\xac", 30) + ".lumo\n"),
+         Message("STR_B", "b", "")},
     };
     for (const auto& messages : cases)
         EXPECT_EQ(ComparePoWriters(messages, "game.lumo"), "") << messages.front().msgctxt;

@@ -40,17 +40,22 @@ std::string OwnPoText(const std::vector<CPoTestMessage>& messages, const std::st
 {
     std::string text;
     lumo_cli::CPoWriter writer([&](const char* p, std::size_t n) { text.append(p, n); });
+    std::string msgctxt, msgid, msgstr;
     for (const CPoTestMessage& given : messages) {
         lumo_cli::CPoOutMessage out;
+        // As lumo writes them: a message's texts as the Windows-1252 bytes
+        // of entry texts, the header (no context) as UTF-8.
+        out.bCp1252 = given.bHasContext && Utf8ToCp1252(given.msgctxt, msgctxt).ok &&
+                      Utf8ToCp1252(given.msgid, msgid).ok && Utf8ToCp1252(given.msgstr, msgstr).ok;
         out.comments = given.comments;
         out.extractedComments = given.extracted;
         out.referenceFile = file;
         out.referenceLines = given.lines;
         out.bFuzzy = given.bFuzzy;
         out.bHasContext = given.bHasContext;
-        out.msgctxt = given.msgctxt;
-        out.msgid = given.msgid;
-        out.msgstr = given.msgstr;
+        out.msgctxt = out.bCp1252 ? msgctxt : given.msgctxt;
+        out.msgid = out.bCp1252 ? msgid : given.msgid;
+        out.msgstr = out.bCp1252 ? msgstr : given.msgstr;
         writer.Write(out);
     }
     writer.Flush();
