@@ -140,6 +140,12 @@ CTranslations ReadOrWordRefusal(std::string_view bytes, CWarnings& warnings, CMa
 {
     try {
         return ReadTerminated(bytes, warnings, pMapped);
+    } catch (const CXmlEncodingRefusal&) {
+        // A file in another encoding may be broken in it too: then libxml2,
+        // which reads it, says where; otherwise lumo's refusal stands.
+        CWarnings unused;
+        ReadXliffWithLibrary(bytes, unused);
+        throw;
     } catch (const CXmlNotWellFormed& e) {
         CWarnings unused;
         ReadXliffWithLibrary(bytes, unused);

@@ -64,7 +64,7 @@ void CXliffUnits::OnDoctype(std::string_view name, std::size_t line, std::size_t
 
 void CXliffUnits::OnEncoding(std::string_view encoding, std::size_t place)
 {
-    throw CImportError(LineText(place) + "the file is in the encoding " + Shown(encoding) +
+    throw CXmlEncodingRefusal(LineText(place) + "the file is in the encoding " + Shown(encoding) +
                        "; lumo reads XLIFF in UTF-8 only, as translation tools write it: save it as UTF-8");
 }
 

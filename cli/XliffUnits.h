@@ -32,6 +32,12 @@ protected:
     ~CXmlPlaces() = default;
 };
 
+// A file refused for being in another encoding than UTF-8.
+class CXmlEncodingRefusal : public CImportError {
+public:
+    using CImportError::CImportError;
+};
+
 class CXliffUnits {
 public:
     CXliffUnits(const CXmlPlaces& places, CWarnings& warnings) : m_places(places), m_warnings(warnings) {}
@@ -50,7 +56,7 @@ public:
     void OnInstruction() { m_nRun = 0; }
     // A DOCTYPE: refused. line is where it starts when known, else 0.
     [[noreturn]] void OnDoctype(std::string_view name, std::size_t line, std::size_t place);
-    // An XML declaration's encoding, when it names one that is not UTF-8.
+    // An encoding other than UTF-8: refused with CXmlEncodingRefusal.
     [[noreturn]] void OnEncoding(std::string_view encoding, std::size_t place);
 
     CTranslations Finish();
