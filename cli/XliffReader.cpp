@@ -130,6 +130,10 @@ private:
 // bytes must be followed by kPadding 0 bytes.
 CTranslations ReadTerminated(std::string_view bytes, CWarnings& warnings, CMappedFile* pMapped)
 {
+    // libxml2 once read compressed files as they were; lumo reads XML.
+    if (bytes.starts_with("\x1f\x8b") || bytes.starts_with(std::string_view("\xfd" "7zXZ\0", 6)))
+        throw CImportError(std::string("line 1: the file is compressed (") + (bytes[0] == '\x1f' ? "gzip" : "xz") +
+                           "); lumo reads XLIFF as plain XML: decompress it first");
     CScanReader reader(bytes, warnings, pMapped);
     return reader.Read();
 }

@@ -6,8 +6,13 @@
 #include "CorpusFiles.h"
 #include "XliffReadCheck.h"
 
+#include "cli/TranslationFormats.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -252,6 +257,55 @@ TEST(XliffReadOracle, RandomDocumentsReadAsLibxml2ReadsThem)
         }
         ASSERT_EQ(CompareXliffReaders(document), "") << "round " << round << ": " << document;
     }
+}
+
+// A file as lumo import reads it: mapped, and read again by libxml2 when
+// lumo's reader refuses it as not well-formed or not UTF-8, so that the
+// message is libxml2's where the XML is at fault.
+TEST(XliffReadOracle, FilesAreRefusedInTheWordsOfWhoeverFindsTheFault)
+{
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "lumo-xliff-read-test.xlf";
+    CDocument latin1;
+    latin1.declaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
+    latin1.target = "caf\xe9";
+    CDocument shiftJis = latin1;
+    shiftJis.declaration = "<?xml version=\"1.0\" encoding=\"SHIFT_JIS\"?>\n";
+    shiftJis.target = "\x81\x00";
+    CDocument mismatched;
+    mismatched.target = "\nUn</trarget>";
+    // Past the pages lumo's reader gives back as it goes, a repeated unit,
+    // whose line is counted afterwards.
+    CDocument large;
+    for (int i = 0; large.between.size() < (std::size_t(20) << 20); ++i)
+        large.between += "<trans-unit id=\"" + std::to_string(i) + "\" resname=\"N" + std::to_string(i) +
+                         "\">\n<source>" + std::string(100, 'x') + "</source></trans-unit>\n";
+    // The declaration is line 1; the units start on line 2.
+    const std::size_t nRepeatLine = 2 + static_cast<std::size_t>(std::count(large.between.begin(), large.between.end(), '\n'));
+    large.between += "<trans-unit id=\"0\" resname=\"N0\">\n<source>" + std::string(100, 'x') + "</source></trans-unit>\n";
+    struct CCase {
+        std::string bytes, expected;
+    } cases[] = {
+        {mismatched.Text(), "line 5: malformed XML: Opening and ending tag mismatch: target line 4 and trarget"},
+        {latin1.Text(), "line 1: the file is in the encoding ISO-8859-1; lumo reads XLIFF in UTF-8 only"},
+        {shiftJis.Text(), "the bytes are not text in the encoding the file declares"},
+        {std::string("\x1f\x8b\x08\x00", 4) + std::string(20, '\0'), "line 1: the file is compressed (gzip)"},
+        {"", "the file is empty"},
+        {large.Text(), "line " + std::to_string(nRepeatLine) + ": unit \"0\" has the resname and source of an earlier unit"},
+    };
+    for (const CCase& c : cases) {
+        std::ofstream(path, std::ios::binary) << c.bytes;
+        lumo_cli::CWarnings warnings;
+        std::string outcome;
+        try {
+            lumo_cli::ReadXliff(path.string(), warnings);
+            for (const std::string& line : warnings.Lines())
+                outcome += line + "\n";
+        } catch (const std::exception& e) {
+            outcome = e.what();
+        }
+        EXPECT_NE(outcome.find(c.expected), std::string::npos) << c.expected << "\n" << outcome;
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(XliffReadOracle, SeedCorpusMatchesLibxml2)

@@ -303,6 +303,7 @@ def xliffread_files():
                                     head=XLIFF_HEAD.replace("<xliff", '<!DOCTYPE xliff [<!ENTITY e "x">]>\n<xliff', 1))
     yield "bad-encoding", doc(unit("1", "A", "One", "Un")).replace("UTF-8", "ISO-8859-1")
     yield "bad-utf16", b"\xff\xfe" + doc(unit("1", "A", "One", "Un")).encode("utf-16-le")
+    yield "bad-gzip", b"\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xb3\xa9\xc8\xc9\x4c\x4b\xd3\xb7\x03\x00"
     yield "bad-undefined-entity", doc(unit("1", "A", "One", "&nbsp;"))
     yield "bad-character-reference", doc(unit("1", "A", "One", "&#0;"))
     yield "bad-control-character", doc(unit("1", "A", "One", "a\x01b"))
