@@ -318,63 +318,51 @@ bool HaveSsse3()
 // bytes it took (whole characters; 0 when the first is none of these) and,
 // in nOut, how many it wrote. The input may be read sixteen bytes on.
 __attribute__((target("ssse3,popcnt"))) inline std::size_t DecodeBlockSsse3(const uchar* p, std::size_t nLeft, char* w,
-                                                                     std::size_t& nOut)
+                                                                            std::size_t& nOut)
 {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
-    const unsigned lowOrHigh = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20))));
-    const unsigned special = (lowOrHigh & ~high) |
-                             static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-                                 _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')), _mm_cmpeq_epi8(v, _mm_set1_epi8(']'))),
-                                 _mm_cmpeq_epi8(v, _mm_set1_epi8('<')))));
-    const unsigned c3 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xC3)))));
-    const unsigned c2 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xC2)))));
-    const __m128i top2 = _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xC0)));
-    const unsigned cont = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(top2, _mm_set1_epi8(static_cast<char>(0x80)))));
-    const __m128i top3 = _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xE0)));
-    const unsigned cont80 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(top3, _mm_set1_epi8(static_cast<char>(0x80)))));
-    const unsigned lead = c3 | c2;
-    // Where the block stops: a byte for the careful path, or the end.
-    const unsigned stop = special | (high & ~lead & ~cont) | ((c2 << 1) & cont80) |
-                          (1u << std::min<std::size_t>(nLeft, 16));
-    unsigned n = static_cast<unsigned>(__builtin_ctz(stop));
-    // Back to where every lead byte in range has its continuation byte and
-    // every continuation byte its lead.
-    for (;;) {
-        const unsigned range = (1u << n) - 1;
-        const unsigned leads = lead & range, conts = cont & range;
-        if ((leads << 1) & ~range) {
-            --n;  // the last byte in range is a lead
-            continue;
-        }
-        const unsigned mismatch = (leads << 1) ^ conts;
-        if (mismatch == 0)
-            break;
-        const unsigned first = static_cast<unsigned>(__builtin_ctz(mismatch));
-        n = (conts >> first) & 1 ? first : first - 1;  // an orphan continuation, or a lead without one
-    }
+    const __m128i high = _mm_cmplt_epi8(v, _mm_setzero_si128());  // 0x80 and above
+    const __m128i c3 = _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xC3)));
+    const __m128i c2 = _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xC2)));
+    const __m128i lead = _mm_or_si128(c3, c2);
+    const __m128i cont = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xC0))),
+                                        _mm_set1_epi8(static_cast<char>(0x80)));
+    // What the careful path takes: control characters, "&", "]" and "<";
+    // bytes beyond ASCII that are not these two-byte characters; a
+    // continuation byte whose lead is not just before it, or a lead whose
+    // continuation is not just after it; and U+0080 to U+009F.
+    const __m128i control = _mm_andnot_si128(high, _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+    const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')), _mm_cmpeq_epi8(v, _mm_set1_epi8(']'))),
+                                         _mm_cmpeq_epi8(v, _mm_set1_epi8('<')));
+    const __m128i other = _mm_andnot_si128(_mm_or_si128(lead, cont), high);
+    const __m128i unpaired = _mm_xor_si128(cont, _mm_slli_si128(lead, 1));
+    const __m128i c1 = _mm_and_si128(_mm_slli_si128(c2, 1), _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xE0))),
+                                                                          _mm_set1_epi8(static_cast<char>(0x80))));
+    const unsigned faults = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_or_si128(control, special), _mm_or_si128(_mm_or_si128(other, unpaired), c1))));
+    const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(lead));
+    unsigned n = static_cast<unsigned>(__builtin_ctz(faults | (1u << std::min<std::size_t>(nLeft, 16))));
+    // Everything before the first fault pairs up, but a lead just before
+    // it, whose continuation is the fault or not in the block.
+    if (n > 0 && (leads >> (n - 1)) & 1)
+        --n;
     if (n == 0) {
         nOut = 0;
         return 0;
     }
-    {
-        const unsigned range = (1u << n) - 1;
-        const unsigned leads = lead & range;
-        // The continuation of C3 gains 0x40; of C2 it stays (A0 to BF).
-        const __m128i prev = _mm_slli_si128(v, 1);
-        const __m128i afterC3 = _mm_cmpeq_epi8(prev, _mm_set1_epi8(static_cast<char>(0xC3)));
-        const __m128i out = _mm_or_si128(v, _mm_and_si128(afterC3, _mm_set1_epi8(0x40)));
-        const unsigned keep = ~leads & range;
-        const unsigned lo = keep & 0xFF, hi = (keep >> 8) & 0xFF;
-        const __m128i indices = _mm_set_epi64x(static_cast<long long>(kPackTable[hi] + 0x0808080808080808ull),
-                                               static_cast<long long>(kPackTable[lo]));
-        const __m128i packed = _mm_shuffle_epi8(out, indices);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(w), packed);
-        const std::size_t nLo = static_cast<std::size_t>(__builtin_popcount(lo));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(w + nLo), _mm_unpackhi_epi64(packed, packed));
-        nOut = nLo + static_cast<std::size_t>(__builtin_popcount(hi));
-        return n;
-    }
+    const unsigned range = (1u << n) - 1;
+    // The continuation of C3 gains 0x40; of C2 it stays (A0 to BF).
+    const __m128i out = _mm_or_si128(v, _mm_and_si128(_mm_slli_si128(c3, 1), _mm_set1_epi8(0x40)));
+    const unsigned keep = ~leads & range;
+    const unsigned lo = keep & 0xFF, hi = (keep >> 8) & 0xFF;
+    const __m128i indices = _mm_set_epi64x(static_cast<long long>(kPackTable[hi] + 0x0808080808080808ull),
+                                           static_cast<long long>(kPackTable[lo]));
+    const __m128i packed = _mm_shuffle_epi8(out, indices);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(w), packed);
+    const std::size_t nLo = static_cast<std::size_t>(__builtin_popcount(lo));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(w + nLo), _mm_unpackhi_epi64(packed, packed));
+    nOut = nLo + static_cast<std::size_t>(__builtin_popcount(hi));
+    return n;
 }
 #endif
 
@@ -599,10 +587,27 @@ private:
         std::size_t nLibrary = 0, nLast = 0;
         bool bPlain = true, bAscii = true;
         for (;;) {
-            // Printable ASCII but quotes, "&" and "<", at once.
+            // Printable ASCII but quotes, "&" and "<", at once (sixteen
+            // bytes at a time: the input is padded for it).
             const uchar* plain = p;
+#if defined(__SSE2__)
+            for (;;) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                const __m128i stops = _mm_or_si128(
+                    _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),  // also bytes >= 0x80
+                                 _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')))),
+                    _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')), _mm_cmpeq_epi8(v, _mm_set1_epi8('<'))));
+                const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stops));
+                if (mask != 0) {
+                    p += __builtin_ctz(mask);
+                    break;
+                }
+                p += 16;
+            }
+#else
             while (kPlainValue[*p])
                 ++p;
+#endif
             if (p != plain) {
                 nLibrary += static_cast<std::size_t>(p - plain);
                 nLast = 1;

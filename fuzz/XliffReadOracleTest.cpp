@@ -237,6 +237,12 @@ TEST(XliffReadOracle, RandomDocumentsReadAsLibxml2ReadsThem)
         "\t", "\x01", "\x00", "caf\xc3\xa9", "\xc3", "\xa9", "\xe2\x82\xac", "\xe4\xb8\xad", "\xef\xbf\xbe", "x", "One",
         "Un", "xmlns:p=\"u:x\"", "p:", "xml:space=\"preserve\"", "xmlns=\"\"", "]]", "--", "<!DOCTYPE x>"};
     const auto piece = [&] { return pieces[random() % pieces.size()]; };
+    // Texts long enough for lumo's reader to decode them sixteen bytes at a
+    // time: Latin-1 and other characters, references, line ends, faults.
+    const std::vector<std::string> characters = {
+        "a", "b", " ", "\xc3\xa9", "\xc3\x80", "\xc3\xbf", "\xc2\xa0", "\xc2\xbf", "\xc2\x80", "\xc2\x9f",
+        "\xe2\x82\xac", "\xe4\xb8\xad", "\xf0\x9f\x98\x80", "&amp;", "&#233;", "\r\n", "\r", "\n", "\t", "]",
+        "]]", "\xc3", "\xa9", "\xc2", "\xc3\xc3\xa9", "\xff", "\x01"};
     for (int round = 0; round < 4000; ++round) {
         std::string body;
         const int nPieces = static_cast<int>(random() % 30);
@@ -245,6 +251,14 @@ TEST(XliffReadOracle, RandomDocumentsReadAsLibxml2ReadsThem)
         CDocument d;
         d.between = random() % 2 ? body : "";
         d.target = random() % 3 ? "Un" + body : body;
+        if (round % 3 == 0) {
+            // Mostly characters that decode, now and then one that does not.
+            const bool bFaults = round % 2 == 0;
+            std::string text;
+            for (int i = static_cast<int>(random() % 200); i > 0; --i)
+                text += characters[random() % (bFaults ? characters.size() : characters.size() - 8)];
+            (random() % 2 ? d.target : d.source) = text;
+        }
         std::string document = d.Text();
         // A few bytes changed, cut or doubled anywhere.
         for (int edits = static_cast<int>(random() % 3); edits > 0 && !document.empty(); --edits) {
