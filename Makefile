@@ -95,11 +95,12 @@ fuzz: deps
 	  lumo_fuzz_xliffread
 	@set -e; for target in load import translation cp1252 edit merge checks powrite json xliffwrite xliffread; do \
 	  seeds=fuzz/corpus-$$target; [ $$target = load ] && seeds=fuzz/corpus; [ $$target = json ] && seeds=fuzz/corpus-import; \
+	  dict=; [ -f fuzz/$$target.dict ] && dict=-dict=fuzz/$$target.dict; \
 	  mkdir -p build-fuzz/corpus-$$target; \
 	  echo "== lumo_fuzz_$$target for $(FUZZ_SECONDS) seconds"; \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ./build-fuzz/fuzz/lumo_fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
-	    -print_final_stats=1 build-fuzz/corpus-$$target $$seeds; \
+	    -print_final_stats=1 $$dict build-fuzz/corpus-$$target $$seeds; \
 	done
 
 # To the system (/usr/local); refreshes the MIME, desktop and icon caches.
