@@ -214,11 +214,16 @@ private:
                 Next(cur);
         }
         if (*cur == ':') {
+            // A port, at most INT_MAX.
             ++cur;
             if (!Digit(cur))
                 return false;
-            while (Digit(cur))
-                ++cur;
+            std::uint64_t port = 0;
+            for (; Digit(cur); ++cur) {
+                port = port * 10 + static_cast<std::uint64_t>(*cur - '0');
+                if (port > 0x7FFFFFFF)
+                    return false;
+            }
         }
         p = cur;
         return true;

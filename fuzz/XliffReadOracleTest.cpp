@@ -102,7 +102,7 @@ TEST(XliffReadOracle, AttributesAndNamespacesReadAsLibxml2ReadsThem)
         " xmlns:xml=\"u:x\"", " xmlns:p=\"http://www.w3.org/XML/1998/namespace\"", " xmlns:xmlns=\"u:x\"",
         " xmlns:p=\"http://www.w3.org/2000/xmlns/\"", " xmlns:p=\"u:x\" xmlns:p=\"u:x\"", " xmlns:p=\"a b\"",
         " xmlns:p=\"rel\"", " xmlns:p=\"#frag\"", " xmlns:p=\"http://[::1]:80/x?y#z[]\"", " xmlns:p=\"http://h:/x\"",
-        " xmlns:p=\"http://u@h:8/x\"", " xmlns:p=\"http://[::1\"", " xmlns:p=\"a:b:c\"", " xmlns:p=\"%41\"",
+        " xmlns:p=\"http://u@h:8/x\"", " xmlns:p=\"u://h:2147483647\"", " xmlns:p=\"u://h:2147483648\"", " xmlns:p=\"http://[::1\"", " xmlns:p=\"a:b:c\"", " xmlns:p=\"%41\"",
         " xmlns:p=\"%4\"", " xmlns:p=\"a&amp;b\"", " xmlns:p=\"&#x75;:x\"", " xmlns:p=\":x\"", " xmlns:p=\"a/b:c\"",
         " xmlns:p=\"//\"", " xmlns:p=\"?q\"", " xmlns:p=\"x?[\"", " xmlns:p=\"x#[\"", " xmlns:p=\"/a//b\"",
         " xmlns:p=\"u:x\xc3\xa9\"", " xmlns=\"\"", " xmlns=\"u:other\"", " xmlns=\"a b\"",
