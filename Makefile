@@ -91,14 +91,16 @@ fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DLUMO_BUILD_GUI=OFF -DLUMO_BUILD_TESTS=OFF -DLUMO_FUZZ=ON
 	cmake --build build-fuzz -j$(JOBS) --target lumo_fuzz_load lumo_fuzz_import lumo_fuzz_translation lumo_fuzz_cp1252 \
-	  lumo_fuzz_edit lumo_fuzz_merge lumo_fuzz_checks lumo_fuzz_powrite lumo_fuzz_json lumo_fuzz_xliffwrite
-	@set -e; for target in load import translation cp1252 edit merge checks powrite json xliffwrite; do \
+	  lumo_fuzz_edit lumo_fuzz_merge lumo_fuzz_checks lumo_fuzz_powrite lumo_fuzz_json lumo_fuzz_xliffwrite \
+	  lumo_fuzz_xliffread
+	@set -e; for target in load import translation cp1252 edit merge checks powrite json xliffwrite xliffread; do \
 	  seeds=fuzz/corpus-$$target; [ $$target = load ] && seeds=fuzz/corpus; [ $$target = json ] && seeds=fuzz/corpus-import; \
+	  dict=; [ -f fuzz/$$target.dict ] && dict=-dict=fuzz/$$target.dict; \
 	  mkdir -p build-fuzz/corpus-$$target; \
 	  echo "== lumo_fuzz_$$target for $(FUZZ_SECONDS) seconds"; \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ./build-fuzz/fuzz/lumo_fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
-	    -print_final_stats=1 build-fuzz/corpus-$$target $$seeds; \
+	    -print_final_stats=1 $$dict build-fuzz/corpus-$$target $$seeds; \
 	done
 
 # To the system (/usr/local); refreshes the MIME, desktop and icon caches.

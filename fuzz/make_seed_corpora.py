@@ -10,6 +10,10 @@
                          "ok-" files must be imported, "bad-" files refused
     fuzz/corpus-cp1252   texts, each taken as entry bytes and as UTF-8
     fuzz/corpus-edit     two entry files, then edit commands (see EditCheck.h)
+    fuzz/corpus-xliffread
+                         XLIFF files read by lumo's own reader and by libxml2
+                         (XliffReadCheck.h): the same translations, or both
+                         refuse; "ok-" files must be read, "bad-" refused
 
 The seed corpus test holds every file to its fuzzer's checks. An input the
 fuzzer found goes in beside them (under the prefix that fits it).
@@ -246,8 +250,81 @@ def edit_files():
     yield "empty-files", entry_file([]) + entry_file([]) + add(b"no", b"") + REMOVE + UP + open_file(PICK_B) + new()
 
 
+def xliffread_files():
+    """What lumo writes, what other tools write, and XML that tests the reader."""
+    def unit(unit_id, name, source, target=None, state=None, extra=""):
+        return ('<trans-unit id="%s" resname="%s"%s xml:space="preserve">\n  <source>%s</source>\n' % (
+            unit_id, name, extra, source) + ("  <target%s>%s</target>\n" % (
+                ' state="%s"' % state if state else "", target) if target is not None else "") +
+            '  <note from="lumo">The data text of the entry: game.lumo:1</note>\n</trans-unit>\n')
+    def doc(body, head=XLIFF_HEAD, tail=XLIFF_TAIL):
+        return head + body + tail
+    yield "ok-lumo-export", doc(
+        unit("1", "TITLE", "Start", "D\u00e9but", "translated", ' approved="yes"') +
+        unit("2", "CAFE", "Caf\u00e9 \u20ac &amp; &lt;tea&gt; &quot;hot&quot;", "Kaffee \u2030 'x'", "translated") +
+        unit("3", "BELL", "Bell" + BELL, "Glocke" + BELL.replace("0007", "001F")) +
+        unit("4", "EMPTY", "Only the source") + unit("5", "FUZZY", "Maybe", "Peut-\u00eatre", "needs-review-translation"))
+    yield "ok-other-tools", doc(
+        '<group id="g1" restype="x-gettext-domain">\n'
+        '<trans-unit id="a" resname="A"><source>One</source><seg-source><mrk mtype="seg" mid="0">One</mrk>'
+        '</seg-source><target state="final"><mrk mtype="seg" mid="0">U<g id="1">n</g></mrk></target>'
+        '<alt-trans><source>One</source><target>Eins</target></alt-trans><note>n</note></trans-unit>\n'
+        '</group>\n<trans-unit id="7" resname="B"><source>Two<![CDATA[ <&> ]]>!</source><target>Deux'
+        '<!-- a comment --><?pi data?>!</target></trans-unit>\n')
+    yield "ok-references", doc(unit("1", "A&amp;B &#38; &lt;&#60;&quot;&#x22;", "x &#x26; y &#233;&#xE9;&#xe9;",
+                                    "X\r\nY\rZ&#13;&#10;&#9;end", "final"))
+    yield "ok-line-ends", doc(unit("1", "CR", "a\r\nb", "c\rd")).replace("\n", "\r\n")
+    yield "ok-prefixed", ('<?xml version="1.0"?>\n<x:xliff version="1.2" xmlns:x="urn:oasis:names:tc:xliff:document:1.2" '
+                          'xmlns:o="urn:other" o:a="1" xml:lang="fr"><x:file><x:body>\n'
+                          '<x:trans-unit id="1" resname="A" o:resname="B"><x:source>One</x:source>'
+                          '<x:target>Un</x:target><o:target>no</o:target></x:trans-unit>\n'
+                          '<trans-unit xmlns="urn:oasis:names:tc:xliff:document:1.2" id="2" resname="C">'
+                          '<source>Three</source><target xmlns="">not XLIFF</target></trans-unit>\n'
+                          '</x:body></x:file></x:xliff>\n')
+    yield "ok-bom-declaration", "\ufeff<?xml version='1.0' encoding='utf-8' standalone='yes' ?>\n" + doc(
+        unit("1", "A", "One", "Un"), head=XLIFF_HEAD[XLIFF_HEAD.index("<xliff"):])
+    yield "ok-no-declaration", doc(unit("1", "A", "One", "Un"), head=XLIFF_HEAD[XLIFF_HEAD.index("<xliff"):])
+    yield "ok-misc-around", "<?xml version=\"1.0\"?>\n<!-- before -->\n<?pi before?>\n" + doc(
+        unit("1", "A", "One", "Un"), head=XLIFF_HEAD[XLIFF_HEAD.index("<xliff"):]) + "<!-- after -->\n<?pi after?>\n"
+    yield "ok-nul-after-document", doc(unit("1", "A", "One", "Un")) + "\x00 <not> &read;"
+    yield "ok-repeated-units", doc(unit("1", "A", "One", "Un") + unit("2", "A", "One", "Uno") +
+                                   unit("3", "A", "One", "Eins"))
+    yield "ok-unmatchable", doc(unit("1", "\u4e2d", "One", "Un") + unit("2", "A", "\u4e2d", "Un") +
+                                unit("3", "B", "Two", "\u4e2d", "new") + '<trans-unit id="4"><source>x</source></trans-unit>\n')
+    yield "ok-names", doc(unit("1", "A", "One", "Un", extra=' \u00e9t\u00e9="1" _a.b-c="2" a\u00b7\u0300="3"'))
+    yield "ok-long-char-references", doc(unit("1", "A", "&#x0000000000000000000041;&#00000000000000000000000065;", "x"))
+    yield "bad-not-xliff", '<?xml version="1.0"?>\n<xliff version="2.0" xmlns="urn:oasis:names:tc:xliff:document:2.0"/>'
+    yield "bad-mismatched-tag", doc(unit("1", "A", "One", "Un").replace("</target>", "</trarget>"))
+    yield "bad-inline-element", doc(unit("1", "A", "One", 'U<x id="1"/>n'))
+    yield "bad-placeholder", doc(unit("1", "A", "One", '<ph id="1">U+0041</ph>'))
+    yield "bad-not-cp1252", doc(unit("7", "A", "One", "\u4e2d", "final"))
+    yield "bad-doctype", doc(unit("1", "A", "One", "Un"), head=XLIFF_HEAD.replace("<xliff", "<!DOCTYPE xliff>\n<xliff", 1))
+    yield "bad-doctype-entity", doc(unit("1", "A", "One", "&e;"),
+                                    head=XLIFF_HEAD.replace("<xliff", '<!DOCTYPE xliff [<!ENTITY e "x">]>\n<xliff', 1))
+    yield "bad-encoding", doc(unit("1", "A", "One", "Un")).replace("UTF-8", "ISO-8859-1")
+    yield "bad-utf16", b"\xff\xfe" + doc(unit("1", "A", "One", "Un")).encode("utf-16-le")
+    yield "bad-gzip", b"\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xb3\xa9\xc8\xc9\x4c\x4b\xd3\xb7\x03\x00"
+    yield "bad-undefined-entity", doc(unit("1", "A", "One", "&nbsp;"))
+    yield "bad-character-reference", doc(unit("1", "A", "One", "&#0;"))
+    yield "bad-control-character", doc(unit("1", "A", "One", "a\x01b"))
+    yield "bad-invalid-utf8", doc(unit("1", "A", "One", "caf\xe9")).encode("utf-8").replace(b"\xc3\xa9", b"\xe9")
+    yield "bad-cdata-end-in-text", doc(unit("1", "A", "One", "a]]>b"))
+    yield "bad-double-hyphen", doc(unit("1", "A", "One", "a<!-- x -- y -->b"))
+    yield "bad-duplicate-attribute", doc(unit("1", "A", "One", "Un", extra=' id="2"'))
+    yield "bad-namespaced-duplicate", doc(unit("1", "A", "One", "Un", extra=' xmlns:p="u:a" xmlns:q="u:a" p:x="1" q:x="2"'))
+    yield "bad-undeclared-prefix", doc(unit("1", "A", "One", "Un", extra=' p:x="1"'))
+    yield "bad-namespace-not-uri", doc(unit("1", "A", "One", "Un", extra=' xmlns:p="not a uri"'))
+    yield "bad-colon-in-instruction", doc(unit("1", "A", "One", "a<?p:i x?>b"))
+    yield "bad-xml-declaration-late", " " + doc(unit("1", "A", "One", "Un"))
+    yield "bad-content-after-document", doc(unit("1", "A", "One", "Un")) + "<more/>"
+    yield "bad-unclosed", doc(unit("1", "A", "One", "Un"))[:-20]
+    yield "bad-too-deep", doc("<group>" * 260 + "</group>" * 260)
+    yield "bad-empty", ""
+
+
 def corpora():
-    return {"corpus-import": import_files(), "corpus-translation": translation_files(), "corpus-cp1252": cp1252_files(), "corpus-edit": edit_files()}
+    return {"corpus-import": import_files(), "corpus-translation": translation_files(), "corpus-cp1252": cp1252_files(), "corpus-edit": edit_files(),
+            "corpus-xliffread": xliffread_files()}
 
 
 def main():
