@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "PoLibrary.h"
 
+#include "PoReader.h"
 #include "Text.h"
 
 #include <sys/mman.h>
@@ -81,24 +82,7 @@ private:
     CPoReports* m_pBefore;
 };
 
-std::string Shortened(const char* text)
-{
-    std::string result = text ? text : "";
-    if (result.size() > 40) {
-        std::size_t cut = 40;
-        while (cut > 0 && (static_cast<unsigned char>(result[cut]) & 0xC0) == 0x80)
-            --cut;  // not inside a UTF-8 character
-        result = result.substr(0, cut) + "...";
-    }
-    return result;
-}
 
-std::string Lowered(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 }  // namespace
 
@@ -136,21 +120,7 @@ void CheckPoHeader(po_file_t file)
     if (!header)
         throw CImportError("the file has no header entry (msgid \"\"), so its character set is unknown; "
                            "add the header of the template lumo wrote");
-    char* contentType = po_header_field(header, "Content-Type");
-    std::string charset = contentType ? contentType : "";
-    std::free(contentType);
-    const std::size_t at = Lowered(charset).find("charset=");
-    charset = at == std::string::npos ? "" : charset.substr(at + 8);
-    charset = charset.substr(0, charset.find_first_of(" ;\t"));
-    const std::string lowered = Lowered(charset);
-    if (charset.empty())
-        throw CImportError("the header names no character set; it needs the line "
-                           "\"Content-Type: text/plain; charset=UTF-8\\n\"");
-    // CHARSET is the placeholder of an unfilled template; its texts are ASCII or UTF-8.
-    if (lowered != "utf-8" && lowered != "utf8" && lowered != "charset" && lowered != "ascii" &&
-        lowered != "us-ascii")
-        throw CImportError("the header's Content-Type gives the character set \"" + charset +
-                           "\"; lumo reads UTF-8 (convert it with: msgconv --to-code=UTF-8)");
+    CheckPoHeaderText(header);
 }
 
 void WritePoFile(po_file_t file, const ByteSink& sink)
@@ -185,60 +155,6 @@ void WritePoFile(po_file_t file, const ByteSink& sink)
         sink(buffer.data(), static_cast<std::size_t>(n));
         offset += n;
     }
-}
-
-std::string AtLine(const std::string& path, std::size_t nOrdinal)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    std::size_t nLine = 0, nSeen = 0;
-    while (std::getline(in, line)) {
-        ++nLine;
-        const std::size_t start = line.find_first_not_of(" \t");
-        // Every message has one msgstr keyword, first on its line; obsolete ones start with #~.
-        if (start != std::string::npos && line.compare(start, 6, "msgstr") == 0 && ++nSeen == nOrdinal)
-            return "line " + std::to_string(nLine) + ": ";
-    }
-    return "";
-}
-
-// For each message a PO file holds (not obsolete, the header counted), the
-// line where it starts: its msgctxt, or its msgid when it has none. The
-// library does not say where a message is.
-std::vector<std::size_t> PoMessageLines(const std::string& path)
-{
-    std::vector<std::size_t> lines;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    std::size_t nLine = 0;
-    bool bAfterContext = false;
-    while (std::getline(in, line)) {
-        ++nLine;
-        const std::size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#' || line[start] == '"')
-            continue;
-        const std::string_view keyword = std::string_view(line).substr(start);
-        if (keyword.rfind("msgctxt", 0) == 0) {
-            lines.push_back(nLine);
-            bAfterContext = true;
-        } else if (keyword.rfind("msgid_plural", 0) == 0) {
-        } else if (keyword.rfind("msgid", 0) == 0) {
-            if (!bAfterContext)
-                lines.push_back(nLine);
-            bAfterContext = false;
-        } else {
-            bAfterContext = false;
-        }
-    }
-    return lines;
-}
-
-std::string DescribePoMessage(po_message_t message)
-{
-    const char* ctxt = po_message_msgctxt(message);
-    // Quoted as PO writes them, control characters escaped.
-    return (ctxt ? "msgctxt " + Quoted(Shortened(ctxt)) + " " : std::string()) + "msgid " +
-           Quoted(Shortened(po_message_msgid(message)));
 }
 
 }  // namespace lumo_cli
