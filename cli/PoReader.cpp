@@ -90,13 +90,14 @@ std::string Shortened(std::string_view text)
     return std::string(text.substr(0, cut)) + "...";
 }
 
-// Whether a comment (the text after its '#') is a flag line that says fuzzy:
-// "#, fuzzy", "#,c-format, fuzzy", "#! fuzzy".
-bool SaysFuzzy(std::string_view comment)
+// Whether a comment (the text after its '#') that is a flag line says
+// fuzzy: "#, fuzzy", "#,c-format, fuzzy", "#! fuzzy". Each flag line sets
+// the flags anew; other comments leave them.
+std::optional<bool> SaysFuzzy(std::string_view comment)
 {
     comment = UpToNul(comment);
     if (comment.empty() || (comment[0] != ',' && comment[0] != '!'))
-        return false;
+        return std::nullopt;
     constexpr std::string_view kSeparators = "\n \t\r\f\v,";
     std::size_t i = 1;
     while (i < comment.size()) {
@@ -169,6 +170,7 @@ public:
         return m_data.get() + m_nSize;
     }
     void Commit(const char* end) { m_nSize = static_cast<std::size_t>(end - m_data.get()); }
+    void Truncate(std::size_t nSize) { m_nSize = std::min(m_nSize, nSize); }
     void append(const char* p, std::size_t n)
     {
         if (n) {
@@ -204,8 +206,8 @@ struct CText {
         bytes.clear();
         bRaw = false;
     }
-    // The file's bytes, up to the first NUL (where gettext cuts a string).
-    std::string Raw() const { return std::string(UpToNul(bRaw ? std::string(bytes) : Cp1252ToUtf8(bytes))); }
+    // The file's bytes.
+    std::string Raw() const { return bRaw ? std::string(bytes) : Cp1252ToUtf8(bytes); }
 };
 
 bool IsKeywordChar(unsigned char c)
@@ -238,6 +240,8 @@ struct CRawMessage {
 
 enum class EOutcome { done, notPo, restart };
 
+constexpr std::size_t kNoCut = static_cast<std::size_t>(-1);
+
 class CPoParser {
 public:
     CPoParser(std::string_view text, const std::vector<std::size_t>* pJoins, std::string_view fileName, bool bLines,
@@ -256,7 +260,8 @@ public:
             case ETok::eof:
                 return EOutcome::done;
             case ETok::comment:
-                m_bFuzzyNext |= SaysFuzzy(tok.text);
+                if (const std::optional<bool> bFuzzy = SaysFuzzy(tok.text))
+                    m_bFuzzyNext = *bFuzzy;
                 tok = Next(&m_junk);
                 continue;
             case ETok::domain:
@@ -357,6 +362,11 @@ private:
                     m_bPrevious = true;
                     continue;
                 }
+                // gettext checks the character right after the '#' (and no other
+                // of a comment) against the character set.
+                if (m_charset != ECharset::bytes && m_p != m_end && static_cast<unsigned char>(*m_p) >= 0x80 &&
+                    (m_charset == ECharset::ascii || !Character()))
+                    return Make(ETok::bad, at);
                 const auto* lineEnd = static_cast<const char*>(std::memchr(m_p, '\n', static_cast<std::size_t>(m_end - m_p)));
                 if (lineEnd && !m_pJoins && lineEnd[-1] == '\\')
                     return Make(ETok::restart, at);
@@ -428,7 +438,9 @@ private:
     // reports an error or the lines must be joined.
     bool ReadString(CText& out, CToken& tok)
     {
-        bool bNul = false;  // in this string
+        // gettext cuts each string at its first NUL (a list of strings goes on
+        // with the next one); the NUL is noted for lumo, which refuses it.
+        std::size_t nCut = kNoCut;
         for (;;) {
             if (!out.bRaw)
                 TakeEntryText(out.bytes);
@@ -439,20 +451,23 @@ private:
             const auto c = static_cast<unsigned char>(*m_p);
             if (c == '"') {
                 ++m_p;
-                if (bNul && !tok.bObsolete && !tok.bPrevious && m_nNulLine == 0)
-                    m_nNulLine = LineAt(tok.at, tok.nLines);
-                m_bStringNul |= bNul;
+                if (nCut != kNoCut) {
+                    out.bytes.Truncate(nCut);
+                    if (!tok.bObsolete && !tok.bPrevious && m_nNulLine == 0)
+                        m_nNulLine = LineAt(tok.at, tok.nLines);
+                    m_bStringNul = true;
+                }
                 return true;
             }
             if (c == '\\') {
-                if (!Escape(out, tok, bNul))
+                if (!Escape(out, tok, nCut))
                     return false;
                 continue;
             }
             if (c == '\n')
                 return Bad(tok);
             if (c < 0x80) {
-                if (!Put(out, static_cast<char>(c), bNul))
+                if (!Put(out, static_cast<char>(c), nCut))
                     return Bad(tok);
                 ++m_p;
                 continue;
@@ -545,7 +560,7 @@ private:
         }
     }
 
-    bool Escape(CText& out, CToken& tok, bool& bNul)
+    bool Escape(CText& out, CToken& tok, std::size_t& nCut)
     {
         if (m_end - m_p < 2)
             return Bad(tok);
@@ -591,20 +606,19 @@ private:
         m_p = q;
         if (value >= 0x80 || value == 0)
             ToRaw(out);
-        if (!Put(out, static_cast<char>(value), bNul))
+        if (!Put(out, static_cast<char>(value), nCut))
             return Bad(tok);
         return true;
     }
 
     // A byte of the string that may be a NUL or the context separator.
-    // gettext cuts a string at its first NUL, and refuses one that holds the
-    // separator 0x04 before that.
-    static bool Put(CText& out, char byte, bool& bNul)
+    // gettext refuses a string that holds the separator 0x04 before a NUL.
+    static bool Put(CText& out, char byte, std::size_t& nCut)
     {
-        if (byte == '\0') {
-            ToRaw(out);
-            bNul = true;
-        } else if (byte == '\x04' && !bNul) {
+        if (byte == '\0' && nCut == kNoCut) {
+            ToRaw(out);  // what follows is cut off, counted in the file's bytes
+            nCut = out.bytes.size();
+        } else if (byte == '\x04' && nCut == kNoCut) {
             return false;
         }
         out.bytes += byte;
@@ -734,7 +748,7 @@ private:
 
     EOutcome Take(const CRawMessage& m)
     {
-        const bool bHeader = !m.bHasContext && (m.id.bRaw ? UpToNul(m.id.bytes) : m.id.bytes).empty();
+        const bool bHeader = !m.bHasContext && m.id.bytes.empty();
         if (bHeader && !m.bObsolete) {
             const std::string header = m.str.Raw();
             if (!SetCharset(header))
@@ -754,7 +768,7 @@ private:
             std::string_view text;
             if (!m.str.bRaw) {
                 text = m.str.bytes;
-            } else if (const auto problem = ToEntryText(UpToNul(m.str.bytes), m_text)) {
+            } else if (const auto problem = ToEntryText(m.str.bytes, m_text)) {
                 if (!m.bFuzzy)
                     NoteProblem(m, "the translation of " + Describe(m) + ": " + problem->message);
                 text = "?";  // fuzzy: counted, never used
@@ -795,7 +809,7 @@ private:
             out = text.bytes;
             return true;
         }
-        if (ToEntryText(UpToNul(text.bytes), buffer))
+        if (ToEntryText(text.bytes, buffer))
             return false;
         out = buffer;
         return true;
@@ -924,8 +938,8 @@ void CheckPoHeaderText(std::string_view header)
 std::string DescribePoMessage(const std::string* pContext, std::string_view id)
 {
     // Quoted as PO writes them, control characters escaped.
-    return (pContext ? "msgctxt " + Quoted(Shortened(UpToNul(*pContext))) + " " : std::string()) + "msgid " +
-           Quoted(Shortened(UpToNul(id)));
+    return (pContext ? "msgctxt " + Quoted(Shortened(*pContext)) + " " : std::string()) + "msgid " +
+           Quoted(Shortened(id));
 }
 
 CPoReading ReadPoText(std::string_view input, std::string_view fileName, bool bLines,

@@ -91,3 +91,170 @@ TEST(PoWriterOracle, RandomTextsMatchGettext)
 }
 
 }  // namespace
+
+// lumo's PO reader against gettext's po_file_read: the same messages and
+// warnings, or both refuse (PoReadCheck.h).
+#include "CorpusFiles.h"
+#include "PoReadCheck.h"
+
+#include "cli/PoLibrary.h"
+#include "cli/PoReader.h"
+#include "cli/TranslationFormats.h"
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+using EVerdict = lumo_cli::CPoReading::EVerdict;
+
+const std::string kHeader = "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n";
+
+std::string Po(const std::string& messages, const std::string& header = kHeader)
+{
+    return header + messages;
+}
+
+std::string Crlf(std::string text)
+{
+    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2)
+        text.replace(at, 1, "\r\n");
+    return text;
+}
+
+std::string PoMessage(const std::string& ctxt, const std::string& id, const std::string& str,
+                    const std::string& prefix = "")
+{
+    return "\n" + prefix + "msgctxt \"" + ctxt + "\"\n" + prefix + "msgid \"" + id + "\"\n" + prefix + "msgstr \"" +
+           str + "\"\n";
+}
+
+// What the import says of a file: its refusal, or "" when it takes it.
+std::string ImportRefusal(const std::string& po, const std::string& suffix)
+{
+    const std::string path = testing::TempDir() + "lumo-po-reader-" + std::to_string(::getpid()) + suffix;
+    std::ofstream(path, std::ios::binary) << po;
+    std::string refusal;
+    try {
+        lumo_cli::CWarnings warnings;
+        lumo_cli::ReadPo(path, warnings);
+    } catch (const lumo_cli::CImportError& e) {
+        refusal = e.what();
+    }
+    try {
+        lumo_cli::CWarnings warnings;
+        lumo_cli::ReadPoFile(path, warnings);
+    } catch (const lumo_cli::CImportError& e) {
+        // A file that is not valid PO is refused in gettext's words.
+        EXPECT_EQ(refusal, e.what()) << "gettext words the refusal";
+    }
+    std::remove(path.c_str());
+    return refusal;
+}
+
+TEST(PoReaderOracle, ReadsWhatGettextReads)
+{
+    const std::string utf8Cafe = "Caf\xc3\xa9 \xe2\x82\xac";
+    struct CCase {
+        std::string po;
+        EVerdict verdict;
+        std::string refusal;  // a part of the import's refusal
+    } cases[] = {
+        // Accepted: every way of writing a message gettext takes.
+        {Po(PoMessage("A", utf8Cafe, "Kaffee")), EVerdict::accepted, ""},
+        {Po("\n#, fuzzy\n# c\n#. x\n#: f:1\n#| msgctxt \"p\"\n#| msgid \"o\"\n#| msgid_plural \"os\"\n" +
+            PoMessage("A", "b", "c").substr(1)), EVerdict::accepted, ""},
+        {Po("\n#! fuzzy\n#,c-format,fuzzy\n#, fuzzyx\n" + PoMessage("A", "b", "c").substr(1) + "#, fuzzy\n#, c-format" +
+            PoMessage("A", "c", "d") + "#, fuzzy\n# x\n#~ #! fuzzy" + PoMessage("A", "d", "e")),
+         EVerdict::accepted, ""},
+        {Po("\n#, fuzzy\ndomain \"messages\"" + PoMessage("A", "b", "c")), EVerdict::accepted, ""},
+        {Po("msgctxt\t\"A\" \"B\"\f\vmsgid\"b\"\n\"c\"msgstr \"\" \"d\" msgctxt \"E\" msgid \"f\" msgstr \"g\"\n"),
+         EVerdict::accepted, ""},
+        {Po(PoMessage("A", "\\n\\t\\r\\a\\b\\f\\v\\\\\\\"\\101\\18\\x4a\\x1234567", "\\303\\251\\xe2\\x82\\xac")),
+         EVerdict::accepted, ""},
+        {Po(PoMessage("A", "b", "c") + "#~ msgctxt \"A\"\n#~ msgid \"gone\"\n#~ msgid_plural \"gones\"\n"
+                                     "#~ msgstr[0] \"\\0\"\n#~ msgstr[1] \"\\xff\"\n"), EVerdict::accepted, ""},
+        {Po("#~| msgid \"o\"\n#~ msgctxt \"A\"\n#~ msgid \"b\"\n#~ msgstr \"c\"\n"), EVerdict::accepted, ""},
+        {Po("#|# a comment takes the line end\nmsgid \"previous\"\nmsgctxt \"A\"\nmsgid \"b\"\nmsgstr \"c\"\n"),
+         EVerdict::accepted, ""},
+        {Po("\nmsgctxt \"A\"\nmsgid \"b\"\nmsgstr \"c\" #~ msgid \"o\"\n#~ msgstr \"p\"\n"), EVerdict::accepted, ""},
+        {Po("msg\\\nctxt \"A\"\nmsgid \"a\\\nb\"\nmsgstr \"\\\\\\\nn\"\n# c \\\nmsgid \"swallowed\"\n"),
+         EVerdict::accepted, ""},
+        {"msgctxt \"A\"\nmsgid \"\xff\"\nmsgstr \"\"\n" + Po(PoMessage("B", "b", "")), EVerdict::accepted, ""},
+        {Crlf(Po(PoMessage("A", "b", "c"))), EVerdict::accepted, ""},
+        {Po("\n# \xff in a comment\nmsgid \"no context\"\nmsgstr \"x\"\n\nmsgctxt \"\"\nmsgid \"no context\"\n"
+            "msgstr \"x\"\n" + PoMessage("\xe4\xb8\xad", "b", "c")), EVerdict::accepted, ""},
+        {Po(PoMessage("A", "b", "\\303\\251"), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=ascii\\n\"\n"),
+         EVerdict::accepted, ""},
+        {Po(PoMessage("A", "\xff", "\xfe"), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=CHARSET\\n\"\n"),
+         EVerdict::accepted, ""},
+        {Po(PoMessage("A", "\xff", ""), "msgid \"\"\nmsgstr \"Content-Type: text/plain; CHARSET=UTF-8\\n\"\n"),
+         EVerdict::accepted, ""},
+        {Po("#, fuzzy" + PoMessage("A", "b", "\xe4\xb8\xad")), EVerdict::accepted, ""},
+        {Po(PoMessage("A", "\xff", ""), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=utf8\\n\"\n"),
+         EVerdict::accepted, ""},
+        {Po(PoMessage("A", "b", "\xff"), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=utf8\\n\"\n"),
+         EVerdict::refused, "line 6: the translation of msgctxt \"A\" msgid \"b\": the text is not valid UTF-8"},
+        // Valid PO that lumo cannot use.
+        {PoMessage("A", "b", "c"), EVerdict::refused, "the file has no header entry"},
+        {Po(PoMessage("A", "b", "c\\0d")), EVerdict::refused, "line 7: a text holds a NUL character"},
+        {Po(PoMessage("A", "b", "c\\400")), EVerdict::refused, "a text holds a NUL character"},
+        {Po(PoMessage("A", "b", "c\\x100")), EVerdict::refused, "a text holds a NUL character"},
+        {Po(PoMessage("A", "b", std::string("c\0d", 3))), EVerdict::refused, "a text holds a NUL character"},
+        {Po("domain \"other\"" + PoMessage("A", "b", "c")), EVerdict::refused, "more than one domain (\"other\")"},
+        {Po("\nmsgctxt \"A\"\nmsgid \"b\"\nmsgid_plural \"bs\"\nmsgstr[0] \"c\"\nmsgstr[1] \"d\"\n"),
+         EVerdict::refused, "line 8: the message msgctxt \"A\" msgid \"b\" has plural forms"},
+        {Po(PoMessage("A", "b", "\xe4\xb8\xad")), EVerdict::refused,
+         "line 7: the translation of msgctxt \"A\" msgid \"b\": the character U+4E2D"},
+        {Po(PoMessage("A", "b", "c"), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=ISO-8859-1\\n\"\n"),
+         EVerdict::notPo, "gives the character set \"ISO-8859-1\""},
+        {Po(PoMessage("A", "b", "c"), "msgid \"\"\nmsgstr \"X: charset=KOI8-R\\nContent-Type: text/plain; charset=UTF-8\\n\"\n"),
+         EVerdict::notPo, "the character set \"KOI8-R\" before its Content-Type"},
+        // Not PO as gettext reads it: refused in gettext's words.
+        {"hello\n" + kHeader, EVerdict::notPo, "line 1: keyword \"hello\" unknown"},
+        {"\xef\xbb\xbf" + kHeader, EVerdict::notPo, "syntax error"},
+        {Po(PoMessage("A", "b", "c") + PoMessage("A", "b", "d")), EVerdict::notPo, "duplicate message definition"},
+        {Po(PoMessage("A", "b", "c") + PoMessage("A", "b", "d", "#~ ")), EVerdict::notPo, "duplicate message definition"},
+        {Po(PoMessage("A", "b\\0x", "c", "#~ ") + PoMessage("A", "b", "d")), EVerdict::notPo,
+         "duplicate message definition"},
+        {Po("msgid \"\\0x\"\nmsgstr \"\"\n"), EVerdict::notPo, "duplicate message definition"},
+        {Po("\nmsgctxt \"A\"\nmsgid \"b\"\n" + PoMessage("A", "c", "")), EVerdict::notPo, "missing 'msgstr' section"},
+        {Po("\nmsgctxt \"A\"\n# c\nmsgid \"b\"\nmsgstr \"\"\n"), EVerdict::notPo, "syntax error"},
+        {Po("\n#~ msgctxt \"A\"\n#~ msgid \"b\"\nmsgstr \"\"\n"), EVerdict::notPo, "inconsistent use of #~"},
+        {Po("\n#| msgid \"o\"\n#~ msgctxt \"A\"\n#~ msgid \"b\"\n#~ msgstr \"\"\n"), EVerdict::notPo,
+         "inconsistent use of #~"},
+        {Po("\n#~ msgid \"b\"\n#~ msgid_plural \"bs\"\n#~ msgstr[0] \"c\"\n#~ msgstr[2] \"d\"\n"), EVerdict::notPo,
+         "plural form has wrong index"},
+        {Po("\n#| msgstr \"o\"" + PoMessage("A", "b", "")), EVerdict::notPo, "keyword \"msgstr\" unknown"},
+        {Po(PoMessage("A", "\\? \\' \\u00e9", "")), EVerdict::notPo, "invalid control sequence"},
+        {Po(PoMessage("A", "\\x", "")), EVerdict::notPo, "invalid control sequence"},
+        {Po(PoMessage("A", "\\004", "")), EVerdict::notPo, "context separator <EOT> within string"},
+        {Po(PoMessage("A", "\x04", "")), EVerdict::notPo, "context separator <EOT> within string"},
+        {Po(PoMessage("A", "\xc3\x28", "")), EVerdict::notPo, "invalid multibyte sequence"},
+        {Po(PoMessage("A", "\xed\xa0\x80", "")), EVerdict::notPo, "invalid multibyte sequence"},
+        {Po(PoMessage("A", "\xc3\\\n\xa9", "")), EVerdict::notPo, "invalid multibyte sequence"},
+        {Po(PoMessage("A", "b", "") + "#\xff"), EVerdict::notPo, "invalid multibyte sequence"},
+        {Po("#\xff" + PoMessage("A", "b", "")), EVerdict::accepted, ""},  // read before the header is taken
+        {Po(PoMessage("A", "\xc3\xa9", ""), "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=US-ASCII\\n\"\n"),
+         EVerdict::notPo, "invalid multibyte sequence"},
+        {Po("\nmsgctxt \"A\"\nmsgid \"b\"\nmsgstr \"c"), EVerdict::notPo, "end-of-file within string"},
+        {Po("\nmsgctxt \"A\"\nmsgid \"b\nmsgstr \"c\"\n"), EVerdict::notPo, "end-of-line within string"},
+        {Po(PoMessage("A", "b", "c") + "\\"), EVerdict::notPo, "syntax error"},
+        {Po("\nmsgctxt \"A\"" + std::string("\0", 1) + "\nmsgid \"b\"\nmsgstr \"\"\n"), EVerdict::notPo,
+         "syntax error"},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.po);
+        for (const std::string suffix : {".po", ".pot"})
+            EXPECT_EQ(lumo_fuzz::ComparePoReaders(c.po, suffix), "") << suffix;
+        EXPECT_EQ(lumo_cli::ReadPoText(c.po, "x.po", false).verdict, c.verdict);
+        const std::string refusal = ImportRefusal(c.po, ".po");
+        if (c.verdict == EVerdict::accepted)
+            EXPECT_EQ(refusal, "");
+        else
+            EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+    }
+}
+
+}  // namespace
