@@ -722,7 +722,8 @@ private:
             if (!ReadStrings(&m_junk, tok, false, bObsolete))
                 return false;
             // msgstr[0], msgstr[1], ... in this order; the first form is the msgstr.
-            for (unsigned long long n = 0; Expect(tok, ETok::msgstr, bObsolete); ++n) {
+            unsigned long long n = 0;
+            for (; Expect(tok, ETok::msgstr, bObsolete); ++n) {
                 if (n == 0)
                     m.nStrLine = LineAt(tok.at, tok.nLines);
                 if (!Expect(tok = Next(&m_junk), ETok::open, bObsolete) ||
@@ -731,7 +732,7 @@ private:
                     !ReadStrings(n == 0 ? &m.str : &m_junk, tok, false, bObsolete))
                     return false;
             }
-            if (m.nStrLine == 0)
+            if (n == 0)
                 return false;  // no msgstr[0]
             m_junk.Clear();
         } else {

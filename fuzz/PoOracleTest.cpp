@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
+#include <vector>
 
 using namespace lumo_fuzz;
 
@@ -254,6 +256,102 @@ TEST(PoReaderOracle, ReadsWhatGettextReads)
             EXPECT_EQ(refusal, "");
         else
             EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Files of messages built from the pieces where a reader of its own is most
+// likely to part from gettext (escapes, bytes that are no UTF-8, NULs,
+// joined lines, obsolete and previous texts, headers of every kind), some
+// of them then cut and spliced at random.
+TEST(PoReaderOracle, RandomFilesAgreeWithGettext)
+{
+    std::mt19937 random(20261210);
+    const std::vector<std::string> headers = {
+        kHeader,
+        "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=CHARSET\\n\"\n",
+        "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=ascii\\n\"\n",
+        "msgid \"\"\nmsgstr \"Content-Type: text/plain\\n\"\n",
+        "#, fuzzy\nmsgid \"\"\nmsgstr \"X: charset=utf-8\\nContent-Type: text/plain; charset=UTF-8;\\n\"\n",
+        "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=ISO-8859-15\\n\"\n",
+        "msgid \"\"\nmsgid_plural \"x\"\nmsgstr[0] \"Content-Type: text/plain; charset=UTF-8\\n\"\n",
+        "msgid \"\"\nmsgstr \"Content-Type: \\0\" \"text/plain; charset=UTF-8\\n\"\n",
+    };
+    const std::vector<std::string> texts = {
+        "a", "Start", "Caf\xc3\xa9", "\xe2\x82\xac", "\xc2\x81", "\xc2\x80", "\xe4\xb8\xad", "\xf0\x9f\x98\x80", "\\n",
+        "\\t", "\\\\", "\\\"", "\\x41", "\\303\\251", "\\xe9", "\t", "\r", " ",
+        // From here on, what gettext or lumo refuses in most places.
+        "\xff", "\xc3", "\xed\xa0\x80", "\\0", "\\400", "\\x100", "\\08", "\\q", "\\\n", "\\x", "\x04",
+        std::string("\0", 1), "#", "msgid"};
+    const std::vector<std::string> noise = {"\n", "\"", "#", "#~ ", "#| ", "\\\n", "msgstr ", "msgid ", "[0]",
+                                            "domain \"d\"\n", "#, fuzzy\n", "\r\n", "\xc3", std::string("\0", 1)};
+    const auto pick = [&](const std::vector<std::string>& from) { return from[random() % from.size()]; };
+    const auto string = [&] {
+        std::string text;
+        for (unsigned n = random() % 4; n > 0; --n)
+            text += random() % 12 ? texts[random() % 18] : pick(texts);
+        return "\"" + text + "\"";
+    };
+    std::size_t nAccepted = 0, nRefused = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::string po = random() % 10 ? pick(headers) : std::string();
+        for (unsigned m = 1 + random() % 5; m > 0; --m) {
+            const std::string prefix = random() % 6 == 0 ? "#~ " : "";
+            po += "\n";
+            if (random() % 3 == 0)
+                po += random() % 2 ? "#, fuzzy\n" : "#. note\n#: x.lumo:1\n";
+            if (random() % 6 == 0)
+                po += (prefix.empty() ? "#| " : "#~| ") + std::string("msgid ") + string() + "\n";
+            if (random() % 8)
+                po += prefix + "msgctxt " + string() + "\n";
+            po += prefix + "msgid " + string() + (random() % 5 ? "" : "\n" + prefix + string()) + " \"" +
+                  std::to_string(random() % 50) + "\"\n";
+            if (random() % 12 == 0)
+                po += prefix + "msgid_plural " + string() + "\n" + prefix + "msgstr[0] " + string() + "\n" + prefix +
+                      "msgstr[1] " + string() + "\n";
+            else
+                po += prefix + "msgstr " + string() + "\n";
+        }
+        for (unsigned n = random() % 4 == 0 ? 1 + random() % 3 : 0; n > 0; --n) {
+            const std::size_t at = random() % (po.size() + 1);
+            if (random() % 2)
+                po.insert(at, pick(noise));
+            else
+                po.erase(at, random() % 4);
+        }
+        const std::string problem = lumo_fuzz::ComparePoReaders(po, round % 2 ? ".pot" : ".po");
+        ASSERT_EQ(problem, "") << "round " << round << ":\n" << po;
+        const EVerdict verdict = lumo_cli::ReadPoText(po, "x.po", false).verdict;
+        ++(verdict == EVerdict::accepted ? nAccepted : nRefused);
+    }
+    // Both kinds of file come up often.
+    EXPECT_GT(nAccepted, 50u);
+    EXPECT_GT(nRefused, 50u);
+}
+
+// The fuzzer's seeds, and every cut of the accepted ones.
+TEST(PoReaderOracle, SeedsAgreeWithGettext)
+{
+    const auto files = lumo_fuzz::CorpusFiles(std::filesystem::path(LUMO_FUZZ_DIR) / "corpus-poread");
+    ASSERT_GE(files.size(), 30u);
+    for (const std::filesystem::path& path : files) {
+        const std::string name = path.filename().string();
+        const std::string bytes = lumo_fuzz::FileBytes(path);
+        EXPECT_EQ(lumo_fuzz::ComparePoReaders(bytes), "") << name;
+        if (bytes.empty())
+            continue;
+        const lumo_cli::CPoReading reading = lumo_cli::ReadPoText(bytes.substr(1), "x.po", false);
+        if (lumo_fuzz::StartsWith(name, "ok-"))
+            EXPECT_EQ(reading.verdict, EVerdict::accepted) << name << ": " << reading.refusal;
+        if (lumo_fuzz::StartsWith(name, "bad-"))
+            EXPECT_NE(reading.verdict, EVerdict::accepted) << name;
+        if (!lumo_fuzz::StartsWith(name, "ok-"))
+            continue;
+        for (std::size_t cut = 1; cut < bytes.size(); cut += 3)
+            EXPECT_EQ(lumo_fuzz::ComparePoReaders(std::string_view(bytes).substr(0, cut)), "") << name << " cut at " << cut;
     }
 }
 

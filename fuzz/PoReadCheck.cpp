@@ -146,6 +146,7 @@ const char* StageName(EStage stage)
 
 struct CLibraryReading {
     EStage stage = EStage::accepted;
+    bool bHeaderRefused = false;  // gettext reads the file, lumo refuses its header
     std::string refusal;
     CTranslations translations;
     std::vector<std::string> warnings;
@@ -160,6 +161,11 @@ CLibraryReading ReadWithLibrary(const std::string& path, std::string_view po)
     EStage stage = EStage::gettext;
     try {
         const lumo_cli::CPoFile file = lumo_cli::ReadPoFile(path, warnings);
+        try {
+            lumo_cli::CheckPoHeader(file.Get());
+        } catch (const CImportError&) {
+            reading.bHeaderRefused = true;
+        }
         stage = EStage::nul;
         if (HasNul(po))
             throw CImportError("a text holds a NUL");
@@ -258,8 +264,9 @@ std::string ComparePoReaders(std::string_view po, const std::string& suffix)
         return {};
     }
     case EVerdict::notPo:
-        // The import then has gettext word the refusal: it must have one.
-        if (library.stage != EStage::gettext && library.stage != EStage::header)
+        // The import then has gettext word the refusal, or refuse the header
+        // gettext read: one of them must refuse.
+        if (library.stage != EStage::gettext && !library.bHeaderRefused)
             return "our reader stops at line " + std::to_string(ours.nStopLine) + " where " + theirs;
         return {};
     case EVerdict::refused:

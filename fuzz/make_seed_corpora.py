@@ -190,7 +190,7 @@ def poread_files():
         '\nmsgid "no context"\nmsgstr "x"\n\nmsgctxt "A"\nmsgid ""\nmsgstr "x"\n'
         '\nmsgctxt "\u4e2d"\nmsgid "a"\nmsgstr "x"\n\nmsgctxt ""\nmsgid "no context"\nmsgstr "x"\n')
     yield "ok-ascii", "p" + PO_HEADER.replace("UTF-8", "ASCII") + po_message("A", "b", "\\303\\251")
-    yield "ok-empty-file", "p"
+    yield "bad-empty-file", "p"
     yield "bad-no-header", "p" + po_message("A", "b", "c")
     yield "bad-text-before-header", "p" + "hello\n" + header
     yield "bad-byte-order-mark", "p\ufeff" + header
