@@ -16,6 +16,10 @@
 #include <optional>
 #include <unordered_set>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace lumo_cli {
 
 namespace {
@@ -140,14 +144,14 @@ struct CToken {
 
 // The ASCII bytes that end a run of plain text in a string: its end, an
 // escape, a line end, a NUL and the context separator.
-constexpr std::array<unsigned char, 128> MakeStops()
+constexpr std::array<unsigned char, 256> MakeStops()
 {
-    std::array<unsigned char, 128> stops{};
+    std::array<unsigned char, 256> stops{};
     for (const char c : {'"', '\\', '\n', '\0', '\x04'})
         stops[static_cast<unsigned char>(c)] = 1;
     return stops;
 }
-constexpr std::array<unsigned char, 128> kStops = MakeStops();
+constexpr std::array<unsigned char, 256> kStops = MakeStops();
 
 // The bytes of a text being read: room is made without filling it first.
 class CBytes {
@@ -453,9 +457,12 @@ private:
                 ++m_p;
                 if (nCut != kNoCut) {
                     out.bytes.Truncate(nCut);
-                    if (!tok.bObsolete && !tok.bPrevious && m_nNulLine == 0)
-                        m_nNulLine = LineAt(tok.at, tok.nLines);
-                    m_bStringNul = true;
+                    // A previous text is only a comment to lumo.
+                    if (!tok.bPrevious) {
+                        m_bStringNul = true;
+                        if (!tok.bObsolete && m_nNulLine == 0)
+                            m_nNulLine = LineAt(tok.at, tok.nLines);
+                    }
                 }
                 return true;
             }
@@ -495,32 +502,85 @@ private:
         // The run ends at the string's closing quote at the latest, and takes
         // at most one byte of room for each byte of the file.
         const auto* quote = static_cast<const char*>(std::memchr(m_p, '"', static_cast<std::size_t>(m_end - m_p)));
-        const char* end = quote ? quote : m_end;
+        const auto* end = reinterpret_cast<const unsigned char*>(quote ? quote : m_end);
         const bool bPairs = m_charset != ECharset::ascii && !(m_pJoins && m_charset == ECharset::utf8);
-        const auto* bytes = reinterpret_cast<const unsigned char*>(m_p);
-        const auto n = static_cast<std::size_t>(end - m_p);
-        char* w = out.Room(n);
-        // Each byte is looked at on its own, so no byte waits for the one
-        // before it to be decoded: a lead byte of a pair writes nothing, its
-        // second byte the character.
-        unsigned lead = 0;  // of the pair the byte before began
-        std::size_t i = 0;
-        for (; i < n; ++i) {
-            const unsigned c = bytes[i];
-            const unsigned next = i + 1 < n ? bytes[i + 1] : 0;
-            const bool bAscii = c < 0x80 && !kStops[c & 0x7F];
-            const bool bLead = bPairs && (next & 0xC0) == 0x80 && (c == 0xC3 || (c == 0xC2 && next >= 0xA0));
-            const bool bSecond = lead != 0;
-            if (!(bAscii || bLead || bSecond))
-                break;
-            *w = static_cast<char>(lead == 0xC3 ? c | 0x40 : c);
-            w += !bLead;
-            lead = bLead ? c : 0;
+        const auto* q = reinterpret_cast<const unsigned char*>(m_p);
+        char* w = out.Room(static_cast<std::size_t>(end - q));
+        for (;;) {
+#ifdef __SSE2__
+            TakeBlocks(q, end, w, bPairs);
+#endif
+            // Byte by byte for a while: a pair across blocks, or up to a byte
+            // that is neither ASCII nor a pair.
+            const unsigned char* const stop = end - q > 16 ? q + 16 : end;
+            unsigned lead = 0;  // of the pair the byte before began
+            while (q != stop || lead != 0) {
+                const unsigned c = *q;
+                const unsigned next = q + 1 != end ? q[1] : 0;
+                const bool bAscii = c < 0x80 && !kStops[c];
+                const bool bLead = bPairs && (next & 0xC0) == 0x80 && (c == 0xC3 || (c == 0xC2 && next >= 0xA0));
+                if (!bAscii && !bLead && lead == 0) {
+                    out.Commit(w);
+                    m_p = reinterpret_cast<const char*>(q);
+                    return;
+                }
+                *w = static_cast<char>(lead == 0xC3 ? c | 0x40 : c);
+                w += bLead ? 0 : 1;
+                lead = bLead ? c : 0;
+                ++q;
+            }
+            if (q == end) {
+                out.Commit(w);
+                m_p = reinterpret_cast<const char*>(q);
+                return;
+            }
         }
-        const char* q = m_p + i;
-        out.Commit(w);
-        m_p = q;
     }
+
+#ifdef __SSE2__
+    // Sixteen bytes at a time: ASCII without a stop, and whole Latin-1 pairs
+    // (a lead byte C3, or C2 before A0 to BF). Returns at the first byte that
+    // is neither, or with less than a block left.
+    static void TakeBlocks(const unsigned char*& q, const unsigned char* end, char*& w, bool bPairs)
+    {
+        const auto bytes = [](int c) { return _mm_set1_epi8(static_cast<char>(c)); };
+        const auto mask = [](__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); };
+        while (end - q >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+            const unsigned stops = mask(_mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(v, bytes('"')), _mm_cmpeq_epi8(v, bytes('\\'))),
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, bytes('\n')), _mm_cmpeq_epi8(v, _mm_setzero_si128())),
+                             _mm_cmpeq_epi8(v, bytes(4)))));
+            const unsigned high = mask(v);
+            unsigned bad = stops | high, leads = 0;
+            __m128i c3 = _mm_setzero_si128();
+            if (bPairs && high != 0) {
+                c3 = _mm_cmpeq_epi8(v, bytes(0xC3));
+                const unsigned c2 = mask(_mm_cmpeq_epi8(v, bytes(0xC2)));
+                leads = mask(c3) | c2;
+                const unsigned seconds = mask(_mm_cmplt_epi8(v, bytes(0xC0)));  // 80 to BF
+                const unsigned belowA0 = mask(_mm_cmpeq_epi8(_mm_and_si128(v, bytes(0xE0)), bytes(0x80)));
+                // A lead byte needs its second byte in the block, a second byte its lead.
+                const unsigned pairedLeads = leads & (seconds >> 1) & ~(c2 & (belowA0 >> 1));
+                bad = stops | (high & ~(pairedLeads | (seconds & (pairedLeads << 1))));
+            }
+            const unsigned n = static_cast<unsigned>(__builtin_ctz(bad | 0x10000));
+            if (n == 0)
+                return;
+            // The second byte of a pair after C3 gains 0x40; lead bytes are left out.
+            alignas(16) unsigned char decoded[16];
+            _mm_store_si128(reinterpret_cast<__m128i*>(decoded),
+                            _mm_or_si128(v, _mm_and_si128(_mm_slli_si128(c3, 1), bytes(0x40))));
+            for (unsigned i = 0; i < n; ++i) {
+                *w = static_cast<char>(decoded[i]);
+                w += 1 - ((leads >> i) & 1);
+            }
+            q += n;
+            if (n < 16)
+                return;
+        }
+    }
+#endif
 
     // Bytes as they are, up to the next one that needs a look.
     void TakeRaw(CBytes& out)
