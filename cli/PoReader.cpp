@@ -798,6 +798,9 @@ private:
         } else {
             return false;
         }
+        // Lines joined right after it could still add to its last string.
+        if (tok.kind == ETok::restart)
+            return false;
         m.bNul = m_bStringNul;
         m.bFuzzy = m_bFuzzyNext;
         m_bFuzzyNext = false;

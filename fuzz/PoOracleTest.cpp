@@ -184,6 +184,8 @@ TEST(PoReaderOracle, ReadsWhatGettextReads)
         {Po("msg\\\nctxt \"A\"\nmsgid \"a\\\nb\"\nmsgstr \"\\\\\\\nn\"\n# c \\\nmsgid \"swallowed\"\n"),
          EVerdict::accepted, ""},
         {"msgctxt \"A\"\nmsgid \"\xff\"\nmsgstr \"\"\n" + Po(PoMessage("B", "b", "")), EVerdict::accepted, ""},
+        {Po(PoMessage("A", "b", "c"), "msgid \"\"\nmsgstr \"X: charset=CP1250\"\n\\\n\"x\\nContent-Type: text/plain; charset=UTF-8\\n\"\n"),
+         EVerdict::accepted, ""},
         {Crlf(Po(PoMessage("A", "b", "c"))), EVerdict::accepted, ""},
         {Po("\n# \xff in a comment\nmsgid \"no context\"\nmsgstr \"x\"\n\nmsgctxt \"\"\nmsgid \"no context\"\n"
             "msgstr \"x\"\n" + PoMessage("\xe4\xb8\xad", "b", "c")), EVerdict::accepted, ""},
