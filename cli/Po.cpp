@@ -258,12 +258,12 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings, std::vector<s
     std::optional<CStreamCopy> copy;
     if (IsStream(path))
         copy.emplace(input.Stream());
-    const CPoFile file = ReadPoFile(copy ? copy->Path() : path, warnings);
-    // Or it reads the file in a character set lumo does not.
-    CheckPoHeader(file.Get());
-    throw CImportError("line " + std::to_string(reading.nStopLine) +
-                       ": lumo cannot read the file from here on, though gettext reads it without an error; this is "
-                       "a fault of lumo's, please report it");
+    const std::string at = "line " + std::to_string(reading.nStopLine) + ": ";
+    if (const std::optional<std::string> failure = ReadPoFileApart(copy ? copy->Path() : path, warnings))
+        throw CImportError(at + "the file is not PO as gettext reads it, and gettext's reader failed on it (" +
+                           *failure + ")");
+    throw CImportError(at + "lumo cannot read the file from here on, though gettext reads it without an error; this "
+                            "is a fault of lumo's, please report it");
 }
 
 }  // namespace lumo_cli

@@ -4,15 +4,13 @@
 #include "PoReader.h"
 #include "Text.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -99,6 +97,82 @@ CPoFile ReadPoFile(const std::string& path, CWarnings& warnings)
         throw CImportError(text);
     }
     return file;
+}
+
+std::optional<std::string> ReadPoFileApart(const std::string& path, CWarnings& warnings)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        throw std::system_error(errno, std::generic_category(), "cannot start gettext's reader");
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        throw std::system_error(errno, std::generic_category(), "cannot start gettext's reader");
+    }
+    if (child == 0) {
+        // What the library says, as 'W' warning, then 'E' error or 'A' none, each ended by a NUL.
+        ::close(fds[0]);
+        std::string report;
+        CWarnings found;
+        char verdict = 'A';
+        std::string error;
+        try {
+            const CPoFile file = ReadPoFile(path, found);
+            CheckPoHeader(file.Get());
+        } catch (const CImportError& e) {
+            verdict = 'E';
+            error = e.what();
+        } catch (const std::exception& e) {
+            verdict = 'X';
+            error = e.what();
+        }
+        for (const std::string& line : found.Lines())
+            report += 'W' + line + '\0';
+        report += verdict + error + '\0';
+        for (std::size_t done = 0; done < report.size();) {
+            const ssize_t n = ::write(fds[1], report.data() + done, report.size() - done);
+            if (n <= 0 && errno != EINTR)
+                ::_exit(1);
+            done += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string report;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        report.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || report.empty() || report.back() != '\0')
+        return WIFSIGNALED(status) ? std::string("it ended on signal ") + ::strsignal(WTERMSIG(status))
+                                   : std::string("it ended without an answer");
+    for (std::size_t at = 0; at < report.size();) {
+        const std::size_t end = report.find('\0', at);
+        const std::string item = report.substr(at + 1, end - at - 1);
+        switch (report[at]) {
+        case 'W':
+            warnings.Add("warnings from gettext", [&] { return item; });
+            break;
+        case 'E':
+            throw CImportError(item);
+        case 'X':
+            throw std::runtime_error(item);
+        default:
+            break;
+        }
+        at = end + 1;
+    }
+    return std::nullopt;
 }
 
 void CheckPoHeader(po_file_t file)

@@ -9,6 +9,7 @@
 #include <gettext-po.h>
 
 #include <cstddef>
+#include <optional>
 #include <utility>
 #include <string>
 #include <vector>
@@ -46,6 +47,14 @@ private:
 // Reads a PO file. Throws CImportError with the first problem the library
 // reports (syntax, a message defined twice, ...); its warnings go to warnings.
 CPoFile ReadPoFile(const std::string& path, CWarnings& warnings);
+// gettext's reader aborts on some files (one whose header names CP1255, at
+// its Hebrew letters), so to word the refusal of a file that lumo's reader
+// found not to be PO, the file is read in a child process. Throws
+// CImportError with the library's first error, or with lumo's refusal of
+// the header it read (CheckPoHeader); the warnings go to warnings. Returns
+// nothing when the library reads the file without a complaint, and how the
+// child ended when it did not end by itself.
+std::optional<std::string> ReadPoFileApart(const std::string& path, CWarnings& warnings);
 // Refuses a file of more than one domain, without a header or in another
 // character set than UTF-8 (CheckPoHeaderText).
 void CheckPoHeader(po_file_t file);

@@ -242,7 +242,7 @@ struct CRawMessage {
     std::size_t nStartLine = 0, nStrLine = 0;
 };
 
-enum class EOutcome { done, notPo, restart };
+enum class EOutcome { done, notPo, restart, foreignCharset };
 
 constexpr std::size_t kNoCut = static_cast<std::size_t>(-1);
 
@@ -296,6 +296,7 @@ public:
     std::optional<std::string> m_header;  // of the domain "messages"
     std::optional<std::string> m_otherDomain;  // the first other domain that holds a message
     std::size_t m_nStopLine = 0;
+    std::string m_foreignHeader;  // the header that named a character set lumo does not follow
 
 private:
     // --- the lexer ---
@@ -815,8 +816,13 @@ private:
         const bool bHeader = !m.bHasContext && m.id.bytes.empty();
         if (bHeader && !m.bObsolete) {
             const std::string header = m.str.Raw();
-            if (!SetCharset(header))
-                return EOutcome::notPo;  // a character set lumo does not follow: gettext says what it makes of it
+            if (!SetCharset(header)) {
+                // A character set lumo does not read files in, nor follows
+                // gettext in: refused here, without gettext's reader, which
+                // aborts on some (CP1255).
+                m_foreignHeader = header;
+                return EOutcome::foreignCharset;
+            }
             if (m_bDefaultDomain && !m_header)
                 m_header = header;
         }
@@ -1030,6 +1036,19 @@ CPoReading ReadPoText(std::string_view input, std::string_view fileName, bool bL
         }
         parser = std::make_unique<CPoParser>(joined, &joins, fileName, bLines, nullptr, reading);
         outcome = parser->Run();
+    }
+    if (outcome == EOutcome::foreignCharset) {
+        reading.verdict = CPoReading::EVerdict::refused;
+        reading.bForeignCharset = true;
+        try {
+            CheckPoHeaderText(parser->m_foreignHeader);
+            reading.refusal = "a header names a character set lumo does not read; lumo reads UTF-8";
+        } catch (const CImportError& e) {
+            reading.refusal = e.what();
+        }
+        reading.translations = CTranslations();
+        reading.lines.clear();
+        return reading;
     }
     if (outcome == EOutcome::notPo) {
         reading.verdict = CPoReading::EVerdict::notPo;

@@ -26,6 +26,7 @@ struct CPoReading {
         accepted,  // translations (and lines) hold the file's messages
         refused,   // valid PO that lumo cannot use: refusal says why, and where
         notPo,     // gettext reports an error: its words are for gettext to give
+                   // (ReadPoFileApart)
     };
     EVerdict verdict = EVerdict::accepted;
     CTranslations translations;
@@ -34,6 +35,10 @@ struct CPoReading {
     // What gettext warns of while reading such a file, in its words.
     std::vector<std::string> warnings;
     std::string refusal;
+    // refused: a header names a character set that gettext reads files in and
+    // lumo does not; gettext's reader, which aborts on some (CP1255), did
+    // not look further.
+    bool bForeignCharset = false;
     // notPo: the line where the file stops being what gettext accepts.
     std::size_t nStopLine = 0;
 };

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The translators' file formats: gettext PO and POT (through gettext's own
-// libgettextpo) and XLIFF 1.2 (read through libxml2's SAX2 parser, written
-// by lumo itself). Texts are UTF-8 in the files and Windows-1252 in the entries.
+// The translators' file formats: gettext PO and POT (read and written by
+// lumo itself, held to gettext's own libgettextpo, which also words the
+// refusal of a file that is not PO) and XLIFF 1.2 (read through libxml2's
+// SAX2 parser, written by lumo itself). Texts are UTF-8 in the files and Windows-1252 in the entries.
 #pragma once
 
 #include "FormatRegistry.h"

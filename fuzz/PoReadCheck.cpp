@@ -146,7 +146,6 @@ const char* StageName(EStage stage)
 
 struct CLibraryReading {
     EStage stage = EStage::accepted;
-    bool bHeaderRefused = false;  // gettext reads the file, lumo refuses its header
     std::string refusal;
     CTranslations translations;
     std::vector<std::string> warnings;
@@ -161,11 +160,6 @@ CLibraryReading ReadWithLibrary(const std::string& path, std::string_view po)
     EStage stage = EStage::gettext;
     try {
         const lumo_cli::CPoFile file = lumo_cli::ReadPoFile(path, warnings);
-        try {
-            lumo_cli::CheckPoHeader(file.Get());
-        } catch (const CImportError&) {
-            reading.bHeaderRefused = true;
-        }
         stage = EStage::nul;
         if (HasNul(po))
             throw CImportError("a text holds a NUL");
@@ -241,8 +235,21 @@ std::string ComparePoReaders(std::string_view po, const std::string& suffix)
     const std::string& path = it->second.Write(po);
 
     const lumo_cli::CPoReading ours = lumo_cli::ReadPoText(po, path, true);
-    const CLibraryReading library = ReadWithLibrary(path, po);
     using EVerdict = lumo_cli::CPoReading::EVerdict;
+    // Our reader took in every header of a file it accepts or refuses for
+    // lumo's own reasons: none names a character set gettext's reader might
+    // abort on (CP1255). Any other file is first read apart.
+    if (ours.verdict == EVerdict::notPo || ours.bForeignCharset) {
+        lumo_cli::CWarnings warnings;
+        try {
+            if (lumo_cli::ReadPoFileApart(path, warnings))
+                return {};  // gettext's reader failed on it: there is nothing to compare
+        } catch (const CImportError&) {
+            return {};  // it complains, as the import then says
+        }
+        // It reads the file and takes its header: then it reads it here too.
+    }
+    const CLibraryReading library = ReadWithLibrary(path, po);
     const std::string theirs = std::string("gettext's ") + StageName(library.stage) +
                                (library.refusal.empty() ? "" : " (" + library.refusal + ")");
     switch (ours.verdict) {
@@ -264,13 +271,10 @@ std::string ComparePoReaders(std::string_view po, const std::string& suffix)
         return {};
     }
     case EVerdict::notPo:
-        // The import then has gettext word the refusal, or refuse the header
-        // gettext read: one of them must refuse.
-        if (library.stage != EStage::gettext && !library.bHeaderRefused)
-            return "our reader stops at line " + std::to_string(ours.nStopLine) + " where " + theirs;
-        return {};
+        // gettext reads it without a complaint (or it had been let go above).
+        return "our reader stops at line " + std::to_string(ours.nStopLine) + " where " + theirs;
     case EVerdict::refused:
-        if (library.stage == EStage::accepted || library.stage == EStage::gettext)
+        if (library.stage == EStage::accepted || (library.stage == EStage::gettext && !ours.bForeignCharset))
             return "our reader refuses (" + ours.refusal + ") where " + theirs;
         return {};
     }
