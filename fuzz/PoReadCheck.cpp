@@ -7,12 +7,15 @@
 
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <stdexcept>
 #include <vector>
 
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace lumo_fuzz {
@@ -130,6 +133,88 @@ bool HasNul(std::string_view po)
     return false;
 }
 
+// gettext's reader in a process of its own, kept from one file to the next
+// (a process per file would cost more than the reading): it aborts on some
+// files (a header that names CP1255), which must not end the caller.
+class CLibraryApart {
+public:
+    enum class EAnswer { reads, complains, failed };
+
+    ~CLibraryApart() { Stop(); }
+
+    // Whether the library reads the file without a complaint and lumo takes
+    // its header (CheckPoHeader), as ReadPoFileApart tells.
+    EAnswer Ask(const std::string& path)
+    {
+        if (m_pid < 0)
+            Start();
+        const std::string request = path + '\n';
+        char answer = 0;
+        if (::send(m_socket, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()) ||
+            ::recv(m_socket, &answer, 1, 0) != 1) {
+            Stop();
+            return EAnswer::failed;
+        }
+        return answer == 'A' ? EAnswer::reads : EAnswer::complains;
+    }
+
+private:
+    void Start()
+    {
+        int sockets[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
+            throw std::runtime_error("no socket pair: " + std::string(std::strerror(errno)));
+        m_pid = ::fork();
+        if (m_pid < 0)
+            throw std::runtime_error("cannot fork: " + std::string(std::strerror(errno)));
+        if (m_pid == 0) {
+            // An abort ends only this process, quietly: not a finding of the fuzzer's.
+            for (const int signal : {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE})
+                std::signal(signal, SIG_DFL);
+            ::close(sockets[0]);
+            std::string pending;
+            char buffer[4096];
+            for (;;) {
+                const std::size_t end = pending.find('\n');
+                if (end == std::string::npos) {
+                    const ssize_t n = ::recv(sockets[1], buffer, sizeof buffer, 0);
+                    if (n <= 0)
+                        ::_exit(0);
+                    pending.append(buffer, static_cast<std::size_t>(n));
+                    continue;
+                }
+                const std::string path = pending.substr(0, end);
+                pending.erase(0, end + 1);
+                char answer = 'A';
+                try {
+                    lumo_cli::CWarnings warnings;
+                    const lumo_cli::CPoFile file = lumo_cli::ReadPoFile(path, warnings);
+                    lumo_cli::CheckPoHeader(file.Get());
+                } catch (const std::exception&) {
+                    answer = 'E';
+                }
+                if (::send(sockets[1], &answer, 1, MSG_NOSIGNAL) != 1)
+                    ::_exit(0);
+            }
+        }
+        ::close(sockets[1]);
+        m_socket = sockets[0];
+    }
+
+    void Stop()
+    {
+        if (m_pid < 0)
+            return;
+        ::close(m_socket);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+    }
+
+    pid_t m_pid = -1;
+    int m_socket = -1;
+};
+
 enum class EStage { accepted, gettext, nul, header, message };
 
 const char* StageName(EStage stage)
@@ -240,13 +325,10 @@ std::string ComparePoReaders(std::string_view po, const std::string& suffix)
     // lumo's own reasons: none names a character set gettext's reader might
     // abort on (CP1255). Any other file is first read apart.
     if (ours.verdict == EVerdict::notPo || ours.bForeignCharset) {
-        lumo_cli::CWarnings warnings;
-        try {
-            if (lumo_cli::ReadPoFileApart(path, warnings))
-                return {};  // gettext's reader failed on it: there is nothing to compare
-        } catch (const CImportError&) {
-            return {};  // it complains, as the import then says
-        }
+        static CLibraryApart apart;
+        // When it complains (or fails), the import refuses the file too.
+        if (apart.Ask(path) != CLibraryApart::EAnswer::reads)
+            return {};
         // It reads the file and takes its header: then it reads it here too.
     }
     const CLibraryReading library = ReadWithLibrary(path, po);
