@@ -509,7 +509,7 @@ private:
         char* w = out.Room(static_cast<std::size_t>(end - q));
         for (;;) {
 #ifdef __SSE2__
-            TakeBlocks(q, end, w, bPairs);
+            TakeBlocks(q, reinterpret_cast<const unsigned char*>(m_end), w, bPairs);
 #endif
             // Byte by byte for a while: a pair across blocks, or up to a byte
             // that is neither ASCII nor a pair.
@@ -541,7 +541,8 @@ private:
 #ifdef __SSE2__
     // Sixteen bytes at a time: ASCII without a stop, and whole Latin-1 pairs
     // (a lead byte C3, or C2 before A0 to BF). Returns at the first byte that
-    // is neither, or with less than a block left.
+    // is neither (the string's closing quote at the latest), or with less
+    // than a block left in the file.
     static void TakeBlocks(const unsigned char*& q, const unsigned char* end, char*& w, bool bPairs)
     {
         const auto bytes = [](int c) { return _mm_set1_epi8(static_cast<char>(c)); };
@@ -577,7 +578,8 @@ private:
                 w += 1 - ((leads >> i) & 1);
             }
             q += n;
-            if (n < 16)
+            // A pair across two blocks is taken with the next.
+            if (n < 16 && !(n == 15 && (leads & 0x8000) != 0))
                 return;
         }
     }
