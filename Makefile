@@ -91,9 +91,9 @@ fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DLUMO_BUILD_GUI=OFF -DLUMO_BUILD_TESTS=OFF -DLUMO_FUZZ=ON
 	cmake --build build-fuzz -j$(JOBS) --target lumo_fuzz_load lumo_fuzz_import lumo_fuzz_translation lumo_fuzz_cp1252 \
-	  lumo_fuzz_edit lumo_fuzz_merge lumo_fuzz_checks lumo_fuzz_powrite lumo_fuzz_json lumo_fuzz_xliffwrite \
+	  lumo_fuzz_edit lumo_fuzz_merge lumo_fuzz_checks lumo_fuzz_powrite lumo_fuzz_poread lumo_fuzz_json lumo_fuzz_xliffwrite \
 	  lumo_fuzz_xliffread
-	@set -e; for target in load import translation cp1252 edit merge checks powrite json xliffwrite xliffread; do \
+	@set -e; for target in load import translation cp1252 edit merge checks powrite poread json xliffwrite xliffread; do \
 	  seeds=fuzz/corpus-$$target; [ $$target = load ] && seeds=fuzz/corpus; [ $$target = json ] && seeds=fuzz/corpus-import; \
 	  dict=; [ -f fuzz/$$target.dict ] && dict=-dict=fuzz/$$target.dict; \
 	  mkdir -p build-fuzz/corpus-$$target; \

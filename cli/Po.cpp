@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
-// PO and POT through gettext's own library, so what lumo writes and reads is
+// PO and POT: written by lumo's own writer and read by its own reader, each
+// held to gettext's library (the oracle) so that what lumo writes and reads is
 // exactly what gettext's tools write and read.
 #include "PoLibrary.h"
+#include "PoReader.h"
 #include "PoWriter.h"
 #include "StreamIo.h"
 #include "TranslationFormats.h"
@@ -10,15 +12,15 @@
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <system_error>
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace lumo_cli {
@@ -85,61 +87,67 @@ void CheckNoContextSeparator(const CMessage& message, std::string_view text, EPo
                                  "separates a message's context with it); export it as XLIFF or JSON instead");
 }
 
-// gettext reads the escapes \0 and \x00 as a NUL and then cuts the text
-// there, so "Caf\0x" would import as "Caf". Finds the first line of a
-// message (comments and obsolete messages aside) whose string holds one.
-std::size_t LineOfNulEscape(std::istream& in)
-{
-    std::string line;
-    for (std::size_t nLine = 1; std::getline(in, line); ++nLine) {
-        const std::size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#')
-            continue;
-        bool bInString = false;
-        for (std::size_t i = start; i < line.size(); ++i) {
-            if (line[i] == '"') {
-                bInString = !bInString;
-            } else if (bInString && line[i] == '\\' && i + 1 < line.size()) {
-                const char c = line[++i];
-                if (c >= '0' && c <= '7') {
-                    unsigned value = 0;
-                    for (int k = 0; k < 3 && i < line.size() && line[i] >= '0' && line[i] <= '7'; ++k, ++i)
-                        value = value * 8 + static_cast<unsigned>(line[i] - '0');
-                    --i;
-                    if (value == 0)
-                        return nLine;
-                } else if (c == 'x') {
-                    bool bAny = false, bNonZero = false;
-                    while (i + 1 < line.size() && std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
-                        bAny = true;
-                        bNonZero |= line[++i] != '0';
-                    }
-                    if (bAny && !bNonZero)
-                        return nLine;
-                }
-            }
+// A PO input's bytes: a regular file mapped, its pages let go once read
+// (a file of a million messages is three times the entry file); a stream
+// read whole.
+class CPoInput {
+public:
+    explicit CPoInput(const std::string& path)
+    {
+        if (IsStream(path)) {
+            m_stream = ReadStream(path);
+            m_bytes = m_stream;
+            return;
         }
+        // Opened first as every file is, so that a file that cannot be read
+        // gets the reason.
+        CFile probe;
+        probe.Open(path, CFile::modeRead);
+        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info {};
+        if (m_fd < 0 || ::fstat(m_fd, &info) != 0)
+            throw std::system_error(errno, std::generic_category(), "cannot read " + Shown(path));
+        const auto nSize = static_cast<std::size_t>(info.st_size);
+        if (nSize == 0)
+            return;
+        void* map = ::mmap(nullptr, nSize, PROT_READ, MAP_PRIVATE, m_fd, 0);
+        if (map == MAP_FAILED)
+            throw std::system_error(errno, std::generic_category(), "cannot read " + Shown(path));
+        ::madvise(map, nSize, MADV_SEQUENTIAL);
+        m_bytes = std::string_view(static_cast<const char*>(map), nSize);
+        m_bMapped = true;
     }
-    return 0;
-}
+    CPoInput(const CPoInput&) = delete;
+    CPoInput& operator=(const CPoInput&) = delete;
+    ~CPoInput()
+    {
+        if (m_bMapped)
+            ::munmap(const_cast<char*>(m_bytes.data()), m_bytes.size());
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
 
-void RefuseNulEscape(std::istream& in)
-{
-    if (const std::size_t nLine = LineOfNulEscape(in))
-        throw CImportError("line " + std::to_string(nLine) +
-                           ": a text holds a NUL character (U+0000, written \\0 or \\x00), which an entry file "
-                           "cannot hold");
-}
+    std::string_view Bytes() const { return m_bytes; }
+    bool IsMapped() const { return m_bMapped; }
+    // The bytes before offset (a multiple of the page size) are done with.
+    void Release(std::size_t offset) const
+    {
+        ::madvise(const_cast<char*>(m_bytes.data()), std::min(offset, m_bytes.size()), MADV_DONTNEED);
+    }
+    const std::string& Stream() const { return m_stream; }
 
-// A stream cannot be read twice, and gettext reads by name: it is read
-// whole here, checked, and handed over as a file in memory.
+private:
+    std::string m_stream;
+    std::string_view m_bytes;
+    int m_fd = -1;
+    bool m_bMapped = false;
+};
+
+// gettext reads by name: a stream's bytes are handed over as a file in memory.
 class CStreamCopy {
 public:
-    explicit CStreamCopy(const std::string& path)
+    explicit CStreamCopy(std::string_view bytes)
     {
-        std::string bytes = ReadStream(path);
-        std::istringstream in(bytes);
-        RefuseNulEscape(in);
         m_fd = memfd_create("lumo-po-input", MFD_CLOEXEC);
         if (m_fd < 0)
             throw std::system_error(errno, std::generic_category(), "cannot make room for the PO text");
@@ -219,53 +227,40 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings)
 
 CTranslations ReadPo(const std::string& path, CWarnings& warnings, std::vector<std::size_t>* pLines)
 {
+    const CPoInput input(path);
+    // gettext reads a stream under another name, which never ends in ".pot".
+    CPoReading reading = ReadPoText(input.Bytes(), IsStream(path) ? std::string() : path, pLines != nullptr,
+                                    [&](std::size_t offset) {
+                                        if (input.IsMapped())
+                                            input.Release(offset);
+                                    });
+    const auto warn = [&](const std::string& text) {
+        warnings.Add("warnings from gettext", [&] { return "gettext: " + text; });
+    };
+    switch (reading.verdict) {
+    case CPoReading::EVerdict::accepted:
+        for (const std::string& text : reading.warnings)
+            warn(text);
+        if (pLines)
+            *pLines = std::move(reading.lines);
+        return std::move(reading.translations);
+    case CPoReading::EVerdict::refused:
+        for (const std::string& text : reading.warnings)
+            warn(text);
+        throw CImportError(reading.refusal);
+    case CPoReading::EVerdict::notPo:
+        break;
+    }
+    // Not what gettext reads without an error: gettext says what is wrong, in its words.
     std::optional<CStreamCopy> copy;
-    if (IsStream(path)) {
-        copy.emplace(path);
-    } else {
-        // The library says no more than "cannot read" for a file it cannot
-        // open; opening it first gives the reason.
-        CFile probe;
-        probe.Open(path, CFile::modeRead);
-        std::ifstream in(path, std::ios::binary);
-        RefuseNulEscape(in);
-    }
-    const std::string readPath = copy ? copy->Path() : path;
-    CPoFile file = ReadPoFile(readPath, warnings);
-    CheckPoHeader(file.Get());
-
-    const std::vector<std::size_t> starts = pLines ? PoMessageLines(readPath) : std::vector<std::size_t>();
-    CTranslations translations;
-    std::string name, source, text;  // reused: no allocation per message
-    CPoIterator it(po_message_iterator(file.Get(), nullptr));
-    std::size_t nOrdinal = 0;  // of the message among those not obsolete, the header included
-    while (po_message_t po = po_next_message(it.Get())) {
-        if (po_message_is_obsolete(po))
-            continue;
-        ++nOrdinal;
-        const char* ctxt = po_message_msgctxt(po);
-        const std::string_view id = po_message_msgid(po);
-        if (!ctxt && id.empty())
-            continue;  // the header
-        if (po_message_msgid_plural(po))
-            throw CImportError(AtLine(readPath, nOrdinal) + "the message " + DescribePoMessage(po) +
-                               " has plural forms (msgid_plural); entry texts have none, so it cannot be imported");
-        if (!ctxt || id.empty() || ToEntryText(ctxt, name) || ToEntryText(id, source)) {
-            translations.AddUnmatchable();  // no entry of any file can have it
-            continue;
-        }
-        const bool bFuzzy = po_message_is_fuzzy(po) != 0;
-        const std::string_view str = po_message_msgstr(po);
-        if (const auto problem = ToEntryText(str, text)) {
-            if (!bFuzzy)
-                throw CImportError(AtLine(readPath, nOrdinal) + "the translation of " + DescribePoMessage(po) + ": " +
-                                   problem->message);
-            text = "?";  // fuzzy: counted, never used
-        }
-        if (translations.Add({name, source, text, bFuzzy}) && pLines)
-            pLines->push_back(nOrdinal <= starts.size() ? starts[nOrdinal - 1] : 0);
-    }
-    return translations;
+    if (IsStream(path))
+        copy.emplace(input.Stream());
+    const std::string at = "line " + std::to_string(reading.nStopLine) + ": ";
+    if (const std::optional<std::string> failure = ReadPoFileApart(copy ? copy->Path() : path, warnings))
+        throw CImportError(at + "the file is not PO as gettext reads it, and gettext's reader failed on it (" +
+                           *failure + ")");
+    throw CImportError(at + "lumo cannot read the file from here on, though gettext reads it without an error; this "
+                            "is a fault of lumo's, please report it");
 }
 
 }  // namespace lumo_cli

@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "PoLibrary.h"
 
+#include "PoReader.h"
 #include "Text.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -81,24 +80,7 @@ private:
     CPoReports* m_pBefore;
 };
 
-std::string Shortened(const char* text)
-{
-    std::string result = text ? text : "";
-    if (result.size() > 40) {
-        std::size_t cut = 40;
-        while (cut > 0 && (static_cast<unsigned char>(result[cut]) & 0xC0) == 0x80)
-            --cut;  // not inside a UTF-8 character
-        result = result.substr(0, cut) + "...";
-    }
-    return result;
-}
 
-std::string Lowered(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 }  // namespace
 
@@ -115,6 +97,82 @@ CPoFile ReadPoFile(const std::string& path, CWarnings& warnings)
         throw CImportError(text);
     }
     return file;
+}
+
+std::optional<std::string> ReadPoFileApart(const std::string& path, CWarnings& warnings)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        throw std::system_error(errno, std::generic_category(), "cannot start gettext's reader");
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        throw std::system_error(errno, std::generic_category(), "cannot start gettext's reader");
+    }
+    if (child == 0) {
+        // What the library says, as 'W' warning, then 'E' error or 'A' none, each ended by a NUL.
+        ::close(fds[0]);
+        std::string report;
+        CWarnings found;
+        char verdict = 'A';
+        std::string error;
+        try {
+            const CPoFile file = ReadPoFile(path, found);
+            CheckPoHeader(file.Get());
+        } catch (const CImportError& e) {
+            verdict = 'E';
+            error = e.what();
+        } catch (const std::exception& e) {
+            verdict = 'X';
+            error = e.what();
+        }
+        for (const std::string& line : found.Lines())
+            report += 'W' + line + '\0';
+        report += verdict + error + '\0';
+        for (std::size_t done = 0; done < report.size();) {
+            const ssize_t n = ::write(fds[1], report.data() + done, report.size() - done);
+            if (n <= 0 && errno != EINTR)
+                ::_exit(1);
+            done += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string report;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        report.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || report.empty() || report.back() != '\0')
+        return WIFSIGNALED(status) ? std::string("it ended on signal ") + ::strsignal(WTERMSIG(status))
+                                   : std::string("it ended without an answer");
+    for (std::size_t at = 0; at < report.size();) {
+        const std::size_t end = report.find('\0', at);
+        const std::string item = report.substr(at + 1, end - at - 1);
+        switch (report[at]) {
+        case 'W':
+            warnings.Add("warnings from gettext", [&] { return item; });
+            break;
+        case 'E':
+            throw CImportError(item);
+        case 'X':
+            throw std::runtime_error(item);
+        default:
+            break;
+        }
+        at = end + 1;
+    }
+    return std::nullopt;
 }
 
 void CheckPoHeader(po_file_t file)
@@ -136,21 +194,7 @@ void CheckPoHeader(po_file_t file)
     if (!header)
         throw CImportError("the file has no header entry (msgid \"\"), so its character set is unknown; "
                            "add the header of the template lumo wrote");
-    char* contentType = po_header_field(header, "Content-Type");
-    std::string charset = contentType ? contentType : "";
-    std::free(contentType);
-    const std::size_t at = Lowered(charset).find("charset=");
-    charset = at == std::string::npos ? "" : charset.substr(at + 8);
-    charset = charset.substr(0, charset.find_first_of(" ;\t"));
-    const std::string lowered = Lowered(charset);
-    if (charset.empty())
-        throw CImportError("the header names no character set; it needs the line "
-                           "\"Content-Type: text/plain; charset=UTF-8\\n\"");
-    // CHARSET is the placeholder of an unfilled template; its texts are ASCII or UTF-8.
-    if (lowered != "utf-8" && lowered != "utf8" && lowered != "charset" && lowered != "ascii" &&
-        lowered != "us-ascii")
-        throw CImportError("the header's Content-Type gives the character set \"" + charset +
-                           "\"; lumo reads UTF-8 (convert it with: msgconv --to-code=UTF-8)");
+    CheckPoHeaderText(header);
 }
 
 void WritePoFile(po_file_t file, const ByteSink& sink)
@@ -185,60 +229,6 @@ void WritePoFile(po_file_t file, const ByteSink& sink)
         sink(buffer.data(), static_cast<std::size_t>(n));
         offset += n;
     }
-}
-
-std::string AtLine(const std::string& path, std::size_t nOrdinal)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    std::size_t nLine = 0, nSeen = 0;
-    while (std::getline(in, line)) {
-        ++nLine;
-        const std::size_t start = line.find_first_not_of(" \t");
-        // Every message has one msgstr keyword, first on its line; obsolete ones start with #~.
-        if (start != std::string::npos && line.compare(start, 6, "msgstr") == 0 && ++nSeen == nOrdinal)
-            return "line " + std::to_string(nLine) + ": ";
-    }
-    return "";
-}
-
-// For each message a PO file holds (not obsolete, the header counted), the
-// line where it starts: its msgctxt, or its msgid when it has none. The
-// library does not say where a message is.
-std::vector<std::size_t> PoMessageLines(const std::string& path)
-{
-    std::vector<std::size_t> lines;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    std::size_t nLine = 0;
-    bool bAfterContext = false;
-    while (std::getline(in, line)) {
-        ++nLine;
-        const std::size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#' || line[start] == '"')
-            continue;
-        const std::string_view keyword = std::string_view(line).substr(start);
-        if (keyword.rfind("msgctxt", 0) == 0) {
-            lines.push_back(nLine);
-            bAfterContext = true;
-        } else if (keyword.rfind("msgid_plural", 0) == 0) {
-        } else if (keyword.rfind("msgid", 0) == 0) {
-            if (!bAfterContext)
-                lines.push_back(nLine);
-            bAfterContext = false;
-        } else {
-            bAfterContext = false;
-        }
-    }
-    return lines;
-}
-
-std::string DescribePoMessage(po_message_t message)
-{
-    const char* ctxt = po_message_msgctxt(message);
-    // Quoted as PO writes them, control characters escaped.
-    return (ctxt ? "msgctxt " + Quoted(Shortened(ctxt)) + " " : std::string()) + "msgid " +
-           Quoted(Shortened(po_message_msgid(message)));
 }
 
 }  // namespace lumo_cli

@@ -9,6 +9,7 @@
 #include <gettext-po.h>
 
 #include <cstddef>
+#include <optional>
 #include <utility>
 #include <string>
 #include <vector>
@@ -46,19 +47,18 @@ private:
 // Reads a PO file. Throws CImportError with the first problem the library
 // reports (syntax, a message defined twice, ...); its warnings go to warnings.
 CPoFile ReadPoFile(const std::string& path, CWarnings& warnings);
-// Refuses a file without a header or in another character set than UTF-8.
+// gettext's reader aborts on some files (one whose header names CP1255, at
+// its Hebrew letters), so to word the refusal of a file that lumo's reader
+// found not to be PO, the file is read in a child process. Throws
+// CImportError with the library's first error, or with lumo's refusal of
+// the header it read (CheckPoHeader); the warnings go to warnings. Returns
+// nothing when the library reads the file without a complaint, and how the
+// child ended when it did not end by itself.
+std::optional<std::string> ReadPoFileApart(const std::string& path, CWarnings& warnings);
+// Refuses a file of more than one domain, without a header or in another
+// character set than UTF-8 (CheckPoHeaderText).
 void CheckPoHeader(po_file_t file);
 // Writes the file in PO syntax to the sink.
 void WritePoFile(po_file_t file, const ByteSink& sink);
-
-// "line N: " for the message that is the nOrdinal-th (from 1) that is not
-// obsolete, the header counted; the library does not say where a message
-// is, so this finds its msgstr line. "" when that cannot be found.
-std::string AtLine(const std::string& path, std::size_t nOrdinal);
-// For each message the file holds (not obsolete, the header counted), the
-// line where it starts: its msgctxt, or its msgid when it has none.
-std::vector<std::size_t> PoMessageLines(const std::string& path);
-// msgctxt "NAME" msgid "TEXT", the texts shortened, for messages.
-std::string DescribePoMessage(po_message_t message);
 
 }  // namespace lumo_cli

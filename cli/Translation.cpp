@@ -4,6 +4,9 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <new>
+
+#include <sys/mman.h>
 #include <stdexcept>
 #include <unordered_map>
 #include <utility>
@@ -22,6 +25,46 @@ struct CPairHash {
 };
 
 }  // namespace
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+void* AllocateLarge(std::size_t nBytes)
+{
+    if (nBytes < 2 * kHugePage)
+        return ::operator new(nBytes);
+    void* p = ::operator new(nBytes, std::align_val_t(kHugePage));
+#ifdef MADV_HUGEPAGE
+    // Before the first touch, so that the pages are huge when they come.
+    ::madvise(p, nBytes & ~(kHugePage - 1), MADV_HUGEPAGE);
+#endif
+    return p;
+}
+
+void ReleaseLarge(void* p, std::size_t nBytes) noexcept
+{
+    if (nBytes < 2 * kHugePage)
+        ::operator delete(p);
+    else
+        ::operator delete(p, std::align_val_t(kHugePage));
+}
+
+}  // namespace
+
+template <class T>
+T* CLargeTableAllocator<T>::allocate(std::size_t n)
+{
+    return static_cast<T*>(AllocateLarge(n * sizeof(T)));
+}
+
+template <class T>
+void CLargeTableAllocator<T>::deallocate(T* p, std::size_t n) noexcept
+{
+    ReleaseLarge(p, n * sizeof(T));
+}
+
+template struct CLargeTableAllocator<CTranslations::CSlot>;
 
 void AppendOccurrence(std::string& out, const CMessage& message, std::size_t nEntries)
 {
@@ -316,7 +359,8 @@ std::size_t CTranslations::FindSlot(std::uint32_t hash, std::string_view name, s
 
 void CTranslations::Grow()
 {
-    std::vector<CSlot> old = std::exchange(m_slots, std::vector<CSlot>(std::max<std::size_t>(64, 2 * m_slots.size())));
+    using CSlots = decltype(m_slots);
+    CSlots old = std::exchange(m_slots, CSlots(std::max<std::size_t>(64, 2 * m_slots.size())));
     const std::size_t mask = m_slots.size() - 1;
     for (const CSlot& slot : old) {
         if (slot.index == kEmpty)

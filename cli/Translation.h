@@ -165,6 +165,21 @@ struct CTranslation {
     std::size_t nUnitId = 0;        // XLIFF: the number lumo gave its unit; 0 for none
 };
 
+// Memory for a large table that is looked up at random: on Linux it asks
+// for huge pages, so that a lookup does not also miss the TLB.
+template <class T>
+struct CLargeTableAllocator {
+    using value_type = T;
+    CLargeTableAllocator() = default;
+    template <class U>
+    CLargeTableAllocator(const CLargeTableAllocator<U>&)
+    {
+    }
+    T* allocate(std::size_t n);
+    void deallocate(T* p, std::size_t n) noexcept;
+    friend bool operator==(const CLargeTableAllocator&, const CLargeTableAllocator&) { return true; }
+};
+
 // The translations of a file by (name, source text). The texts are copied
 // into large blocks rather than a string each: a file of a million messages
 // would otherwise cost millions of allocations.
@@ -223,7 +238,7 @@ private:
     std::size_t m_nBlockFree = 0;
     char* m_pFree = nullptr;
     std::vector<CRecord> m_translations;
-    std::vector<CSlot> m_slots;  // a power of two in size, at most three quarters full
+    std::vector<CSlot, CLargeTableAllocator<CSlot>> m_slots;  // a power of two in size, at most three quarters full
     std::size_t m_nUnmatchable = 0;
 };
 

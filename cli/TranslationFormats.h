@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The translators' file formats: gettext PO and POT (through gettext's own
-// libgettextpo) and XLIFF 1.2 (read and written by lumo itself, with
-// libxml2 as the oracle and the one that words a malformed file's
-// refusal). Texts are UTF-8 in the files and Windows-1252 in the entries.
+// The translators' file formats: gettext PO and POT and XLIFF 1.2, read and
+// written by lumo itself, each held to its library (gettext's libgettextpo,
+// libxml2) as the oracle, which also words the refusal of a file that is
+// not PO or not well-formed XML. Texts are UTF-8 in the files and
+// Windows-1252 in the entries.
 #pragma once
 
 #include "FormatRegistry.h"

@@ -8,6 +8,8 @@
                          the first byte chooses the format: "p" PO, "x" XLIFF;
                          imported into the template of TranslationCheck.cpp;
                          "ok-" files must be imported, "bad-" files refused
+    fuzz/corpus-poread   PO files read by lumo's reader and by gettext's library; the
+                         first byte chooses the name: "p" a .po file, "q" a .pot file
     fuzz/corpus-cp1252   texts, each taken as entry bytes and as UTF-8
     fuzz/corpus-edit     two entry files, then edit commands (see EditCheck.h)
     fuzz/corpus-xliffread
@@ -156,6 +158,70 @@ def translation_files():
         "1", "TITLE", "Start", "D\xe9\x00but").encode("latin-1") + XLIFF_TAIL.encode()
     # A byte order libxml2 has no converter for, found in its first bytes.
     yield "bad-xliff-ucs4-order", b"x\x00<\x00\x00<xliff/>"
+
+
+def poread_files():
+    header = PO_HEADER
+    body = "".join(po_message(n, s, t) for n, s, t in (("TITLE", "Start", "D\u00e9but"), ("DUP", "Yes", "Oui"),
+                                                        ("CAFE", "Caf\u00e9 \u20ac", "Kaffee \u2030")))
+    yield "ok-translated", "p" + header + body
+    yield "ok-template", "q" + PO_HEADER.replace("UTF-8", "CHARSET").replace("msgid", "#, fuzzy\nmsgid", 1) + (
+        po_message("TITLE", "Start") + po_message("EMPTY", "Only the extra"))
+    yield "ok-charset-placeholder-in-a-po", "p" + PO_HEADER.replace("UTF-8", "CHARSET") + po_message("A", "x", "y")
+    yield "ok-no-charset", "p" + PO_HEADER.replace("charset=UTF-8", "CHARSET=UTF-8") + po_message("A", "\xff", "y")
+    yield "ok-fuzzy-flags", "p" + header + (
+        "\n#,fuzzy\nmsgctxt \"A\"\nmsgid \"a\"\nmsgstr \"x\"\n"
+        "\n#, c-format,\tfuzzy\r\n# other\n#. note\n#: f:1\n#| msgid \"old\"\nmsgctxt \"A\"\nmsgid \"b\"\nmsgstr \"x\"\n"
+        "\n#! fuzzy\nmsgctxt \"A\"\nmsgid \"c\"\nmsgstr \"x\"\n"
+        "\n#, fuzzyx\nmsgctxt \"A\"\nmsgid \"d\"\nmsgstr \"x\"\n"
+        "\n#, fuzzy\ndomain \"messages\"\nmsgctxt \"A\"\nmsgid \"e\"\nmsgstr \"x\"\n")
+    yield "ok-escapes", "p" + header + (
+        '\nmsgctxt "E"\nmsgid "\\n\\t\\r\\a\\b\\f\\v\\\\\\" \\101\\18\\x41\\x1234567 \\xc3\\xa9 \\303\\251"\n'
+        'msgstr "\\342\\202\\254"\n')
+    yield "ok-continuations", "p" + header + (
+        '\nmsgctxt "A"\n"B"\nmsgid ""\n"long "\n  "text"\nmsgstr "" "x"\n\t"y"\n'
+        '\f\vmsgctxt"C"msgid"d"msgstr"e" msgctxt "F" msgid "g" msgstr "h"\n')
+    yield "ok-crlf", "p" + (header + po_message("A", "b", "c")).replace("\n", "\r\n")
+    yield "ok-obsolete-and-previous", "p" + header + (
+        "\n#~ msgctxt \"A\"\n#~ msgid \"old\"\n#~ msgid_plural \"olds\"\n#~ msgstr[0] \"x\"\n#~ msgstr[1] \"y\"\n"
+        "\n#~| msgid \"older\"\n#~ msgctxt \"A\"\n#~ msgid \"gone\"\n#~ msgstr \"\\0 cut\"\n"
+        "\n#| msgctxt \"P\"\n#| \"Q\"\n#| msgid \"was\"\n#| msgid_plural \"were\"\nmsgctxt \"A\"\nmsgid \"is\"\nmsgstr \"est\"\n"
+        "\n#|# a comment ends the line\nmsgid \"carried\"\nmsgctxt \"A\"\nmsgid \"now\"\nmsgstr \"\"\n"
+        "\nmsgctxt \"A\"\nmsgid \"same line\"\nmsgstr \"x\" #~ msgid \"obsolete\"\n#~ msgstr \"o\"\n")
+    yield "ok-joined-lines", "p" + header + '\nmsg\\\nctxt "A"\nmsgid "a\\\nb"\nmsgstr "\\\\\\\nn"\n# comment \\\nmsgid "swallowed"\n'
+    yield "ok-before-header", "p" + po_message("X", "\xff\xfe", "") + header + po_message("A", "b", "")
+    yield "ok-unmatchable", "p" + header + (
+        '\nmsgid "no context"\nmsgstr "x"\n\nmsgctxt "A"\nmsgid ""\nmsgstr "x"\n'
+        '\nmsgctxt "\u4e2d"\nmsgid "a"\nmsgstr "x"\n\nmsgctxt ""\nmsgid "no context"\nmsgstr "x"\n')
+    yield "ok-ascii", "p" + PO_HEADER.replace("UTF-8", "ASCII") + po_message("A", "b", "\\303\\251")
+    yield "bad-empty-file", "p"
+    yield "bad-no-header", "p" + po_message("A", "b", "c")
+    yield "bad-text-before-header", "p" + "hello\n" + header
+    yield "bad-byte-order-mark", "p\ufeff" + header
+    yield "bad-invalid-utf8", b"p" + header.encode() + b'\nmsgctxt "A"\nmsgid "\xc3\x28"\nmsgstr ""\n'
+    yield "bad-invalid-utf8-split-by-a-join", b"p" + header.encode() + b'\nmsgctxt "A"\nmsgid "\xc3\\\n\xa9"\nmsgstr ""\n'
+    yield "bad-ascii-high-byte", "p" + PO_HEADER.replace("UTF-8", "US-ASCII") + po_message("A", "\u00e9", "")
+    yield "bad-surrogate", b"p" + header.encode() + b'\nmsgctxt "A"\nmsgid "\xed\xa0\x80"\nmsgstr ""\n'
+    yield "bad-other-charset-first", "p" + header.replace("Language: fr", "X-Note: charset=ISO-8859-1") + po_message("A", "b", "")
+    yield "bad-duplicate", "p" + header + po_message("A", "b", "c") + po_message("A", "b", "d")
+    yield "bad-duplicate-obsolete", "p" + header + po_message("A", "b", "c") + po_message("A", "b", "d", prefix="#~ ")
+    yield "bad-duplicate-after-nul", "p" + header + po_message("A", "b", "c") + po_message("A", "b\\0x", "d", prefix="#~ ")
+    yield "bad-missing-msgstr", "p" + header + '\nmsgctxt "A"\nmsgid "b"\n\nmsgctxt "A"\nmsgid "c"\nmsgstr ""\n'
+    yield "bad-wrong-order", "p" + header + '\nmsgid "b"\nmsgctxt "A"\nmsgstr ""\n'
+    yield "bad-comment-inside", "p" + header + '\nmsgctxt "A"\n# c\nmsgid "b"\nmsgstr ""\n'
+    yield "bad-inconsistent-obsolete", "p" + header + '\n#~ msgctxt "A"\n#~ msgid "b"\nmsgstr ""\n'
+    yield "bad-escapes", "p" + header + po_message("A", "\\? \\' \\e \\u00e9 \\x", "")
+    yield "bad-context-separator", "p" + header + po_message("A", "\\004", "")
+    yield "bad-end-of-file-in-string", "p" + header + '\nmsgctxt "A"\nmsgid "b"\nmsgstr "c'
+    yield "bad-nul-byte-outside", b"p" + header.encode() + b'\nmsgctxt "A"\x00\nmsgid "b"\nmsgstr ""\n'
+    yield "bad-nul-byte-in-string", b"p" + header.encode() + b'\nmsgctxt "A"\nmsgid "b"\nmsgstr "c\x00d"\n'
+    yield "bad-nul-escapes", "p" + header + po_message("A", "b", "\\400") + po_message("A", "c", "\\x100")
+    yield "bad-plural", "p" + header + '\nmsgctxt "A"\nmsgid "b"\nmsgid_plural "bs"\nmsgstr[0] "c"\nmsgstr[1] "d"\n'
+    yield "bad-plural-index", "p" + header + '\n#~ msgid "b"\n#~ msgid_plural "bs"\n#~ msgstr[0] "c"\n#~ msgstr[2] "d"\n'
+    yield "bad-two-domains", "p" + header + 'domain "other"\n' + po_message("A", "b", "")
+    yield "bad-unknown-keyword", "p" + header + '\nmsgctxt "A"\nmsgid "b"\nmsgstr2 ""\n'
+    yield "bad-previous-msgstr", "p" + header + '\n#| msgstr "x"\nmsgctxt "A"\nmsgid "b"\nmsgstr ""\n'
+    yield "bad-translation-not-cp1252", "p" + header + po_message("A", "b", "\u4e2d")
 
 
 def cp1252_files():
@@ -323,8 +389,8 @@ def xliffread_files():
 
 
 def corpora():
-    return {"corpus-import": import_files(), "corpus-translation": translation_files(), "corpus-cp1252": cp1252_files(), "corpus-edit": edit_files(),
-            "corpus-xliffread": xliffread_files()}
+    return {"corpus-import": import_files(), "corpus-translation": translation_files(), "corpus-cp1252": cp1252_files(),
+            "corpus-edit": edit_files(), "corpus-poread": poread_files(), "corpus-xliffread": xliffread_files()}
 
 
 def main():
