@@ -2,6 +2,7 @@
 // PO and POT: written by lumo's own writer and read by its own reader, each
 // held to gettext's library (the oracle) so that what lumo writes and reads is
 // exactly what gettext's tools write and read.
+#include "MappedInput.h"
 #include "PoLibrary.h"
 #include "PoReader.h"
 #include "PoWriter.h"
@@ -18,9 +19,7 @@
 #include <optional>
 #include <system_error>
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace lumo_cli {
@@ -103,44 +102,29 @@ public:
         // gets the reason.
         CFile probe;
         probe.Open(path, CFile::modeRead);
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat info {};
-        if (m_fd < 0 || ::fstat(m_fd, &info) != 0)
-            throw std::system_error(errno, std::generic_category(), "cannot read " + Shown(path));
-        const auto nSize = static_cast<std::size_t>(info.st_size);
-        if (nSize == 0)
-            return;
-        void* map = ::mmap(nullptr, nSize, PROT_READ, MAP_PRIVATE, m_fd, 0);
-        if (map == MAP_FAILED)
-            throw std::system_error(errno, std::generic_category(), "cannot read " + Shown(path));
-        ::madvise(map, nSize, MADV_SEQUENTIAL);
-        m_bytes = std::string_view(static_cast<const char*>(map), nSize);
-        m_bMapped = true;
-    }
-    CPoInput(const CPoInput&) = delete;
-    CPoInput& operator=(const CPoInput&) = delete;
-    ~CPoInput()
-    {
-        if (m_bMapped)
-            ::munmap(const_cast<char*>(m_bytes.data()), m_bytes.size());
-        if (m_fd >= 0)
-            ::close(m_fd);
+        m_mapped.emplace(path);
+        m_bytes = m_mapped->Bytes();
     }
 
     std::string_view Bytes() const { return m_bytes; }
-    bool IsMapped() const { return m_bMapped; }
-    // The bytes before offset (a multiple of the page size) are done with.
+    // The bytes before offset are done with.
     void Release(std::size_t offset) const
     {
-        ::madvise(const_cast<char*>(m_bytes.data()), std::min(offset, m_bytes.size()), MADV_DONTNEED);
+        if (m_mapped)
+            m_mapped->Release(offset);
+    }
+    // Throws when the file was cut short while it was read.
+    void ThrowIfCut() const
+    {
+        if (m_mapped)
+            m_mapped->ThrowIfCut();
     }
     const std::string& Stream() const { return m_stream; }
 
 private:
     std::string m_stream;
+    mutable std::optional<CMappedInput> m_mapped;
     std::string_view m_bytes;
-    int m_fd = -1;
-    bool m_bMapped = false;
 };
 
 // gettext reads by name: a stream's bytes are handed over as a file in memory.
@@ -229,11 +213,17 @@ CTranslations ReadPo(const std::string& path, CWarnings& warnings, std::vector<s
 {
     const CPoInput input(path);
     // gettext reads a stream under another name, which never ends in ".pot".
-    CPoReading reading = ReadPoText(input.Bytes(), IsStream(path) ? std::string() : path, pLines != nullptr,
-                                    [&](std::size_t offset) {
-                                        if (input.IsMapped())
-                                            input.Release(offset);
-                                    });
+    std::optional<CPoReading> read;
+    try {
+        read.emplace(ReadPoText(input.Bytes(), IsStream(path) ? std::string() : path, pLines != nullptr,
+                                [&](std::size_t offset) { input.Release(offset); }));
+    } catch (...) {
+        input.ThrowIfCut();
+        throw;
+    }
+    // What was read of a file cut short meanwhile says nothing about it.
+    input.ThrowIfCut();
+    CPoReading& reading = *read;
     const auto warn = [&](const std::string& text) {
         warnings.Add("warnings from gettext", [&] { return "gettext: " + text; });
     };

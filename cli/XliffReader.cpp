@@ -3,6 +3,7 @@
 // mapped, each unit's texts decoded straight to Windows-1252 and kept only
 // until the unit ends. libxml2 words the refusal of a file that is not
 // well-formed XML.
+#include "MappedInput.h"
 #include "StreamIo.h"
 #include "TranslationFormats.h"
 #include "XliffUnits.h"
@@ -14,79 +15,17 @@
 #include <cstring>
 #include <stdexcept>
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace lumo_cli {
 
 namespace {
 
 // What the scanner may read past the end of its input, which holds 0 bytes.
-constexpr std::size_t kPadding = 16;
-
-// A regular file mapped read-only and followed by 0 bytes, as the scanner
-// needs: the mapping sits on an anonymous one a page longer. Pages read are
-// given back as the scanner moves on, so a large file costs little memory.
-class CMappedFile {
-public:
-    explicit CMappedFile(const std::string& path)
-    {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            CFileException::ThrowOsError(errno, path);
-        struct stat st {};
-        if (::fstat(fd, &st) != 0) {
-            const int error = errno;
-            ::close(fd);
-            CFileException::ThrowOsError(error, path);
-        }
-        m_size = static_cast<std::size_t>(st.st_size);
-        const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-        m_mapped = ((m_size + kPadding) / page + 1) * page;
-        void* base = ::mmap(nullptr, m_mapped, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (base == MAP_FAILED) {
-            ::close(fd);
-            throw std::bad_alloc();
-        }
-        if (m_size > 0 &&
-            ::mmap(base, m_size, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED) {
-            const int error = errno;
-            ::munmap(base, m_mapped);
-            ::close(fd);
-            CFileException::ThrowOsError(error, path);
-        }
-        ::close(fd);
-        m_base = static_cast<char*>(base);
-        ::madvise(m_base, m_mapped, MADV_SEQUENTIAL);
-    }
-    CMappedFile(const CMappedFile&) = delete;
-    CMappedFile& operator=(const CMappedFile&) = delete;
-    ~CMappedFile() { ::munmap(m_base, m_mapped); }
-
-    std::string_view Bytes() const { return {m_base, m_size}; }
-
-    // The pages wholly before offset are not needed in memory any more.
-    void Release(std::size_t offset)
-    {
-        const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-        const std::size_t end = offset / page * page;
-        if (end > m_released) {
-            ::madvise(m_base + m_released, end - m_released, MADV_DONTNEED);
-            m_released = end;
-        }
-    }
-
-private:
-    char* m_base = nullptr;
-    std::size_t m_size = 0, m_mapped = 0, m_released = 0;
-};
+constexpr std::size_t kPadding = CMappedInput::kPadding;
 
 // The scanner's events, handed to what XLIFF says.
 class CScanReader final : public CXmlEvents, public CXmlPlaces {
 public:
-    CScanReader(std::string_view bytes, CWarnings& warnings, CMappedFile* pMapped)
+    CScanReader(std::string_view bytes, CWarnings& warnings, CMappedInput* pMapped)
         : m_bytes(bytes), m_lines(bytes), m_units(*this, warnings), m_pMapped(pMapped)
     {
     }
@@ -124,11 +63,11 @@ private:
     std::string_view m_bytes;
     CLineCounter m_lines;
     CXliffUnits m_units;
-    CMappedFile* m_pMapped;
+    CMappedInput* m_pMapped;
 };
 
 // bytes must be followed by kPadding 0 bytes.
-CTranslations ReadTerminated(std::string_view bytes, CWarnings& warnings, CMappedFile* pMapped)
+CTranslations ReadTerminated(std::string_view bytes, CWarnings& warnings, CMappedInput* pMapped)
 {
     // libxml2 once read compressed files as they were; lumo reads XML.
     if (bytes.starts_with("\x1f\x8b") || bytes.starts_with(std::string_view("\xfd" "7zXZ\0", 6)))
@@ -140,7 +79,7 @@ CTranslations ReadTerminated(std::string_view bytes, CWarnings& warnings, CMappe
 
 // lumo's reader and, when it finds the file not well-formed, libxml2's for
 // the words of the refusal.
-CTranslations ReadOrWordRefusal(std::string_view bytes, CWarnings& warnings, CMappedFile* pMapped)
+CTranslations ReadOrWordRefusal(std::string_view bytes, CWarnings& warnings, CMappedInput* pMapped)
 {
     try {
         return ReadTerminated(bytes, warnings, pMapped);
@@ -184,8 +123,16 @@ CTranslations ReadXliff(const std::string& path, CWarnings& warnings)
         if (probe.GetLength() == 0)
             throw CImportError("the file is empty; an XLIFF file holds an <xliff> element");
     }
-    CMappedFile file(path);
-    return ReadOrWordRefusal(file.Bytes(), warnings, &file);
+    CMappedInput file(path);
+    try {
+        CTranslations translations = ReadOrWordRefusal(file.Bytes(), warnings, &file);
+        // What was read of a file cut short meanwhile says nothing about it.
+        file.ThrowIfCut();
+        return translations;
+    } catch (...) {
+        file.ThrowIfCut();
+        throw;
+    }
 }
 
 }  // namespace lumo_cli

@@ -3,6 +3,7 @@
 // whole and parsed from memory, written straight through, never replaced.
 #include "CliTestUtil.h"
 #include "ToolTestUtil.h"
+#include "cli/MappedInput.h"
 #include "cli/StreamIo.h"
 
 #include "platform/Exceptions.h"
@@ -13,7 +14,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -227,6 +231,46 @@ TEST(StreamIoBinary, DeviceNamesAreWrittenThroughNotReplaced)
               0);
     EXPECT_TRUE(ReadFile(dir / "translated.lumo") == menu) << ReadFile(dir / "err.txt");
     EXPECT_NE(ReadFile(dir / "err.txt").find(" untranslated messages\n"), std::string::npos);
+}
+
+// A translator's file is read mapped. Another program cutting it short
+// meanwhile must not end lumo with SIGBUS: the rest reads as 0 bytes and the
+// read is refused as a file changed while read; other bus errors stay fatal.
+TEST(MappedInput, AFileCutShortWhileReadIsRefusedNotFatal)
+{
+    TempDir dir;
+    const std::string path = dir / "fr.xlf";
+    WriteFile(path, std::string(1 << 20, 'a'));
+    {
+        lumo_cli::CMappedInput whole(path);
+        EXPECT_EQ(whole.Bytes().size(), 1u << 20);
+        EXPECT_EQ(whole.Bytes().data()[1 << 20], '\0');  // the 0 bytes after it
+        whole.Release(1 << 19);
+        EXPECT_EQ(whole.Bytes()[1000], 'a');  // given back, read again from the file
+        EXPECT_NO_THROW(whole.ThrowIfCut());
+    }
+    lumo_cli::CMappedInput input(path);
+    ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+    const volatile char* bytes = input.Bytes().data();
+    EXPECT_EQ(bytes[50], 'a');
+    EXPECT_EQ(bytes[600000], '\0');
+    EXPECT_EQ(bytes[(1 << 20) - 1], '\0');
+    try {
+        input.ThrowIfCut();
+        ADD_FAILURE() << "the cut was not noticed";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::changedWhileRead);
+    }
+    // A mapping that is not lumo's input faults as it would without lumo.
+    EXPECT_EXIT(
+        {
+            WriteFile(dir / "other", std::string(1 << 16, 'b'));
+            const int fd = ::open((dir / "other").c_str(), O_RDONLY);
+            auto* p = static_cast<const volatile char*>(::mmap(nullptr, 1 << 16, PROT_READ, MAP_PRIVATE, fd, 0));
+            (void)::truncate((dir / "other").c_str(), 0);
+            std::_Exit(p[1 << 15]);
+        },
+        ::testing::KilledBySignal(SIGBUS), "");
 }
 
 }  // namespace
