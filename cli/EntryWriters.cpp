@@ -2,9 +2,12 @@
 #include "EntryWriters.h"
 
 #include "Csv.h"
+#include "EntryStore.h"
+#include "ParallelChunks.h"
 
 #include "platform/Cp1252.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -12,8 +15,6 @@
 namespace lumo_cli {
 
 namespace {
-
-constexpr std::size_t kFlushBytes = std::size_t(1) << 20;
 
 // What a byte becomes inside a JSON string (escaped as nlohmann-json's dump()
 // escapes it, or its UTF-8 form), and inside a CSV field (its UTF-8 form).
@@ -87,27 +88,79 @@ void AppendCsvText(std::string& out, std::string_view cp1252)
     AppendForms<3>(out, cp1252, kForms.csv, bQuote ? '"' : '\0');
 }
 
-// Collects output and hands it to the sink in large pieces.
-class CBufferedSink {
-public:
-    explicit CBufferedSink(const ByteSink& sink) : m_sink(sink) { m_out.reserve(kFlushBytes + 4096); }
-    std::string& Out() { return m_out; }
-    void Step()
-    {
-        if (m_out.size() >= kFlushBytes)
-            Flush();
-    }
-    void Flush()
-    {
-        if (!m_out.empty())
-            m_sink(m_out.data(), m_out.size());
-        m_out.clear();
-    }
-
-private:
-    const ByteSink& m_sink;
-    std::string m_out;
+// The texts of entry i of a store or a list.
+struct CTexts {
+    std::string_view name, data, extra;
 };
+CTexts TextsOf(const CEntryStore& entries, std::size_t i)
+{
+    return {entries.Name(i), entries.Data(i), entries.Extra(i)};
+}
+CTexts TextsOf(const std::vector<Entry>& entries, std::size_t i)
+{
+    return {entries[i].name, entries[i].data, entries[i].extra};
+}
+std::size_t CountOf(const CEntryStore& entries)
+{
+    return entries.Size();
+}
+std::size_t CountOf(const std::vector<Entry>& entries)
+{
+    return entries.size();
+}
+
+// Hands the bytes of the entries, each made by appendEntry(out, texts,
+// bLast), to the sink in stretches made on every core, in order.
+template <class Entries, class AppendEntry>
+void WriteInStretches(const Entries& entries, const ByteSink& sink, const AppendEntry& appendEntry)
+{
+    const std::size_t n = CountOf(entries);
+    ProduceChunksInOrder(
+        ChunkCount(n),
+        [&]() -> ChunkProducer {
+            return [&](std::size_t nChunk, std::string& out) {
+                const std::size_t nEnd = std::min(n, (nChunk + 1) * kChunkItems);
+                for (std::size_t i = nChunk * kChunkItems; i < nEnd; ++i)
+                    appendEntry(out, TextsOf(entries, i), i + 1 == n);
+            };
+        },
+        [&](std::string_view bytes) { sink(bytes.data(), bytes.size()); });
+}
+
+template <class Entries>
+void WriteJson(const Entries& entries, const ByteSink& sink)
+{
+    if (CountOf(entries) == 0) {
+        sink("[]\n", 3);
+        return;
+    }
+    sink("[\n", 2);
+    WriteInStretches(entries, sink, [](std::string& out, const CTexts& texts, bool bLast) {
+        out += "  {\"name\": ";
+        AppendJsonString(out, texts.name);
+        out += ", \"data\": ";
+        AppendJsonString(out, texts.data);
+        out += ", \"extra\": ";
+        AppendJsonString(out, texts.extra);
+        out += bLast ? "}\n" : "},\n";
+    });
+    sink("]\n", 2);
+}
+
+template <class Entries>
+void WriteCsv(const Entries& entries, const ByteSink& sink)
+{
+    static constexpr std::string_view kHeader = "name,data,extra\r\n";
+    sink(kHeader.data(), kHeader.size());
+    WriteInStretches(entries, sink, [](std::string& out, const CTexts& texts, bool) {
+        AppendCsvText(out, texts.name);
+        out += ',';
+        AppendCsvText(out, texts.data);
+        out += ',';
+        AppendCsvText(out, texts.extra);
+        out += "\r\n";
+    });
+}
 
 }  // namespace
 
@@ -116,45 +169,24 @@ void AppendJsonString(std::string& out, std::string_view cp1252)
     AppendForms<6>(out, cp1252, kForms.json, '"');
 }
 
+void WriteJsonEntries(const CEntryStore& entries, const ByteSink& sink)
+{
+    WriteJson(entries, sink);
+}
+
 void WriteJsonEntries(const std::vector<Entry>& entries, const ByteSink& sink)
 {
-    CBufferedSink buffered(sink);
-    std::string& out = buffered.Out();
-    if (entries.empty()) {
-        out += "[]\n";
-    } else {
-        out += "[\n";
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const Entry& entry = entries[i];
-            out += "  {\"name\": ";
-            AppendJsonString(out, entry.name);
-            out += ", \"data\": ";
-            AppendJsonString(out, entry.data);
-            out += ", \"extra\": ";
-            AppendJsonString(out, entry.extra);
-            out += i + 1 < entries.size() ? "},\n" : "}\n";
-            buffered.Step();
-        }
-        out += "]\n";
-    }
-    buffered.Flush();
+    WriteJson(entries, sink);
+}
+
+void WriteCsvEntries(const CEntryStore& entries, const ByteSink& sink)
+{
+    WriteCsv(entries, sink);
 }
 
 void WriteCsvEntries(const std::vector<Entry>& entries, const ByteSink& sink)
 {
-    CBufferedSink buffered(sink);
-    std::string& out = buffered.Out();
-    out += "name,data,extra\r\n";
-    for (const Entry& entry : entries) {
-        AppendCsvText(out, entry.name);
-        out += ',';
-        AppendCsvText(out, entry.data);
-        out += ',';
-        AppendCsvText(out, entry.extra);
-        out += "\r\n";
-        buffered.Step();
-    }
-    buffered.Flush();
+    WriteCsv(entries, sink);
 }
 
 }  // namespace lumo_cli

@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "Commands.h"
 #include "EntryIo.h"
+#include "EntryStore.h"
 #include "FormatRegistry.h"
 #include "StreamIo.h"
 #include "Text.h"
@@ -31,11 +32,14 @@ int RunExport(const CArguments& args, std::ostream& out, std::ostream& err)
     if (const int status = RefuseOutputThatIsInput(err, "export", output, {{input, "the entry file"}}); status != exitOk)
         return status;
 
-    std::vector<Entry> entries;
+    CEntryStore entries;
     const CEntryPurpose purpose{"exported",
                                 "exported, so an entry file made from the export will not be the same byte for byte",
                                 exitRefused};
-    if (const int status = ReadEntriesOrReport(input, entries, purpose, err); status != exitOk)
+    if (const int status = ReadEntryInputOrReport(
+            input, purpose, err,
+            [&](CArchive& ar, CEntryFileNotes& irregular) { ReadEntryStore(ar, entries, &irregular); });
+        status != exitOk)
         return status;
     try {
         WriteOutputWith(output, out, [&](const ByteSink& sink) { format.writeEntries(entries, sink); });

@@ -36,7 +36,7 @@ struct CFormat {
     bool bTranslations;                   // texts for translators (with a source or template entry file)
     bool bReadable;                       // import takes it
     // Entry formats: the entries as the format's bytes, and back (throws CImportError).
-    void (*writeEntries)(const std::vector<Entry>&, const ByteSink&) = nullptr;
+    void (*writeEntries)(const CEntryStore&, const ByteSink&) = nullptr;
     CEntryStore (*readEntries)(std::string_view) = nullptr;
     // Translation formats: the catalog as the format's bytes (throws
     // CExportError), and the translations of a file (throws CImportError).

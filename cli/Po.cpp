@@ -3,6 +3,7 @@
 // held to gettext's library (the oracle) so that what lumo writes and reads is
 // exactly what gettext's tools write and read.
 #include "MappedInput.h"
+#include "ParallelChunks.h"
 #include "PoLibrary.h"
 #include "PoReader.h"
 #include "PoWriter.h"
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <system_error>
 
@@ -157,51 +159,85 @@ private:
 
 void WritePo(const CCatalog& catalog, const CCatalogInfo& info, bool bTemplate, const ByteSink& sink)
 {
+    const CCatalog::CMessages messages = catalog.Messages();
     // Every message is checked before the first byte goes out: nothing is
     // written for a file that cannot be.
-    for (const CMessage& message : catalog.Messages()) {
-        CheckNoContextSeparator(message, message.name, EPoPart::name);
-        CheckNoContextSeparator(message, message.source, EPoPart::text);
-        if (!bTemplate)
-            CheckNoContextSeparator(message, message.translation, EPoPart::translation);
-    }
-    CPoWriter writer(sink);
-    const std::string header = HeaderText(info, bTemplate);
-    const std::string comments = "Texts of " + info.sourceFile + " for translation.\n";
-    CPoOutMessage out;
-    out.comments = comments;
-    out.msgstr = header;
-    // A template's header is fuzzy until a translator fills it in, as gettext's own templates are.
-    out.bFuzzy = bTemplate;
-    writer.Write(out);
+    ProduceChunksInOrder(
+        ChunkCount(messages.size()),
+        [&]() -> ChunkProducer {
+            return [&](std::size_t nChunk, std::string&) {
+                const std::size_t nEnd = std::min(messages.size(), (nChunk + 1) * kChunkItems);
+                for (std::size_t m = nChunk * kChunkItems; m < nEnd; ++m) {
+                    const CMessage message = messages[m];
+                    CheckNoContextSeparator(message, message.name, EPoPart::name);
+                    CheckNoContextSeparator(message, message.source, EPoPart::text);
+                    if (!bTemplate)
+                        CheckNoContextSeparator(message, message.translation, EPoPart::translation);
+                }
+            };
+        },
+        [](std::string_view) {});
 
-    std::string extracted;  // reused: no allocation per message
-    std::vector<std::size_t> lines;
-    out = CPoOutMessage{};
-    out.referenceFile = info.sourceFile;
-    out.bHasContext = true;
-    out.bCp1252 = true;
-    for (const CMessage& message : catalog.Messages()) {
-        std::size_t nMore = 0;
-        lines.clear();
-        for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot)) {
-            // One reference per entry, even when both its texts are this message.
-            if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
-                continue;
-            if (lines.size() == kMaxReferences)
-                ++nMore;
-            else
-                lines.push_back(slot / 2 + 1);
-        }
-        ExtractedComment(extracted, message, lines.size() + nMore, nMore);
-        out.extractedComments = extracted;
-        out.referenceLines = lines;
-        out.msgctxt = message.name;
-        out.msgid = message.source;
-        out.msgstr = bTemplate ? std::string_view() : message.translation;
+    {
+        CPoWriter writer(sink);
+        const std::string header = HeaderText(info, bTemplate);
+        const std::string comments = "Texts of " + info.sourceFile + " for translation.\n";
+        CPoOutMessage out;
+        out.comments = comments;
+        out.msgstr = header;
+        // A template's header is fuzzy until a translator fills it in, as gettext's own templates are.
+        out.bFuzzy = bTemplate;
         writer.Write(out);
+        writer.Flush();
     }
-    writer.Flush();
+
+    // The messages in stretches, each thread with a writer of its own that
+    // writes into the stretch's buffer.
+    struct CStretchWriter {
+        std::string* pBytes = nullptr;
+        CPoWriter writer{[this](const char* p, std::size_t n) { pBytes->append(p, n); }};
+        std::string extracted;  // reused: no allocation per message
+        std::vector<std::size_t> lines;
+        CPoOutMessage out;
+    };
+    const auto makeProducer = [&]() -> ChunkProducer {
+        auto state = std::make_shared<CStretchWriter>();
+        state->out.referenceFile = info.sourceFile;
+        state->out.bHasContext = true;
+        state->out.bCp1252 = true;
+        return [&, state](std::size_t nChunk, std::string& bytes) {
+            CStretchWriter& own = *state;
+            own.pBytes = &bytes;
+            own.writer.Continue();
+            std::vector<std::size_t>& lines = own.lines;
+            CPoOutMessage& out = own.out;
+            const std::size_t nEnd = std::min(messages.size(), (nChunk + 1) * kChunkItems);
+            for (std::size_t m = nChunk * kChunkItems; m < nEnd; ++m) {
+                const CMessage message = messages[m];
+                std::size_t nMore = 0;
+                lines.clear();
+                for (Slot slot = message.first; slot != kNoSlot; slot = catalog.NextSlot(slot)) {
+                    // One reference per entry, even when both its texts are this message.
+                    if (slot % 2 == 1 && catalog.MessageAt(slot - 1) == catalog.MessageAt(slot))
+                        continue;
+                    if (lines.size() == kMaxReferences)
+                        ++nMore;
+                    else
+                        lines.push_back(slot / 2 + 1);
+                }
+                ExtractedComment(own.extracted, message, lines.size() + nMore, nMore);
+                out.extractedComments = own.extracted;
+                out.referenceLines = lines;
+                out.msgctxt = message.name;
+                out.msgid = message.source;
+                out.msgstr = bTemplate ? std::string_view() : message.translation;
+                own.writer.Write(out);
+            }
+            own.writer.Flush();
+        };
+    };
+    ProduceChunksInOrder(ChunkCount(messages.size()), makeProducer,
+                         [&](std::string_view bytes) { sink(bytes.data(), bytes.size()); });
 }
 
 CTranslations ReadPo(const std::string& path, CWarnings& warnings)

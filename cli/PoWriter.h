@@ -44,6 +44,10 @@ public:
     void Write(const CPoOutMessage& message);
     // Hands what is still buffered to the sink.
     void Flush();
+    // The next message follows messages written before it elsewhere (the
+    // stretch before this one, made by another writer): a blank line goes
+    // before it, as before every message but the first.
+    void Continue() { m_bFirst = false; }
 
     // What each byte of a string becomes: its escape, or its UTF-8 form,
     // and at most how many columns that takes.

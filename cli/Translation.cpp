@@ -4,12 +4,15 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
-
-#include <sys/mman.h>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <utility>
+
+#include <sys/mman.h>
 
 namespace lumo_cli {
 
@@ -105,11 +108,110 @@ std::vector<std::string> CWarnings::Lines() const
     return lines;
 }
 
-CCatalog::CCatalog(CEntrySpan source) : m_source(source)
+// The source's names numbered 0, 1, ... in the order they first come, in
+// an open-addressing table at most half full; a name is found through the
+// first source entry that has it. Per name: the source entry the next
+// target entry of that name pairs with.
+struct CCatalog::CNameIndex {
+    struct CNameSlot {
+        std::uint32_t hash = 0;
+        std::uint32_t number = kNone;
+    };
+    CEntrySpan source;
+    std::vector<CNameSlot> names;
+    std::size_t mask;
+    std::vector<std::uint32_t> firstOfName, nextPartner;
+    std::vector<std::uint32_t> nameOf;        // each source entry's name number
+    std::vector<std::uint32_t> nextSameName;  // the next source entry of the same name
+
+    explicit CNameIndex(CEntrySpan entries);
+    std::size_t Probe(std::string_view name, std::uint32_t hash) const
+    {
+        std::size_t k = hash & mask;
+        while (names[k].number != kNone && (names[k].hash != hash || source.Name(firstOfName[names[k].number]) != name))
+            k = (k + 1) & mask;
+        return k;
+    }
+};
+
+CCatalog::CNameIndex::CNameIndex(CEntrySpan entries) : source(entries)
+{
+    const std::size_t nSource = source.Size();
+    std::size_t nSize = 64;
+    while (nSize < 2 * nSource)
+        nSize *= 2;
+    names.resize(nSize);
+    mask = nSize - 1;
+    nameOf.resize(nSource);
+    nextSameName.assign(nSource, kNone);
+    std::vector<std::uint32_t> lastOfName;
+    // Each name's slot is fetched a batch ahead, as in IndexMessages.
+    constexpr std::size_t kBatch = 32;
+    std::uint32_t hashes[kBatch];
+    for (std::size_t i = 0; i < nSource; ++i) {
+        if (i % kBatch == 0) {
+            for (std::size_t j = i; j < std::min(nSource, i + kBatch); ++j) {
+                hashes[j - i] = static_cast<std::uint32_t>(std::hash<std::string_view>()(source.Name(j)));
+                __builtin_prefetch(&names[hashes[j - i] & mask]);
+            }
+        }
+        const std::string_view name = source.Name(i);
+        const std::uint32_t hash = hashes[i % kBatch];
+        CNameSlot& slot = names[Probe(name, hash)];
+        nameOf[i] = slot.number == kNone ? static_cast<std::uint32_t>(firstOfName.size()) : slot.number;
+        if (slot.number == kNone) {
+            slot = CNameSlot{hash, static_cast<std::uint32_t>(firstOfName.size())};
+            firstOfName.push_back(static_cast<std::uint32_t>(i));
+            nextPartner.push_back(static_cast<std::uint32_t>(i));
+            lastOfName.push_back(static_cast<std::uint32_t>(i));
+        } else {
+            nextSameName[std::exchange(lastOfName[slot.number], static_cast<std::uint32_t>(i))] =
+                static_cast<std::uint32_t>(i);
+        }
+    }
+}
+
+CCatalog::CCatalog(CEntrySpan source, bool bPairing) : m_source(source)
 {
     // Slots are 32-bit: twice the entries, and one value kept for none.
     if (source.Size() >= kNone / 2)
         throw std::length_error("a catalog takes at most " + std::to_string(kNone / 2 - 1) + " entries");
+    if (!bPairing) {
+        IndexMessages();
+        return;
+    }
+    // The two indexes read the source only: each on a core of its own.
+    std::exception_ptr namesError;
+    std::thread names;
+    try {
+        names = std::thread([&] {
+            try {
+                m_pNames = std::make_unique<CNameIndex>(source);
+            } catch (...) {
+                namesError = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the names are indexed when the translations come.
+    }
+    try {
+        IndexMessages();
+    } catch (...) {
+        if (names.joinable())
+            names.join();
+        throw;
+    }
+    if (names.joinable())
+        names.join();
+    if (namesError)
+        std::rethrow_exception(namesError);
+}
+
+CCatalog::~CCatalog() = default;
+
+void CCatalog::IndexMessages()
+{
+    const CEntrySpan source = m_source;
     m_slotMessage.assign(2 * source.Size(), kNone);
     m_nextSlot.assign(2 * source.Size(), kNone);
     // (name, text) -> message in an open-addressing table of hash and
@@ -219,55 +321,15 @@ void CCatalog::AddTranslations(const std::vector<Entry>& target, CWarnings& warn
 
 void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& forEach, CWarnings& warnings)
 {
-    // Names numbered 0, 1, ... in the order they first come, in an
-    // open-addressing table at most half full; a name is found through the
-    // first source entry that has it. Per name: the source entry the next
-    // target entry of that name pairs with.
+    if (!m_pNames)
+        m_pNames = std::make_unique<CNameIndex>(m_source);
+    // Only the pairing needs the names: they go when it is done.
+    const std::unique_ptr<CNameIndex> pNames = std::move(m_pNames);
+    const CNameIndex& index = *pNames;
+    const std::vector<std::uint32_t>& nameOf = index.nameOf;
+    const std::vector<std::uint32_t>& nextSameName = index.nextSameName;
+    std::vector<std::uint32_t>& nextPartner = pNames->nextPartner;
     const std::size_t nSource = m_source.Size();
-    std::size_t nSize = 64;
-    while (nSize < 2 * nSource)
-        nSize *= 2;
-    struct CNameSlot {
-        std::uint32_t hash = 0;
-        std::uint32_t number = kNone;
-    };
-    std::vector<CNameSlot> names(nSize);
-    std::vector<std::uint32_t> firstOfName, nextPartner, lastOfName;
-    std::vector<std::uint32_t> nameOf(nSource);  // each source entry's name number
-    std::vector<std::uint32_t> nextSameName(nSource, kNone);
-    const std::size_t mask = nSize - 1;
-    const auto probe = [&](std::string_view name, std::uint32_t hash) {
-        std::size_t k = hash & mask;
-        while (names[k].number != kNone &&
-               (names[k].hash != hash || m_source.Name(firstOfName[names[k].number]) != name))
-            k = (k + 1) & mask;
-        return k;
-    };
-    // Each name's slot is fetched a batch ahead, as in the constructor.
-    constexpr std::size_t kBatch = 32;
-    std::uint32_t hashes[kBatch];
-    for (std::size_t i = 0; i < nSource; ++i) {
-        if (i % kBatch == 0) {
-            for (std::size_t j = i; j < std::min(nSource, i + kBatch); ++j) {
-                hashes[j - i] = static_cast<std::uint32_t>(std::hash<std::string_view>()(m_source.Name(j)));
-                __builtin_prefetch(&names[hashes[j - i] & mask]);
-            }
-        }
-        const std::string_view name = m_source.Name(i);
-        const std::uint32_t hash = hashes[i % kBatch];
-        CNameSlot& slot = names[probe(name, hash)];
-        nameOf[i] = slot.number == kNone ? static_cast<std::uint32_t>(firstOfName.size()) : slot.number;
-        if (slot.number == kNone) {
-            slot = CNameSlot{hash, static_cast<std::uint32_t>(firstOfName.size())};
-            firstOfName.push_back(static_cast<std::uint32_t>(i));
-            nextPartner.push_back(static_cast<std::uint32_t>(i));
-            lastOfName.push_back(static_cast<std::uint32_t>(i));
-        } else {
-            nextSameName[std::exchange(lastOfName[slot.number], static_cast<std::uint32_t>(i))] =
-                static_cast<std::uint32_t>(i);
-        }
-    }
-    lastOfName = {};
     std::vector<bool> translated(m_records.size(), false);
     forEach([&](std::size_t t, std::string_view name, std::string_view data, std::string_view extra) {
         // A target mostly lists its entries as the source does: the entry
@@ -275,7 +337,7 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
         const std::uint32_t n =
             t < nSource && m_source.Name(t) == name
                 ? nameOf[t]
-                : names[probe(name, static_cast<std::uint32_t>(std::hash<std::string_view>()(name)))].number;
+                : index.names[index.Probe(name, static_cast<std::uint32_t>(std::hash<std::string_view>()(name)))].number;
         if (n == kNone) {
             warnings.Add("target entries whose names are not in the source", [&] {
                 return "target entry " + std::to_string(t + 1) + " (" + QuotedEntryText(name) +

@@ -84,7 +84,11 @@ private:
 // A message is a small record; its texts are found in the entries when asked.
 class CCatalog {
 public:
-    explicit CCatalog(CEntrySpan source);
+    // With bPairing, translations will be added: what pairs target entries
+    // with source entries (the source's names, numbered) is made while the
+    // messages are, on another core.
+    explicit CCatalog(CEntrySpan source, bool bPairing = false);
+    ~CCatalog();
 
     // Takes the translations from target, pairing each of its entries with
     // the source entry of the same name and the same occurrence of that name
@@ -146,8 +150,11 @@ private:
         const char* pTranslation;     // into m_translations; null: none
     };
     std::string_view Keep(std::string_view text);
+    void IndexMessages();
+    struct CNameIndex;
 
     CEntrySpan m_source;
+    std::unique_ptr<CNameIndex> m_pNames;  // made for AddTranslations, freed by it
     std::vector<CRecord> m_records;
     std::vector<std::uint8_t> m_places;  // per message: 1 as a data text, 2 as an extra text
     std::vector<std::uint32_t> m_lastSlot;  // per message

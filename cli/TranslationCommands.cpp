@@ -94,7 +94,7 @@ int RunExportTranslation(const CArguments& args, const CFormat& format, std::ost
     info.sourceLanguage = args.Value("--source-language").value_or(info.sourceLanguage);
     CWarnings warnings;
     try {
-        CCatalog catalog(source);
+        CCatalog catalog(source, sourceOption.has_value());
         // The target's entries are read one by one: only the texts that
         // translate a message are kept.
         if (sourceOption) {

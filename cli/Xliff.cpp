@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // XLIFF 1.2 export: each unit goes out as it is made, so the document never
 // exists in memory as a whole.
+#include "ParallelChunks.h"
 #include "TranslationFormats.h"
 #include "XliffDocument.h"
 #include "XliffWriter.h"
@@ -10,6 +11,8 @@
 
 #include <libxml/parserInternals.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 
 namespace lumo_cli {
@@ -56,14 +59,46 @@ const char* XliffToolVersion()
 
 void WriteXliff(const CCatalog& catalog, const CCatalogInfo& info, const ByteSink& sink)
 {
-    for (const CMessage& message : catalog.Messages()) {
-        CheckName(message);
-        CheckLength(message, message.source, false);
-        CheckLength(message, message.translation, true);
-    }
+    const CCatalog::CMessages messages = catalog.Messages();
+    const std::size_t nChunks = ChunkCount(messages.size());
+    const auto chunkEnd = [&](std::size_t nChunk) { return std::min(messages.size(), (nChunk + 1) * kChunkItems); };
+    // Every message is checked before the first byte goes out: nothing is
+    // written for a file that cannot be.
+    ProduceChunksInOrder(
+        nChunks,
+        [&]() -> ChunkProducer {
+            return [&](std::size_t nChunk, std::string&) {
+                for (std::size_t m = nChunk * kChunkItems; m < chunkEnd(nChunk); ++m) {
+                    const CMessage message = messages[m];
+                    CheckName(message);
+                    CheckLength(message, message.source, false);
+                    CheckLength(message, message.translation, true);
+                }
+            };
+        },
+        [](std::string_view) {});
 
     CXliffWriter writer(sink);
-    WriteXliffDocument(catalog, info, writer);
+    WriteXliffStart(info, writer);
+    writer.Flush();
+    // The units in stretches, each thread with a writer of its own that
+    // writes into the stretch's buffer.
+    struct CStretchWriter {
+        std::string* pBytes = nullptr;
+        ByteSink sink = [this](const char* p, std::size_t n) { pBytes->append(p, n); };
+        CXliffWriter writer{sink};
+        std::string note;  // reused: no allocation per unit
+    };
+    const auto makeProducer = [&]() -> ChunkProducer {
+        auto state = std::make_shared<CStretchWriter>();
+        return [&, state](std::size_t nChunk, std::string& bytes) {
+            state->pBytes = &bytes;
+            WriteXliffUnits(catalog, info, nChunk * kChunkItems, chunkEnd(nChunk), state->writer, state->note);
+            state->writer.Flush();
+        };
+    };
+    ProduceChunksInOrder(nChunks, makeProducer, [&](std::string_view bytes) { sink(bytes.data(), bytes.size()); });
+    WriteXliffEnd(writer);
 }
 
 }  // namespace lumo_cli

@@ -80,9 +80,9 @@ inline const std::string& NoteText(const CCatalog& catalog, const CMessage& mess
 
 }  // namespace xliff_document
 
-// The whole document, each unit written as it is made.
+// The declaration and the start tags up to <body> and its line break.
 template <class Writer>
-void WriteXliffDocument(const CCatalog& catalog, const CCatalogInfo& info, Writer& writer)
+void WriteXliffStart(const CCatalogInfo& info, Writer& writer)
 {
     using namespace xliff_document;
     writer.StartDocument();
@@ -107,10 +107,19 @@ void WriteXliffDocument(const CCatalog& catalog, const CCatalogInfo& info, Write
     writer.Raw("\n");
     writer.Start("body");
     writer.Raw("\n");
+}
+
+// The units of the messages [mBegin, mEnd), each with its line break: they
+// depend on nothing else, so any writer may write a stretch of them. note
+// is a buffer the units reuse.
+template <class Writer>
+void WriteXliffUnits(const CCatalog& catalog, const CCatalogInfo& info, std::size_t mBegin, std::size_t mEnd,
+                     Writer& writer, std::string& note)
+{
+    using namespace xliff_document;
     const CCatalog::CMessages messages = catalog.Messages();
-    std::string note;
     char id[24];
-    for (std::size_t m = 0; m < messages.size(); ++m) {
+    for (std::size_t m = mBegin; m < mEnd; ++m) {
         const CMessage message = messages[m];
         writer.Start("trans-unit");
         const char* idEnd = std::to_chars(id, id + sizeof id, m + 1).ptr;
@@ -142,6 +151,12 @@ void WriteXliffDocument(const CCatalog& catalog, const CCatalogInfo& info, Write
         writer.End();
         writer.Raw("\n");
     }
+}
+
+// The end tags of what WriteXliffStart opened, and the document's end.
+template <class Writer>
+void WriteXliffEnd(Writer& writer)
+{
     writer.End();  // body
     writer.Raw("\n");
     writer.End();  // file
@@ -149,6 +164,16 @@ void WriteXliffDocument(const CCatalog& catalog, const CCatalogInfo& info, Write
     writer.End();  // xliff
     writer.EndDocument();
     writer.Flush();
+}
+
+// The whole document by one writer, each unit written as it is made.
+template <class Writer>
+void WriteXliffDocument(const CCatalog& catalog, const CCatalogInfo& info, Writer& writer)
+{
+    std::string note;
+    WriteXliffStart(info, writer);
+    WriteXliffUnits(catalog, info, 0, catalog.Messages().size(), writer, note);
+    WriteXliffEnd(writer);
 }
 
 }  // namespace lumo_cli

@@ -5,9 +5,12 @@
 #include "platform/File.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <new>
+
+#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -20,6 +23,17 @@ int main(int argc, char** argv)
     AfxSetReplaceNoteHandler([](const CString& strFileName, const CString& strNote) {
         std::cerr << "lumo: warning: " << strFileName << " was saved, but " << strNote << '\n';
     });
+    // Under a memory limit that leaves the process hardly room to start, the
+    // C++ library may have had none for the exception it throws when memory
+    // runs out, and would abort instead: a start with less than a margin is
+    // refused here, before anything can throw.
+    if (void* margin = std::malloc(std::size_t(1) << 20)) {
+        std::free(margin);
+    } else {
+        static const char kMessage[] = "lumo: there is not enough memory\n";
+        [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+        return lumo_cli::exitUsage;
+    }
     try {
         // It allocates the streams' buffers, so under a memory limit it may throw too.
         std::ios::sync_with_stdio(false);

@@ -4,8 +4,11 @@
 #include "CliTestUtil.h"
 #include "ToolTestUtil.h"
 
+#include "cli/ParallelChunks.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 using namespace lumo_cli_test;
@@ -102,6 +105,104 @@ TEST(Outputs, AnOutputDescriptorThatIsAnInputIsRefusedAndWritesNothing)
         EXPECT_NE(ReadFile(dir / "err").find(c.message), std::string::npos) << ReadFile(dir / "err");
     }
     EXPECT_EQ(ReadFile(po), poBytes);
+}
+
+// Exports are made a few thousand messages at a time on every core. On a
+// file of many such stretches, with messages that recur across them and
+// texts long enough for PO to break, the program writes what one thread
+// writes, and what more threads than stretches in flight write. A text that
+// a format cannot carry in a late stretch stops the export before its first
+// byte, with the same message however many threads there are; an output
+// that fails as it is written is reported.
+TEST(Outputs, ExportsInStretchesWriteWhatOneThreadWritesAndRefuseBeforeTheFirstByte)
+{
+    TempDir dir;
+    const std::size_t nEntries = 3 * lumo_cli::kChunkItems + 1234;
+    std::vector<Entry> source = RandomEntries(20, nEntries);
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        Entry& entry = source[i];
+        for (std::string* text : {&entry.name, &entry.data, &entry.extra})
+            std::replace(text->begin(), text->end(), '\x04', '4');  // PO cannot carry it
+        for (char& c : entry.name)
+            if (static_cast<unsigned char>(c) < 0x20)
+                c = '_';  // nor can an XML attribute
+        if (i % 7 == 0)
+            entry.data += " a text long enough to be broken into lines where the rules allow, entry " +
+                          std::to_string(i) + std::string(i % 90, 'w') + " and on\nto its next line";
+        if (i % 5 == 0 && i >= 5000)
+            entry = source[i - 5000 + i % 3];  // the same message again, stretches apart
+    }
+    std::vector<Entry> target = source;
+    for (Entry& entry : target)
+        std::reverse(entry.data.begin(), entry.data.end());
+    std::vector<Entry> bad = source;
+    const std::size_t nLate = nEntries - 500;
+    bad[nLate] = {"\x01late", "late data " + std::to_string(nLate), "late \x04 extra"};
+    WriteFile(dir / "source.lumo", EntryFileBytes(source));
+    WriteFile(dir / "target.lumo", EntryFileBytes(target));
+    WriteFile(dir / "bad.lumo", EntryFileBytes(bad));
+    const std::string entryNumber = "entry " + std::to_string(nLate + 1) + " ";
+
+    struct CCase {
+        std::string format;
+        std::string refusal;  // what a text of bad.lumo is refused for, if it is
+    };
+    const CCase cases[] = {
+        {"json", ""},
+        {"csv", ""},
+        {"pot", "the extra text of " + entryNumber + "holds the control character U+0004"},
+        {"po", "the extra text of " + entryNumber + "holds the control character U+0004"},
+        {"xliff", "the name of " + entryNumber + "holds the control character U+0001"},
+    };
+    for (const CCase& c : cases) {
+        const bool bTranslation = c.format == "po" || c.format == "xliff";
+        const auto args = [&](const std::string& file, const std::string& output) {
+            std::vector<std::string> line = {"export", bTranslation ? dir / "target.lumo" : file};
+            if (bTranslation)
+                line.insert(line.end(), {"--source", file});
+            line.insert(line.end(), {"--format", c.format, "-o", output});
+            return line;
+        };
+        const auto shellLine = [&](const std::string& file, const std::string& output) {
+            std::string line = kLumo;
+            for (const std::string& arg : args(file, output))
+                line += " " + Quoted(arg);
+            return line;
+        };
+
+        const std::string out = dir / ("out." + c.format);
+        ASSERT_EQ(Shell(shellLine(dir / "source.lumo", out)), 0) << c.format;
+        const std::string written = WithoutDates(ReadFile(out));
+        ASSERT_GT(written.size(), nEntries * 20) << c.format;
+        for (const std::size_t nThreads : {1, 5}) {
+            const lumo_cli::CChunkThreads threads(nThreads);
+            const CRunResult r = Lumo(args(dir / "source.lumo", "-"));
+            ASSERT_EQ(r.status, 0) << c.format << ", " << nThreads << " threads: " << r.err;
+            EXPECT_TRUE(WithoutDates(r.out) == written) << c.format << ", " << nThreads << " threads";
+        }
+        std::filesystem::remove(out);
+
+        const std::string err = dir / "err";
+        EXPECT_EQ(Shell(shellLine(dir / "source.lumo", "/dev/full") + " 2> " + Quoted(err)), 2) << c.format;
+        EXPECT_NE(ReadFile(err).find("/dev/full"), std::string::npos) << c.format << ": " << ReadFile(err);
+        if (c.refusal.empty())
+            continue;
+        const std::string stdoutFile = dir / "stdout";
+        for (const std::string& output : {out, std::string("-")}) {
+            EXPECT_EQ(Shell(shellLine(dir / "bad.lumo", output) + " > " + Quoted(stdoutFile) + " 2> " + Quoted(err)), 1)
+                << c.format << " to " << output;
+            EXPECT_EQ(ReadFile(stdoutFile), "") << c.format << " to " << output;
+            EXPECT_FALSE(std::filesystem::exists(out)) << c.format << " to " << output;
+            const std::string message = ReadFile(err);
+            EXPECT_NE(message.find(c.refusal), std::string::npos) << c.format << ": " << message;
+            EXPECT_NE(message.find("nothing was exported"), std::string::npos) << c.format << ": " << message;
+            const lumo_cli::CChunkThreads oneThread(1);
+            EXPECT_EQ(Lumo(args(dir / "bad.lumo", output)).err, message) << c.format << " to " << output;
+        }
+        EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"bad.lumo", "err", "source.lumo", "stdout", "target.lumo"}))
+            << c.format;
+        std::filesystem::remove(stdoutFile);
+    }
 }
 
 TEST(Outputs, ControlCharactersFromInputAreQuotedInMessages)
