@@ -115,8 +115,9 @@ void ProduceChunksInOrder(std::size_t nChunks, const std::function<ChunkProducer
                     lock.lock();
                 }
             });
-    } catch (const std::system_error&) {
-        // No more threads to be had: the ones there are do the work.
+    } catch (...) {
+        // No more threads to be had (nor the memory to make one): the ones
+        // there are do the work.
     }
 
     for (std::size_t c = 0; c < nChunks; ++c) {

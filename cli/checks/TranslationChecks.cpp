@@ -185,8 +185,9 @@ void CheckInChunks(const CChecker& checker, std::size_t n, CFileCheck& result, c
                     // No checker of its own: the other threads take its stretches.
                 }
             });
-    } catch (const std::system_error&) {
-        // No more threads to be had: the ones there are do the work.
+    } catch (...) {
+        // No more threads to be had (nor the memory to make one): the ones
+        // there are do the work.
     }
     work(checker);
     for (std::thread& thread : threads)
