@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "JsonReader.h"
+#include "Text.h"
 
 #include "platform/Cp1252.h"
 
@@ -28,17 +29,6 @@ constexpr std::array<unsigned char, 256> MakeStops()
 constexpr std::array<unsigned char, 256> kStops = MakeStops();
 
 constexpr std::array<const char*, 3> kKeys = {"name", "data", "extra"};
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 class CJsonEntryReader {
 public:

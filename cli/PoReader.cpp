@@ -219,17 +219,6 @@ bool IsKeywordChar(unsigned char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
 }
 
-int HexValue(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Raw message texts (as the file has them, escapes decoded) and where the
 // message is.
 struct CRawMessage {
@@ -645,12 +634,12 @@ private:
         case 'x':
             if (Joins(q))
                 return Restart(tok);
-            if (q == m_end || HexValue(static_cast<unsigned char>(*q)) < 0)
+            if (q == m_end || HexValue(*q) < 0)
                 return Bad(tok);
             // gettext keeps the low byte of any number of digits.
             value = 0;
-            while (q != m_end && HexValue(static_cast<unsigned char>(*q)) >= 0)
-                value = (value << 4 | static_cast<unsigned>(HexValue(static_cast<unsigned char>(*q++)))) & 0xFF;
+            while (q != m_end && HexValue(*q) >= 0)
+                value = (value << 4 | static_cast<unsigned>(HexValue(*q++))) & 0xFF;
             if (Joins(q))
                 return Restart(tok);
             break;

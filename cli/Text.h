@@ -27,6 +27,15 @@ struct CTextProblem {
 // ends a text at its first 0x00); out then holds nothing of use.
 std::optional<CTextProblem> ToEntryText(std::string_view utf8, std::string& out);
 
+// The value of a hexadecimal digit, or -1 for any other character.
+inline int HexValue(char c)
+{
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
 // C0, DEL and C1: what a terminal would act on or hide.
 inline bool IsControl(char32_t ch)
 {

@@ -4,6 +4,7 @@
 #include "cli/PoLibrary.h"
 #include "cli/PoReader.h"
 #include "cli/Text.h"
+#include "tests/support/ScratchFile.h"
 
 #include <cctype>
 #include <cerrno>
@@ -24,46 +25,7 @@ namespace {
 using lumo_cli::CImportError;
 using lumo_cli::CTranslations;
 
-// gettext reads by name: one real file per name ending for the whole
-// process, rewritten for every input, in memory (/dev/shm) unless TMPDIR
-// says otherwise, and removed at exit.
-class CScratchFile {
-public:
-    explicit CScratchFile(const std::string& suffix)
-    {
-        const char* dir = std::getenv("TMPDIR");
-        const std::string folder = dir && *dir ? dir : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = folder + "/lumo-fuzz-poread-XXXXXX" + suffix;
-        m_fd = ::mkstemps(pattern.data(), static_cast<int>(suffix.size()));
-        if (m_fd < 0)
-            throw std::runtime_error("no temporary file: " + std::string(std::strerror(errno)));
-        m_path = pattern;
-    }
-    CScratchFile(const CScratchFile&) = delete;
-    CScratchFile& operator=(const CScratchFile&) = delete;
-    ~CScratchFile()
-    {
-        ::close(m_fd);
-        ::unlink(m_path.c_str());
-    }
-
-    const std::string& Write(std::string_view bytes)
-    {
-        if (::ftruncate(m_fd, 0) != 0)
-            throw std::runtime_error("cannot empty the temporary file");
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t n = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-            if (n <= 0)
-                throw std::runtime_error("cannot write the temporary file");
-            done += static_cast<std::size_t>(n);
-        }
-        return m_path;
-    }
-
-private:
-    int m_fd = -1;
-    std::string m_path;
-};
+using lumo_test_support::CScratchFile;
 
 // Whether a file gettext reads without an error has a NUL in a string
 // outside comments, obsolete messages and previous texts: written as is, or
@@ -316,7 +278,7 @@ std::string ComparePoReaders(std::string_view po, const std::string& suffix)
     static std::map<std::string, CScratchFile> files;
     auto it = files.find(suffix);
     if (it == files.end())
-        it = files.try_emplace(suffix, suffix).first;
+        it = files.try_emplace(suffix, "poread", suffix).first;
     const std::string& path = it->second.Write(po);
 
     const lumo_cli::CPoReading ours = lumo_cli::ReadPoText(po, path, true);

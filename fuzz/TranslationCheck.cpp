@@ -5,6 +5,7 @@
 #include "cli/TranslationFormats.h"
 #include "platform/Archive.h"
 #include "platform/Exceptions.h"
+#include "tests/support/ScratchFile.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -40,47 +41,7 @@ const std::vector<Entry>& Template()
     return templ;
 }
 
-// The readers take a path: one real file for the whole process, rewritten
-// for every input and removed at exit. It lives in memory (/dev/shm) unless
-// TMPDIR says otherwise: emptying a file on disk costs milliseconds, which
-// would make the file most of each run's time.
-class CScratchFile {
-public:
-    CScratchFile()
-    {
-        const char* dir = std::getenv("TMPDIR");
-        const std::string folder = dir && *dir ? dir : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = folder + "/lumo-fuzz-translation-XXXXXX";
-        m_fd = ::mkstemp(pattern.data());
-        if (m_fd < 0)
-            throw std::runtime_error("no temporary file: " + std::string(std::strerror(errno)));
-        m_path = pattern;
-    }
-    CScratchFile(const CScratchFile&) = delete;
-    CScratchFile& operator=(const CScratchFile&) = delete;
-    ~CScratchFile()
-    {
-        ::close(m_fd);
-        ::unlink(m_path.c_str());
-    }
-
-    const std::string& Write(std::string_view bytes)
-    {
-        if (::ftruncate(m_fd, 0) != 0)
-            throw std::runtime_error("cannot empty the temporary file");
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t n = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-            if (n <= 0)
-                throw std::runtime_error("cannot write the temporary file");
-            done += static_cast<std::size_t>(n);
-        }
-        return m_path;
-    }
-
-private:
-    int m_fd = -1;
-    std::string m_path;
-};
+using lumo_test_support::CScratchFile;
 
 struct Attempt {
     bool bAccepted = false;
@@ -216,7 +177,7 @@ TranslationOutcome CheckTranslationImport(std::string_view bytes)
     const bool bXliff = (static_cast<unsigned char>(bytes[0]) & 0x08) != 0;
     const lumo_cli::EFormat format = bXliff ? lumo_cli::EFormat::xliff : lumo_cli::EFormat::po;
     const std::string prefix = bXliff ? "XLIFF input: " : "PO input: ";
-    static CScratchFile file;
+    static CScratchFile file("translation");
     const std::string& path = file.Write(bytes.substr(1));
 
     const Attempt keeping = Import(path, format, lumo_cli::EUntranslated::source);
