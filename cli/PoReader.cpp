@@ -945,7 +945,9 @@ private:
     const char* const m_end;
     const std::vector<std::size_t>* const m_pJoins;  // the offsets where lines were joined; null: none
     const bool m_bPot, m_bLines;
-    const std::function<void(std::size_t)>& m_release;
+    // Held by value: the parser that reads the text again is given nullptr,
+    // a temporary that would be gone before the parser is.
+    const std::function<void(std::size_t)> m_release;
     CPoReading& m_reading;
 
     std::size_t m_nLines = 0;
