@@ -14,8 +14,13 @@
 #include "platform/Exceptions.h"
 #include "platform/Utf8.h"
 
+#include <exception>
 #include <filesystem>
+#include <future>
+#include <optional>
 #include <ostream>
+#include <sstream>
+#include <system_error>
 
 namespace lumo_cli {
 
@@ -141,11 +146,26 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
         return status;
 
     CEntryStore templEntries;
-    if (const int status = ReadEntryInputOrReport(
-            *templ, {"written", "written", exitRefused}, err,
+    const auto readTemplate = [&](std::ostream& report) {
+        return ReadEntryInputOrReport(
+            *templ, {"written", "written", exitRefused}, report,
             [&](CArchive& ar, CEntryFileNotes& irregular) { ReadEntryStore(ar, templEntries, &irregular); });
-        status != exitOk)
-        return status;
+    };
+    // The template is read on a second thread while the translation is: its
+    // report waits, so it comes first as it always has. Two streams might be
+    // one, and are read one after the other.
+    std::ostringstream templReport;
+    std::future<int> templRead;
+    if (!IsStream(input) && !IsStream(*templ)) {
+        try {
+            templRead = std::async(std::launch::async, readTemplate, std::ref(templReport));
+        } catch (const std::system_error&) {
+            // No thread to be had: one after the other.
+        }
+    }
+    if (!templRead.valid())
+        if (const int status = readTemplate(err); status != exitOk)
+            return status;
     CWarnings warnings;
     CImportCounts counts;
     CEntryStore entries;
@@ -157,7 +177,22 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
             if (pChecks && !ReportImportChecks(*pChecks, input, templEntries, translations, err))
                 throw CRefusedByChecks();
         };
-        entries = ImportTranslations(input, format.id, templEntries, untranslated, counts, warnings, inspect);
+        std::optional<CTranslations> translations;
+        std::exception_ptr readFailure;
+        try {
+            translations.emplace(format.readTranslations(input, warnings));
+        } catch (...) {
+            readFailure = std::current_exception();
+        }
+        if (templRead.valid()) {
+            const int status = templRead.get();
+            err << templReport.str();
+            if (status != exitOk)
+                return status;  // what the translation holds does not matter then
+        }
+        if (readFailure)
+            std::rethrow_exception(readFailure);
+        entries = ImportTranslations(*translations, templEntries, untranslated, counts, inspect);
     } catch (const CRefusedByChecks&) {
         PrintWarnings(warnings, input, err);
         err << "lumo: nothing was written to " << Shown(output) << '\n';

@@ -14,6 +14,12 @@ CEntryStore ImportTranslations(const std::string& path, EFormat format, CEntrySp
                                const std::function<void(const CTranslations&)>& inspect)
 {
     const CTranslations translations = FormatOf(format).readTranslations(path, warnings);
+    return ImportTranslations(translations, templ, untranslated, counts, inspect);
+}
+
+CEntryStore ImportTranslations(const CTranslations& translations, CEntrySpan templ, EUntranslated untranslated,
+                               CImportCounts& counts, const std::function<void(const CTranslations&)>& inspect)
+{
     // The translations go into the template while inspect looks at them:
     // both only read them, and each has most of a core's work in a large file.
     const auto apply = [&] { return ApplyTranslations(templ, translations, untranslated == EUntranslated::empty, counts); };

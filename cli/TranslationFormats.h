@@ -52,6 +52,9 @@ CTranslations ReadXliff(const std::string& path, CWarnings& warnings);
 CEntryStore ImportTranslations(const std::string& path, EFormat format, CEntrySpan templ, EUntranslated untranslated,
                                CImportCounts& counts, CWarnings& warnings,
                                const std::function<void(const CTranslations&)>& inspect = nullptr);
+// The same for translations already read.
+CEntryStore ImportTranslations(const CTranslations& translations, CEntrySpan templ, EUntranslated untranslated,
+                               CImportCounts& counts, const std::function<void(const CTranslations&)>& inspect = nullptr);
 
 // The control characters XML 1.0 cannot carry. In an XLIFF text each is
 // written as <ph ctype="x-lumo-control">U+0007</ph>.

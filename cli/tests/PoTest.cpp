@@ -216,6 +216,19 @@ TEST_F(Po, UnusableFilesAreRefusedWithTheLineAndNothingIsWritten)
         EXPECT_NE(r.err.find("nothing was written to " + (dir / "out.lumo")), std::string::npos) << r.err;
         EXPECT_FALSE(std::filesystem::exists(dir / "out.lumo"));
     }
+    // The template is read while the translation is: a damaged one is still
+    // the one thing reported, whatever the translation holds.
+    for (const CCase& c : {cases[0], cases[5], CCase{kHeader + "msgctxt \"A\"\nmsgid \"One\"\nmsgstr \"Un\"\n", ""}}) {
+        std::string damaged = EntryFileBytes(templ);
+        damaged.resize(damaged.size() - 3);
+        WriteFile(dir / "cut.lumo", damaged);
+        WriteFile(dir / "in.po", c.po);
+        const CRunResult r = Lumo({"import", dir / "in.po", "--template", dir / "cut.lumo", "-o", dir / "out.lumo"});
+        EXPECT_EQ(r.status, 1) << c.po;
+        EXPECT_EQ(r.err.rfind("lumo: " + (dir / "cut.lumo") + ": damaged: ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find("in.po"), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "out.lumo"));
+    }
 }
 
 TEST_F(Po, OptionsThatDoNotFitAreUsageErrors)
