@@ -2,6 +2,7 @@
 #include "XmlScanner.h"
 
 #include "platform/Cp1252.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -97,30 +98,6 @@ bool IsNameChar(char32_t c)
 bool IsBlank(uchar c)
 {
     return kByteTable[c] & 16;
-}
-
-std::size_t Utf8Length(char32_t c)
-{
-    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-}
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // One character of UTF-8 at p (*p >= 0x80): its length when XML allows
@@ -259,21 +236,13 @@ private:
         if (*p != ':')
             return false;
         ++p;
-        if (p[0] == '/' && p[1] == '/') {
-            p += 2;
-            if (!Authority(p) || !Rest(p))
-                return false;
-        } else if (*p == '/') {
-            ++p;
-            if (Segment(p, 0, false) && !Rest(p))
-                return false;
-        } else if (Pchar(p)) {
-            if (!Segment(p, 0, false) || !Rest(p))
-                return false;
-        }
-        return End(p);
+        return Hierarchy(p, 0);
     }
-    static bool Relative(const char* p)
+    static bool Relative(const char* p) { return Hierarchy(p, ':'); }
+    // What follows an absolute reference's scheme, or a relative reference:
+    // "//" and an authority, an absolute path, or a path whose first segment
+    // stops at firstStop (a relative one may hold no ':' there).
+    static bool Hierarchy(const char* p, char firstStop)
     {
         if (p[0] == '/' && p[1] == '/') {
             p += 2;
@@ -284,7 +253,7 @@ private:
             if (Segment(p, 0, false) && !Rest(p))
                 return false;
         } else if (Pchar(p)) {
-            if (!Segment(p, ':', false) || !Rest(p))
+            if (!Segment(p, firstStop, false) || !Rest(p))
                 return false;
         }
         return End(p);
