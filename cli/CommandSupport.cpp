@@ -111,6 +111,12 @@ int WriteEntriesOrReport(const std::string& path, const CEntryStore& entries, st
     return ReportEntryOutput(path, err, [&] { WriteEntryStoreOutput(path, entries); });
 }
 
+int WriteEntriesOrReport(const std::string& path, const CEntrySource& entries, std::ostream& err,
+                         const std::function<void()>& beforeCommit)
+{
+    return ReportEntryOutput(path, err, [&] { WriteEntrySourceOutput(path, entries, beforeCommit); });
+}
+
 int RefuseOutputThatIsInput(std::ostream& err, std::string_view command, const std::string& output,
                             const std::vector<std::pair<std::string, std::string>>& inputsAndWhat)
 {

@@ -16,6 +16,7 @@ namespace lumo_cli {
 
 struct Entry;
 class CEntryStore;
+struct CEntrySource;
 }  // namespace lumo_cli
 class CArchive;
 struct CEntryFileNotes;
@@ -66,6 +67,8 @@ int ReadEntryInputOrReport(const std::string& path, const CEntryPurpose& purpose
 // was left as it was. Returns the exit status.
 int WriteEntriesOrReport(const std::string& path, const std::vector<Entry>& entries, std::ostream& err);
 int WriteEntriesOrReport(const std::string& path, const CEntryStore& entries, std::ostream& err);
+int WriteEntriesOrReport(const std::string& path, const CEntrySource& entries, std::ostream& err,
+                         const std::function<void()>& beforeCommit);
 // Refuses (status 2, usage error) an output that leads to one of the
 // inputs; what names each input in the message ("the entry file").
 // Returns exitOk when the output is safe.

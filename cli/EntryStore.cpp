@@ -108,37 +108,64 @@ void ReadEntryArchive(const std::string& path, const std::function<void(CArchive
     read(ar);
 }
 
-void WriteEntryStore(CArchive& ar, const CEntryStore& store)
+void WriteEntrySource(CArchive& ar, const CEntrySource& entries)
 {
-    if (store.Size() > std::numeric_limits<UINT>::max())
+    if (entries.nEntries > std::numeric_limits<UINT>::max())
         throw CArchiveException(CArchiveException::badFormat,
                                 "an entry file holds at most " + std::to_string(std::numeric_limits<UINT>::max()) +
-                                    " entries, not " + std::to_string(store.Size()));
+                                    " entries, not " + std::to_string(entries.nEntries));
     // Every text must fit its record before the first byte is written.
-    for (std::size_t i = 0; i < store.Size(); ++i)
-        AfxCheckEntryTextLength(store.Extra(i).size(), static_cast<UINT>(i), EEntryField::extra);
+    for (std::size_t i = 0; i < entries.nEntries; ++i)
+        for (const EEntryField field : {EEntryField::name, EEntryField::data, EEntryField::extra})
+            AfxCheckEntryTextLength(entries.text(i, field).size(), static_cast<UINT>(i), field);
     CEntryWriter writer(ar);
-    writer.WriteCount(static_cast<UINT>(store.Size()));
-    for (std::size_t i = 0; i < store.Size(); ++i) {
-        writer.WriteRecord(store.Name(i));
-        writer.WriteRecord(store.Data(i));
-        writer.WriteRecord(store.Extra(i));
-    }
+    writer.WriteCount(static_cast<UINT>(entries.nEntries));
+    for (std::size_t i = 0; i < entries.nEntries; ++i)
+        for (const EEntryField field : {EEntryField::name, EEntryField::data, EEntryField::extra})
+            writer.WriteRecord(entries.text(i, field));
 }
 
-void WriteEntryStoreOutput(const std::string& path, const CEntryStore& store)
+void WriteEntrySourceOutput(const std::string& path, const CEntrySource& entries,
+                            const std::function<void()>& beforeCommit)
 {
     if (!IsStream(path)) {
-        AfxReplaceFile(path, [&](CArchive& ar) { WriteEntryStore(ar, store); });
+        AfxReplaceFile(path, [&](CArchive& ar) {
+            WriteEntrySource(ar, entries);
+            if (beforeCommit)
+                beforeCommit();
+        });
         return;
     }
     std::string bytes;
     {
         CArchive ar(&bytes);
-        WriteEntryStore(ar, store);
+        WriteEntrySource(ar, entries);
         ar.Close();
     }
+    if (beforeCommit)
+        beforeCommit();
     WriteOutput(path, bytes);
+}
+
+namespace {
+
+CEntrySource SourceOf(const CEntryStore& store)
+{
+    return {store.Size(), [&store](std::size_t i, EEntryField field) {
+                return field == EEntryField::name ? store.Name(i) : store.Text(i, field == EEntryField::extra);
+            }};
+}
+
+}  // namespace
+
+void WriteEntryStore(CArchive& ar, const CEntryStore& store)
+{
+    WriteEntrySource(ar, SourceOf(store));
+}
+
+void WriteEntryStoreOutput(const std::string& path, const CEntryStore& store)
+{
+    WriteEntrySourceOutput(path, SourceOf(store));
 }
 
 }  // namespace lumo_cli

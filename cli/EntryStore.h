@@ -70,4 +70,18 @@ void WriteEntryStore(CArchive& ar, const CEntryStore& store);
 // Replaces the file at path (or writes the stream) with them, as WriteEntryOutput does.
 void WriteEntryStoreOutput(const std::string& path, const CEntryStore& store);
 
+// Entries asked for text by text, for a writer: their texts may be made
+// as they are written instead of being held.
+struct CEntrySource {
+    std::size_t nEntries = 0;
+    std::function<std::string_view(std::size_t nEntry, EEntryField field)> text;
+};
+void WriteEntrySource(CArchive& ar, const CEntrySource& entries);
+// Replaces the file at path (or writes the stream) with them. beforeCommit,
+// when given, runs once every byte is written and before the file replaces
+// the old one (or, for a stream, before the first byte): it may throw to
+// leave the old file as it was.
+void WriteEntrySourceOutput(const std::string& path, const CEntrySource& entries,
+                            const std::function<void()>& beforeCommit = nullptr);
+
 }  // namespace lumo_cli

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <future>
 #include <new>
 #include <stdexcept>
 #include <system_error>
@@ -484,97 +485,188 @@ std::string LineEndsAsLf(std::string_view text)
 
 }  // namespace
 
-CEntryStore ApplyTranslations(CEntrySpan templ, const CTranslations& translations, bool bEmptyUntranslated,
-                              CImportCounts& counts)
+CTemplatePairing::CTemplatePairing(CEntrySpan templ, const CTranslations& translations)
+{
+    if (translations.Size() >= kAbsent)
+        throw CImportError("the file has more messages than lumo can take (" + std::to_string(kAbsent - 1) + ")");
+    const std::size_t nTexts = 2 * templ.Size();
+    m_of.assign(nTexts, kEmpty);
+    m_first.assign(nTexts, false);
+
+    // The lookups only read, so they share the cores, a stretch of entries
+    // each. Within a stretch, a file written from the template has the
+    // message after the last one found.
+    const auto pair = [&](std::size_t nBegin, std::size_t nEnd) {
+        std::size_t nNext = 0;
+        for (std::size_t i = nBegin; i < nEnd; ++i) {
+            const std::string_view name = templ.Name(i);
+            for (const bool bExtra : {false, true}) {
+                const std::string_view text = templ.Text(i, bExtra);
+                if (text.empty())
+                    continue;
+                const std::size_t t = translations.Find(name, text, nNext);
+                if (t == CTranslations::npos) {
+                    m_of[SlotOf(i, bExtra)] = kAbsent;  // which absent message: below
+                    continue;
+                }
+                m_of[SlotOf(i, bExtra)] = static_cast<std::uint32_t>(t);
+                nNext = t + 1;
+            }
+        }
+    };
+    const std::size_t nThreads =
+        std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, std::max<std::size_t>(1, templ.Size() / 65536));
+    std::vector<std::future<void>> parts;
+    for (std::size_t k = 1; k < nThreads; ++k) {
+        const std::size_t nBegin = templ.Size() * k / nThreads, nEnd = templ.Size() * (k + 1) / nThreads;
+        try {
+            parts.push_back(std::async(std::launch::async, pair, nBegin, nEnd));
+        } catch (const std::system_error&) {
+            pair(nBegin, nEnd);  // no thread to be had
+        }
+    }
+    pair(0, nThreads > 1 ? templ.Size() / nThreads : templ.Size());
+    for (std::future<void>& part : parts)
+        part.get();
+
+    // Where each message first occurs, and which the file lacks, in order.
+    std::unordered_map<std::pair<std::string_view, std::string_view>, std::uint32_t, CPairHash> absent;
+    std::vector<bool> seen(translations.Size(), false);
+    for (Slot slot = 0; slot < nTexts; ++slot) {
+        std::uint32_t& of = m_of[slot];
+        if (of == kEmpty)
+            continue;
+        if (of < kAbsent) {
+            m_first[slot] = !seen[of];
+            seen[of] = true;
+        } else {
+            const std::size_t i = slot / 2;
+            const auto [it, bNew] = absent.emplace(std::pair(templ.Name(i), templ.Text(i, slot % 2 == 1)),
+                                                   static_cast<std::uint32_t>(m_absent.size()));
+            if (bNew)
+                m_absent.push_back({slot, m_nMessages});
+            m_first[slot] = bNew;
+            of = kAbsent + it->second;
+        }
+        m_nMessages += m_first[slot] ? 1 : 0;
+    }
+    for (std::size_t t = 0; t < translations.Size(); ++t)
+        if (!seen[t])
+            m_unpaired.push_back(t);
+}
+
+CTranslatedTemplate::CTranslatedTemplate(CEntrySpan templ, const CTranslations& translations,
+                                         const CTemplatePairing& pairing, bool bEmptyUntranslated, CImportCounts& counts)
+    : m_templ(templ), m_translations(translations), m_pairing(pairing), m_bEmptyUntranslated(bEmptyUntranslated)
 {
     counts = CImportCounts{};
-    // Each message of the template counts once, however many texts it is.
-    const CCatalog catalog(templ);
-    const CCatalog::CMessages messages = catalog.Messages();
-    std::vector<std::size_t> chosen(messages.size(), CTranslations::npos);
-    std::vector<bool> used(translations.Size(), false);
-    auto take = [&](std::size_t m, std::size_t t) {
-        if (chosen[m] != CTranslations::npos || t == CTranslations::npos || used[t])
+    const std::vector<CTemplatePairing::CAbsent>& absent = pairing.Absent();
+    m_absentChoice.assign(absent.size(), CTranslations::npos);
+    // A translation goes to one message at most: the paired ones are taken.
+    std::vector<bool> used(translations.Size(), true);
+    for (const std::size_t t : pairing.Unpaired())
+        used[t] = false;
+    auto take = [&](std::size_t a, std::size_t t) {
+        if (m_absentChoice[a] != CTranslations::npos || t == CTranslations::npos || used[t])
             return false;
-        chosen[m] = t;
+        m_absentChoice[a] = t;
         used[t] = true;
         return true;
     };
-    for (std::size_t m = 0, nNext = 0; m < messages.size(); ++m) {
-        const CMessage message = messages[m];
-        const std::size_t t = translations.Find(message.name, message.source, nNext);
-        if (take(m, t))
-            nNext = t + 1;
-    }
+    const auto nameOf = [&](const CTemplatePairing::CAbsent& message) { return templ.Name(message.first / 2); };
+    const auto sourceOf = [&](const CTemplatePairing::CAbsent& message) {
+        return templ.Text(message.first / 2, message.first % 2 == 1);
+    };
     // Matched with its CRs read as LF, a translation gets the source's line
     // ends back, unless it has CRs of its own. Few texts have CRs: the
     // relined ones are kept apart, by message.
-    std::unordered_map<std::size_t, std::string> relined;
-    for (std::size_t m = 0; m < messages.size(); ++m) {
-        const CMessage message = messages[m];
-        const std::string_view source = message.source;
-        if (chosen[m] != CTranslations::npos || source.find('\r') == std::string_view::npos ||
-            !take(m, translations.Find(message.name, LineEndsAsLf(source))))
+    for (std::size_t a = 0; a < absent.size(); ++a) {
+        const std::string_view source = sourceOf(absent[a]);
+        if (source.find('\r') == std::string_view::npos ||
+            !take(a, translations.Find(nameOf(absent[a]), LineEndsAsLf(source))))
             continue;
-        const std::string_view text = translations.At(chosen[m]).text;
+        const std::string_view text = translations.At(m_absentChoice[a]).text;
         if (text.find('\r') != std::string_view::npos)
             continue;
         const std::string_view lineEnd = source.find("\r\n") != std::string_view::npos ? "\r\n" : "\r";
-        std::string& back = relined[m];
+        std::string& back = m_relined[a];
         for (const char c : text)
             c == '\n' ? back.append(lineEnd) : back.append(1, c);
     }
     // A unit whose source no longer matches, by the number lumo gave it
     // (the message's number from 1; the first unit of a number counts).
-    if (std::find(chosen.begin(), chosen.end(), CTranslations::npos) != chosen.end()) {
-        std::vector<std::size_t> ofUnit(messages.size() + 1, CTranslations::npos);
+    if (std::find(m_absentChoice.begin(), m_absentChoice.end(), CTranslations::npos) != m_absentChoice.end()) {
+        std::vector<std::size_t> ofUnit(pairing.Messages() + 1, CTranslations::npos);
         for (std::size_t t = 0; t < translations.Size(); ++t) {
             const std::size_t nUnit = translations.At(t).nUnitId;
-            if (nUnit != 0 && nUnit <= messages.size() && ofUnit[nUnit] == CTranslations::npos)
+            if (nUnit != 0 && nUnit <= pairing.Messages() && ofUnit[nUnit] == CTranslations::npos)
                 ofUnit[nUnit] = t;
         }
-        for (std::size_t m = 0; m < messages.size(); ++m) {
-            const std::size_t t = chosen[m] == CTranslations::npos ? ofUnit[m + 1] : CTranslations::npos;
-            if (t != CTranslations::npos && translations.At(t).name == messages[m].name && take(m, t))
+        for (std::size_t a = 0; a < absent.size(); ++a) {
+            const std::size_t t =
+                m_absentChoice[a] == CTranslations::npos ? ofUnit[absent[a].nMessage + 1] : CTranslations::npos;
+            if (t != CTranslations::npos && translations.At(t).name == nameOf(absent[a]) && take(a, t))
                 ++counts.nMatchedByUnitId;
         }
     }
-    for (std::size_t m = 0; m < messages.size(); ++m) {
-        if (chosen[m] == CTranslations::npos) {
+    // Each message of the template counts once, however many texts it is.
+    const auto count = [&](std::size_t t) {
+        if (t == CTranslations::npos) {
             ++counts.nUntranslated;
-            continue;
+            return;
         }
-        const CTranslation translation = translations.At(chosen[m]);
+        const CTranslation translation = translations.At(t);
         if (translation.text.empty())
             ++counts.nUntranslated;
         else
             ++(translation.bFuzzy ? counts.nFuzzy : counts.nTranslated);
         ++counts.nMatched;
-    }
-    // Each text of the result: its translation, its source, or nothing.
-    const auto result = [&](std::size_t i, bool bExtra) -> std::string_view {
-        const std::string_view text = templ.Text(i, bExtra);
-        if (text.empty())
-            return {};  // an empty text stays empty
-        const std::size_t m = catalog.MessageAt(SlotOf(i, bExtra));
-        if (chosen[m] != CTranslations::npos) {
-            const CTranslation translation = translations.At(chosen[m]);
-            if (!translation.text.empty() && !translation.bFuzzy) {
-                const auto it = relined.empty() ? relined.end() : relined.find(m);
-                return it == relined.end() ? translation.text : std::string_view(it->second);
-            }
-        }
-        return bEmptyUntranslated ? std::string_view() : text;
     };
-    std::size_t nBytes = 0;
-    for (std::size_t i = 0; i < templ.Size(); ++i)
-        nBytes += templ.Name(i).size() + result(i, false).size() + result(i, true).size();
-    CEntryStore entries;
-    entries.Reserve(templ.Size(), nBytes);
-    for (std::size_t i = 0; i < templ.Size(); ++i)
-        entries.Append(templ.Name(i), result(i, false), result(i, true));
+    for (Slot slot = 0; slot < 2 * templ.Size(); ++slot)
+        if (pairing.First(slot) && pairing.TranslationOf(slot) != CTranslations::npos)
+            count(pairing.TranslationOf(slot));
+    for (const std::size_t t : m_absentChoice)
+        count(t);
     counts.nNotInTemplate = translations.Size() - counts.nMatched + translations.Unmatchable();
+}
+
+std::string_view CTranslatedTemplate::Text(std::size_t i, bool bExtra) const
+{
+    const std::string_view text = m_templ.Text(i, bExtra);
+    if (text.empty())
+        return {};  // an empty text stays empty
+    const Slot slot = SlotOf(i, bExtra);
+    std::size_t t = m_pairing.TranslationOf(slot);
+    const std::size_t a = t == CTranslations::npos ? m_pairing.AbsentOf(slot) : CTemplatePairing::npos;
+    if (a != CTemplatePairing::npos)
+        t = m_absentChoice[a];
+    if (t != CTranslations::npos) {
+        const CTranslation translation = m_translations.At(t);
+        if (!translation.text.empty() && !translation.bFuzzy) {
+            const auto it = a == CTemplatePairing::npos || m_relined.empty() ? m_relined.end() : m_relined.find(a);
+            return it == m_relined.end() ? translation.text : std::string_view(it->second);
+        }
+    }
+    return m_bEmptyUntranslated ? std::string_view() : text;
+}
+
+CEntryStore CTranslatedTemplate::ToStore() const
+{
+    std::size_t nBytes = 0;
+    for (std::size_t i = 0; i < Size(); ++i)
+        nBytes += Name(i).size() + Text(i, false).size() + Text(i, true).size();
+    CEntryStore entries;
+    entries.Reserve(Size(), nBytes);
+    for (std::size_t i = 0; i < Size(); ++i)
+        entries.Append(Name(i), Text(i, false), Text(i, true));
     return entries;
+}
+
+CEntryStore ApplyTranslations(CEntrySpan templ, const CTranslations& translations, bool bEmptyUntranslated,
+                              CImportCounts& counts)
+{
+    const CTemplatePairing pairing(templ, translations);
+    return CTranslatedTemplate(templ, translations, pairing, bEmptyUntranslated, counts).ToStore();
 }
 
 }  // namespace lumo_cli

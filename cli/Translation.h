@@ -256,12 +256,71 @@ struct CImportCounts {
     std::size_t nMatchedByUnitId = 0;  // of those, the ones whose source differs and whose unit id matched
 };
 
+// Which translation each text of a template has, found once for the checks
+// and for the import: the translation of its (name, text). A message of
+// the template that the file lacks is "absent"; absent messages are
+// numbered in the order they first occur.
+class CTemplatePairing {
+public:
+    CTemplatePairing(CEntrySpan templ, const CTranslations& translations);
+
+    // The translation of the text at slot, or npos (an empty text, or none).
+    std::size_t TranslationOf(Slot slot) const { return m_of[slot] < kAbsent ? m_of[slot] : npos; }
+    // The absent message the text at slot is, or npos (an empty text, or translated).
+    std::size_t AbsentOf(Slot slot) const
+    {
+        return m_of[slot] >= kAbsent && m_of[slot] != kEmpty ? m_of[slot] - kAbsent : npos;
+    }
+    // Whether the text at slot is where its message first occurs.
+    bool First(Slot slot) const { return m_first[slot]; }
+    // The messages of the template, absent ones included.
+    std::size_t Messages() const { return m_nMessages; }
+    struct CAbsent {
+        Slot first;            // where it first occurs
+        std::size_t nMessage;  // its number among all messages of the template, from 0
+    };
+    const std::vector<CAbsent>& Absent() const { return m_absent; }
+    // The translations that no text of the template has, in the file's order.
+    const std::vector<std::size_t>& Unpaired() const { return m_unpaired; }
+
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+private:
+    static constexpr std::uint32_t kAbsent = 0x80000000u, kEmpty = 0xFFFFFFFFu;
+    std::vector<std::uint32_t> m_of;  // per slot: a translation, kAbsent + an absent message, or kEmpty
+    std::vector<bool> m_first;
+    std::size_t m_nMessages = 0;
+    std::vector<CAbsent> m_absent;
+    std::vector<std::size_t> m_unpaired;
+};
+
 // The template's entries with every text that has a usable translation (not
 // empty, not fuzzy) replaced by it; the other texts keep their source text,
 // or become empty with bEmptyUntranslated. A text pairs with the translation
 // of its (name, text), its line ends compared as LF (XML turns a CR into
 // LF), or else with the unit lumo numbered as its message when that unit
 // still has its name: tools such as Poedit write &#13; back as a raw CR.
+// Each text is made when asked for, so the result is written out without
+// being held; the template, translations and pairing must outlive it.
+class CTranslatedTemplate {
+public:
+    CTranslatedTemplate(CEntrySpan templ, const CTranslations& translations, const CTemplatePairing& pairing,
+                        bool bEmptyUntranslated, CImportCounts& counts);
+    std::size_t Size() const { return m_templ.Size(); }
+    std::string_view Name(std::size_t i) const { return m_templ.Name(i); }
+    std::string_view Text(std::size_t i, bool bExtra) const;
+    CEntryStore ToStore() const;
+
+private:
+    CEntrySpan m_templ;
+    const CTranslations& m_translations;
+    const CTemplatePairing& m_pairing;
+    bool m_bEmptyUntranslated;
+    std::vector<std::size_t> m_absentChoice;  // per absent message: the translation it takes, or npos
+    std::unordered_map<std::size_t, std::string> m_relined;  // per absent message: its translation with CR line ends
+};
+
+// The same, made whole.
 CEntryStore ApplyTranslations(CEntrySpan templ, const CTranslations& translations, bool bEmptyUntranslated,
                               CImportCounts& counts);
 

@@ -127,8 +127,52 @@ int RunExportTranslation(const CArguments& args, const CFormat& format, std::ost
 
 namespace {
 
-// The checks refused the import and said why.
-struct CRefusedByChecks : std::exception {};
+// The checks refused the import and said why. Not a std::exception: it
+// passes through the writer, which reports those as its own failures.
+struct CRefusedByChecks {};
+
+// The checks, run beside the writing of the result: the file replaces the
+// old one only once they have passed.
+class CChecksBeside {
+public:
+    explicit CChecksBeside(std::function<bool()> check) : m_check(std::move(check))
+    {
+        try {
+            m_run = std::async(std::launch::async, m_check);
+        } catch (const std::system_error&) {
+            Wait();  // no thread to be had: before the writing, then
+        }
+    }
+    ~CChecksBeside()
+    {
+        if (m_run.valid())
+            m_run.wait();
+    }
+
+    // Whether they passed; false too when they failed to run (Rethrow tells).
+    bool Wait()
+    {
+        if (!m_bPassed && !m_failure) {
+            try {
+                m_bPassed = m_run.valid() ? m_run.get() : m_check();
+            } catch (...) {
+                m_failure = std::current_exception();
+            }
+        }
+        return m_bPassed.value_or(false);
+    }
+    void Rethrow() const
+    {
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+    }
+
+private:
+    std::function<bool()> m_check;
+    std::future<bool> m_run;
+    std::optional<bool> m_bPassed;
+    std::exception_ptr m_failure;
+};
 
 }  // namespace
 
@@ -168,15 +212,11 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
             return status;
     CWarnings warnings;
     CImportCounts counts;
-    CEntryStore entries;
-    const EUntranslated untranslated =
-        args.Value("--untranslated") == "empty" ? EUntranslated::empty : EUntranslated::source;
+    const bool bEmptyUntranslated = args.Value("--untranslated") == "empty";
+    // What the writing says, after the warnings as it always came.
+    std::ostringstream writeReport;
+    int nWriteStatus = exitOk;
     try {
-        // The translation checks, as warnings; with --strict an error-level finding refuses.
-        const auto inspect = [&](const CTranslations& translations) {
-            if (pChecks && !ReportImportChecks(*pChecks, input, templEntries, translations, err))
-                throw CRefusedByChecks();
-        };
         std::optional<CTranslations> translations;
         std::exception_ptr readFailure;
         try {
@@ -192,7 +232,36 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
         }
         if (readFailure)
             std::rethrow_exception(readFailure);
-        entries = ImportTranslations(*translations, templEntries, untranslated, counts, inspect);
+
+        const CTemplatePairing pairing(templEntries, *translations);
+        const CTranslatedTemplate result(templEntries, *translations, pairing, bEmptyUntranslated, counts);
+        // The translation checks, as warnings; with --strict an error-level
+        // finding refuses. They run while the result is written.
+        std::ostringstream checkReport;
+        CChecksBeside checks([&] {
+            return !pChecks || ReportImportChecks(*pChecks, input, templEntries, *translations, pairing, checkReport);
+        });
+        const bool bMatched = counts.nMatched > 0 || counts.nNotInTemplate == 0;
+        if (bMatched) {
+            const CEntrySource entries{result.Size(), [&](std::size_t i, EEntryField field) {
+                                           return field == EEntryField::name
+                                                      ? result.Name(i)
+                                                      : result.Text(i, field == EEntryField::extra);
+                                       }};
+            try {
+                nWriteStatus = WriteEntriesOrReport(output, entries, writeReport, [&] {
+                    if (!checks.Wait())
+                        throw CRefusedByChecks();
+                });
+            } catch (const CRefusedByChecks&) {
+            }
+        }
+        const bool bPassed = checks.Wait();
+        err << checkReport.str();
+        checks.Rethrow();
+        if (!bPassed)
+            throw CRefusedByChecks();
+        RefuseUnmatchedTranslation(counts);
     } catch (const CRefusedByChecks&) {
         PrintWarnings(warnings, input, err);
         err << "lumo: nothing was written to " << Shown(output) << '\n';
@@ -216,8 +285,9 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
         err << "lumo: warning: " << Shown(input) << ": " << counts.nMatchedByUnitId
             << (counts.nMatchedByUnitId == 1 ? " unit's source differs" : " units' sources differ")
             << " from the template's text (a tool may have changed its line ends); matched by the unit's id\n";
-    if (const int status = WriteEntriesOrReport(output, entries, err); status != exitOk)
-        return status;
+    err << writeReport.str();
+    if (nWriteStatus != exitOk)
+        return nWriteStatus;
     // Written to standard output (-o /dev/stdout), the entry file must not be
     // followed by the summary there.
     (IsStream(output) ? err : out) << counts.nTranslated << " translated, " << counts.nFuzzy << " fuzzy, "

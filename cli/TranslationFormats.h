@@ -47,14 +47,11 @@ CTranslations ReadXliff(const std::string& path, CWarnings& warnings);
 
 // A whole import of a translator's file into its template's entries, by
 // the format registry's reader.
-// inspect, when given, sees the translations once they are read and before
-// they are applied; it may throw to refuse them.
 CEntryStore ImportTranslations(const std::string& path, EFormat format, CEntrySpan templ, EUntranslated untranslated,
-                               CImportCounts& counts, CWarnings& warnings,
-                               const std::function<void(const CTranslations&)>& inspect = nullptr);
-// The same for translations already read.
-CEntryStore ImportTranslations(const CTranslations& translations, CEntrySpan templ, EUntranslated untranslated,
-                               CImportCounts& counts, const std::function<void(const CTranslations&)>& inspect = nullptr);
+                               CImportCounts& counts, CWarnings& warnings);
+// Throws CImportError when no message of the file matched the template:
+// the translation of another entry file would give a copy of the template.
+void RefuseUnmatchedTranslation(const CImportCounts& counts);
 
 // The control characters XML 1.0 cannot carry. In an XLIFF text each is
 // written as <ph ctype="x-lumo-control">U+0007</ph>.

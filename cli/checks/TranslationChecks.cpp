@@ -314,54 +314,18 @@ void CheckEntries(const CChecker& checker, const std::vector<CEntryTexts>& sourc
 void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTranslations& translations,
                        const std::vector<std::size_t>& lines, CFileCheck& result)
 {
+    CheckTranslations(checker, templ, translations, CTemplatePairing(templ, translations), lines, result);
+}
+
+void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTranslations& translations,
+                       const CTemplatePairing& pairing, const std::vector<std::size_t>& lines, CFileCheck& result)
+{
     CCheckSummary& summary = result.summary;
     summary.bMessages = true;
     const std::size_t nKeep = result.nKeepPerCheck;
     auto lineOf = [&](std::size_t t) { return t < lines.size() ? lines[t] : 0; };
-    struct CPairHash {
-        std::size_t operator()(const std::pair<std::string_view, std::string_view>& key) const
-        {
-            const std::size_t a = std::hash<std::string_view>()(key.first);
-            return a ^ (std::hash<std::string_view>()(key.second) + 0x9E3779B97F4A7C15ull + (a << 6) + (a >> 2));
-        }
-    };
 
-    // First, in the template's order, the translation of every text and
-    // whether this is where its message first occurs: each message is looked
-    // at once, there.
-    std::vector<std::size_t> translationOf(2 * templ.Size(), CTranslations::npos);
-    std::vector<bool> first(2 * templ.Size(), false);
-    {
-        std::unordered_set<std::pair<std::string_view, std::string_view>, CPairHash> absent;
-        std::vector<bool> seen(translations.Size(), false);
-        std::size_t nNext = 0;  // a file written from the template lists its messages in the template's order
-        for (std::size_t i = 0; i < templ.Size(); ++i) {
-            const std::string_view name = templ.Name(i);
-            for (const bool bExtra : {false, true}) {
-                const std::string_view text = templ.Text(i, bExtra);
-                if (text.empty())
-                    continue;
-                const Slot slot = SlotOf(i, bExtra);
-                const std::size_t t = translations.Find(name, text, nNext);
-                if (t == CTranslations::npos) {
-                    first[slot] = absent.emplace(name, text).second;
-                    continue;
-                }
-                nNext = t + 1;
-                translationOf[slot] = t;
-                first[slot] = !seen[t];
-                seen[t] = true;
-            }
-        }
-        for (std::size_t t = 0; t < translations.Size(); ++t) {
-            if (seen[t])
-                continue;
-            // Counted after the template's own findings, as they come last.
-            translationOf.push_back(t);
-        }
-    }
-    const std::size_t nTexts = 2 * templ.Size();
-
+    // Each message is looked at once, where it first occurs.
     CheckInChunks(checker, templ.Size(), result, [&](const CChecker& own, std::size_t nBegin, std::size_t nEnd,
                                                      CChunk& chunk) {
         CCheckSummary& part = chunk.summary;
@@ -377,7 +341,7 @@ void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTransla
                 bHasText = true;
                 ++part.nTexts;
                 const Slot slot = SlotOf(i, field == EField::extra);
-                const std::size_t t = translationOf[slot];
+                const std::size_t t = pairing.TranslationOf(slot);
                 const std::optional<CTranslation> there =
                     t == CTranslations::npos ? std::nullopt : std::optional<CTranslation>(translations.At(t));
                 const CTranslation* pTranslation = there ? &*there : nullptr;
@@ -386,7 +350,7 @@ void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTransla
                     ++part.nTextsTranslated;
                 else
                     bAllTranslated = false;
-                if (!first[slot])
+                if (!pairing.First(slot))
                     continue;
                 auto where = [&](CFinding& finding) {
                     finding.nEntry = i + 1;
@@ -435,10 +399,11 @@ void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTransla
         }
     });
 
-    for (std::size_t k = nTexts; k < translationOf.size(); ++k) {
-        const CTranslation translation = translations.At(translationOf[k]);
+    // Counted after the template's own findings, as they come last.
+    for (const std::size_t t : pairing.Unpaired()) {
+        const CTranslation translation = translations.At(t);
         CFinding finding{ECheck::extra, ESeverity::error};
-        finding.nLine = lineOf(translationOf[k]);
+        finding.nLine = lineOf(t);
         finding.name = translation.name;
         finding.source = translation.source;
         finding.translation = translation.text;

@@ -130,6 +130,9 @@ void CheckEntries(const CChecker& checker, const std::vector<Entry>& source, con
 // Fuzzy and untranslated messages are counted, their texts not compared.
 void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTranslations& translations,
                        const std::vector<std::size_t>& lines, CFileCheck& result);
+// The same with the pairing of the two already made.
+void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTranslations& translations,
+                       const CTemplatePairing& pairing, const std::vector<std::size_t>& lines, CFileCheck& result);
 
 // "FILE: entry 12 NAME (data): printf: the source has %d, the translation has %s"
 std::string FindingLine(const std::string& path, const CFinding& finding);
@@ -160,6 +163,6 @@ int RunTranslationCheckCommand(const CArguments& args, std::ostream& out, std::o
 // err (at most a few per check). With options.bStrict, false when one is at
 // error level: the import must not go on.
 bool ReportImportChecks(const CCheckOptions& options, const std::string& path, CEntrySpan templ,
-                        const CTranslations& translations, std::ostream& err);
+                        const CTranslations& translations, const CTemplatePairing& pairing, std::ostream& err);
 
 }  // namespace lumo_cli

@@ -415,11 +415,26 @@ TEST(TranslationChecks, ImportWarnsAndStrictRefuses)
         << run.err;
     EXPECT_NE(run.err.find("endpunc:"), std::string::npos);
     EXPECT_EQ(ReadFile(dir / "out.lumo"), ReadFile(dir / "fr.lumo"));
-    // An error refuses with --strict; a warning alone does not.
+    // An error refuses with --strict; a warning alone does not. The result
+    // is written while the checks run: a refusal must leave the old file as
+    // it was, with no temporary file beside it, and nothing on a stream.
+    WriteFile(dir / "strict.lumo", "old bytes");
+    const auto listing = [&] {
+        std::vector<std::string> names;
+        for (const auto& file : std::filesystem::directory_iterator(dir.Path()))
+            names.push_back(file.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> before = listing();
     run = RunLumo(dir, import + Quoted(dir / "strict.lumo") + " --strict");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("nothing was written to"), std::string::npos) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(dir / "strict.lumo"));
+    EXPECT_EQ(ReadFile(dir / "strict.lumo"), "old bytes");
+    EXPECT_EQ(listing(), before);
+    run = RunLumo(dir, import + "/dev/stdout --strict");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
     run = RunLumo(dir, import + Quoted(dir / "skip.lumo") + " --strict --skip printf");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(std::filesystem::exists(dir / "skip.lumo"));
