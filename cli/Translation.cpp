@@ -386,13 +386,13 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
     });
 }
 
-const char* CTranslations::Store(const CTranslation& translation)
+const char* CTranslationRecords::Store(const CTranslation& translation)
 {
     constexpr std::size_t kBlock = std::size_t(1) << 20;
     const std::size_t nBytes = translation.name.size() + translation.source.size() + translation.text.size();
     if (nBytes > m_nBlockFree) {
         const std::size_t nSize = std::max(kBlock, nBytes);
-        m_blocks.push_back(std::make_unique<char[]>(nSize));
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(nSize));
         m_pFree = m_blocks.back().get();
         m_nBlockFree = nSize;
     }
@@ -403,6 +403,62 @@ const char* CTranslations::Store(const CTranslation& translation)
     m_pFree += nBytes;
     m_nBlockFree -= nBytes;
     return p;
+}
+
+void CTranslationRecords::Append(const CTranslation& translation, std::size_t index)
+{
+    if (!m_segments)
+        m_segments = std::make_unique<std::unique_ptr<CRecord[]>[]>(kSegments);
+    std::unique_ptr<CRecord[]>& segment = m_segments[index >> kSegmentBits];
+    if (!segment)
+        segment = std::make_unique_for_overwrite<CRecord[]>(kSegment);
+    segment[index & (kSegment - 1)] =
+        CRecord{Store(translation), static_cast<std::uint32_t>(translation.name.size()),
+                static_cast<std::uint32_t>(translation.source.size()), static_cast<std::uint32_t>(translation.text.size()),
+                translation.bFuzzy, translation.nUnitId};
+    m_nPublished.store(index + 1, std::memory_order_release);
+}
+
+namespace {
+
+thread_local CTranslationsFeed* t_pFeed = nullptr;
+
+}  // namespace
+
+CTranslationsFeed::CTranslationsFeed() : m_pBefore(t_pFeed)
+{
+    t_pFeed = this;
+}
+
+CTranslationsFeed::~CTranslationsFeed()
+{
+    t_pFeed = m_pBefore;
+}
+
+CTranslationsFeed* CTranslationsFeed::Installed()
+{
+    return t_pFeed;
+}
+
+std::shared_ptr<const CTranslationRecords> CTranslationsFeed::Current(std::uint64_t* pGeneration) const
+{
+    const std::lock_guard lock(m_mutex);
+    if (pGeneration)
+        *pGeneration = m_nGeneration;
+    return m_current;
+}
+
+void CTranslationsFeed::Take(std::shared_ptr<const CTranslationRecords> records)
+{
+    const std::lock_guard lock(m_mutex);
+    m_current = std::move(records);
+    ++m_nGeneration;
+}
+
+CTranslations::CTranslations() : m_pRecords(std::make_shared<CTranslationRecords>())
+{
+    if (CTranslationsFeed* pFeed = CTranslationsFeed::Installed())
+        pFeed->Take(m_pRecords);
 }
 
 std::size_t CTranslations::FindSlot(std::uint32_t hash, std::string_view name, std::string_view source) const
@@ -442,19 +498,17 @@ bool CTranslations::Add(const CTranslation& translation)
         if (part.size() > 0xFFFFFFFEu)
             throw CImportError("a text of " + std::to_string(part.size()) +
                                " bytes is longer than an entry file can hold (4 GiB less 2 bytes)");
-    if (m_translations.size() >= kEmpty - 1)
+    if (m_nSize >= kEmpty - 1)
         throw CImportError("the file has more messages than lumo can take (" + std::to_string(kEmpty - 1) + ")");
-    if (4 * (m_translations.size() + 1) > 3 * m_slots.size())
+    if (4 * (m_nSize + 1) > 3 * m_slots.size())
         Grow();
     const auto hash = static_cast<std::uint32_t>(CPairHash()({translation.name, translation.source}));
     CSlot& slot = m_slots[FindSlot(hash, translation.name, translation.source)];
     if (slot.index != kEmpty)
         return false;
-    slot = CSlot{hash, static_cast<std::uint32_t>(m_translations.size())};
-    m_translations.push_back(CRecord{Store(translation), static_cast<std::uint32_t>(translation.name.size()),
-                                     static_cast<std::uint32_t>(translation.source.size()),
-                                     static_cast<std::uint32_t>(translation.text.size()), translation.bFuzzy,
-                                     translation.nUnitId});
+    slot = CSlot{hash, static_cast<std::uint32_t>(m_nSize)};
+    m_pRecords->Append(translation, m_nSize);
+    ++m_nSize;
     return true;
 }
 

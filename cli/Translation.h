@@ -9,9 +9,11 @@
 #include "EntryIo.h"
 #include "EntryStore.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -187,12 +189,73 @@ struct CLargeTableAllocator {
     friend bool operator==(const CLargeTableAllocator&, const CLargeTableAllocator&) { return true; }
 };
 
+// The records of a CTranslations: each translation's name, source and text
+// side by side in blocks, and a record of where, in segments. Neither ever
+// moves, so the records published may be read on another thread while
+// more are added (see CTranslationsFeed).
+class CTranslationRecords {
+public:
+    CTranslation At(std::size_t index) const
+    {
+        const CRecord& r = m_segments[index >> kSegmentBits][index & (kSegment - 1)];
+        return {{r.p, r.nName}, {r.p + r.nName, r.nSource}, {r.p + r.nName + r.nSource, r.nText}, r.bFuzzy, r.nUnitId};
+    }
+    // How many may be read on any thread.
+    std::size_t Published() const { return m_nPublished.load(std::memory_order_acquire); }
+
+private:
+    friend class CTranslations;
+    struct CRecord {
+        const char* p;
+        std::uint32_t nName, nSource, nText;
+        bool bFuzzy;
+        std::size_t nUnitId;
+    };
+    static constexpr std::size_t kSegmentBits = 16, kSegment = std::size_t(1) << kSegmentBits;
+    // Room for every index below 2^32, the most a CTranslations holds.
+    static constexpr std::size_t kSegments = std::size_t(1) << (32 - kSegmentBits);
+
+    void Append(const CTranslation& translation, std::size_t index);
+    const char* Store(const CTranslation& translation);
+
+    std::unique_ptr<std::unique_ptr<CRecord[]>[]> m_segments;  // kSegments of them, made at the first record
+    std::atomic<std::size_t> m_nPublished{0};
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::size_t m_nBlockFree = 0;
+    char* m_pFree = nullptr;
+};
+
+// Lets another thread see the translations of a file while it is read: a
+// CTranslations made on a thread while a feed is installed there hands its
+// records to the feed. A reader that starts over makes a new one, which
+// then takes the old one's place.
+class CTranslationsFeed {
+public:
+    CTranslationsFeed();  // installed on the calling thread until it goes
+    ~CTranslationsFeed();
+    CTranslationsFeed(const CTranslationsFeed&) = delete;
+    CTranslationsFeed& operator=(const CTranslationsFeed&) = delete;
+
+    // The records made last, null before the first; nGeneration counts them.
+    std::shared_ptr<const CTranslationRecords> Current(std::uint64_t* pGeneration = nullptr) const;
+
+private:
+    friend class CTranslations;
+    static CTranslationsFeed* Installed();
+    void Take(std::shared_ptr<const CTranslationRecords> records);
+
+    mutable std::mutex m_mutex;
+    std::shared_ptr<const CTranslationRecords> m_current;
+    std::uint64_t m_nGeneration = 0;
+    CTranslationsFeed* m_pBefore;
+};
+
 // The translations of a file by (name, source text). The texts are copied
 // into large blocks rather than a string each: a file of a million messages
 // would otherwise cost millions of allocations.
 class CTranslations {
 public:
-    CTranslations() = default;
+    CTranslations();
     CTranslations(CTranslations&&) = default;
     CTranslations& operator=(CTranslations&&) = default;
 
@@ -208,28 +271,19 @@ public:
     // walking the template finds most of them at the place after the last.
     std::size_t Find(std::string_view name, std::string_view source, std::size_t nHint) const
     {
-        if (nHint < m_translations.size() && At(nHint).source == source && At(nHint).name == name)
+        if (nHint < m_nSize && At(nHint).source == source && At(nHint).name == name)
             return nHint;
         return Find(name, source);
     }
-    CTranslation At(std::size_t index) const
-    {
-        const CRecord& r = m_translations[index];
-        return {{r.p, r.nName}, {r.p + r.nName, r.nSource}, {r.p + r.nName + r.nSource, r.nText}, r.bFuzzy, r.nUnitId};
-    }
-    std::size_t Size() const { return m_translations.size(); }
+    CTranslation At(std::size_t index) const { return m_pRecords->At(index); }
+    std::size_t Size() const { return m_nSize; }
     std::size_t Unmatchable() const { return m_nUnmatchable; }
+    // Its records, as a feed hands them on.
+    const CTranslationRecords* Records() const { return m_pRecords.get(); }
 
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
 private:
-    // One translation: its name, source and text side by side in a block.
-    struct CRecord {
-        const char* p;
-        std::uint32_t nName, nSource, nText;
-        bool bFuzzy;
-        std::size_t nUnitId;
-    };
     // An open-addressing table: a lookup touches one slot and, on a match,
     // the strings; a million messages would otherwise cost a node each.
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
@@ -239,12 +293,9 @@ private:
     };
     std::size_t FindSlot(std::uint32_t hash, std::string_view name, std::string_view source) const;
     void Grow();
-    const char* Store(const CTranslation& translation);
 
-    std::vector<std::unique_ptr<char[]>> m_blocks;  // never move, so the views stay valid
-    std::size_t m_nBlockFree = 0;
-    char* m_pFree = nullptr;
-    std::vector<CRecord> m_translations;
+    std::shared_ptr<CTranslationRecords> m_pRecords;  // shared with a feed's readers, which may outlive this
+    std::size_t m_nSize = 0;
     std::vector<CSlot, CLargeTableAllocator<CSlot>> m_slots;  // a power of two in size, at most three quarters full
     std::size_t m_nUnmatchable = 0;
 };

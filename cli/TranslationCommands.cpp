@@ -189,6 +189,12 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
         status != exitOk)
         return status;
 
+    // The messages read are compared as they come, by the thread that reads
+    // the template once it has.
+    const CTranslationsFeed feed;
+    std::optional<CEarlyChecks> early;
+    if (pChecks)
+        early.emplace(*pChecks, feed);
     CEntryStore templEntries;
     const auto readTemplate = [&](std::ostream& report) {
         return ReadEntryInputOrReport(
@@ -200,9 +206,23 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
     // one, and are read one after the other.
     std::ostringstream templReport;
     std::future<int> templRead;
+    // However this ends, the template's thread must not wait for more messages.
+    struct CStopEarlyChecks {
+        std::optional<CEarlyChecks>& early;
+        ~CStopEarlyChecks()
+        {
+            if (early)
+                early->Abandon();
+        }
+    } stopEarlyChecks{early};
     if (!IsStream(input) && !IsStream(*templ)) {
         try {
-            templRead = std::async(std::launch::async, readTemplate, std::ref(templReport));
+            templRead = std::async(std::launch::async, [&] {
+                const int status = readTemplate(templReport);
+                if (status == exitOk && early)
+                    early->Work();
+                return status;
+            });
         } catch (const std::system_error&) {
             // No thread to be had: one after the other.
         }
@@ -224,6 +244,15 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
         } catch (...) {
             readFailure = std::current_exception();
         }
+        // By translation, what the early checks found; the template's thread
+        // leaves its work once it is done.
+        std::vector<std::uint32_t> found;
+        if (early) {
+            if (readFailure)
+                early->Abandon();
+            else
+                found = early->Finish(*translations);
+        }
         if (templRead.valid()) {
             const int status = templRead.get();
             err << templReport.str();
@@ -239,7 +268,8 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
         // finding refuses. They run while the result is written.
         std::ostringstream checkReport;
         CChecksBeside checks([&] {
-            return !pChecks || ReportImportChecks(*pChecks, input, templEntries, *translations, pairing, checkReport);
+            return !pChecks || ReportImportChecks(*pChecks, input, templEntries, *translations, pairing, checkReport,
+                                                  found.size() == translations->Size() ? &found : nullptr);
         });
         const bool bMatched = counts.nMatched > 0 || counts.nNotInTemplate == 0;
         if (bMatched) {

@@ -248,7 +248,8 @@ int RunTranslationCheck(const CCheckOptions& options, std::ostream& out, std::os
 }
 
 bool ReportImportChecks(const CCheckOptions& options, const std::string& path, CEntrySpan templ,
-                        const CTranslations& translations, const CTemplatePairing& pairing, std::ostream& err)
+                        const CTranslations& translations, const CTemplatePairing& pairing, std::ostream& err,
+                        const std::vector<std::uint32_t>* pFound)
 {
     // Warnings stay warnings here; --strict means an error refuses the import.
     CCheckOptions shown = options;
@@ -259,7 +260,7 @@ bool ReportImportChecks(const CCheckOptions& options, const std::string& path, C
     CFileCheck file;
     file.path = path;
     file.nKeepPerCheck = kShownPerCheck;
-    CheckTranslations(checker, templ, translations, pairing, {}, file);
+    CheckTranslations(checker, templ, translations, pairing, {}, file, pFound);
     // What import already says in its summary is no warning here.
     const auto inSummary = [](ECheck check) {
         return check == ECheck::missing || check == ECheck::extra || check == ECheck::untranslated;

@@ -4,6 +4,8 @@
 #include "CheckText.h"
 
 #include <algorithm>
+#include <bit>
+#include <chrono>
 #include <atomic>
 #include <exception>
 #include <functional>
@@ -149,6 +151,26 @@ void Keep(const CChecker& checker, CFinding&& finding, CCheckSummary& summary, s
 bool WouldKeep(const CChecker& checker, ECheck check, const CCheckSummary& summary, std::size_t nKeepPerCheck)
 {
     return checker.Enabled(check) && summary.counts[static_cast<std::size_t>(check)] < nKeepPerCheck;
+}
+
+// Whether a text whose checks found what found says (as CEarlyChecks
+// gives it) must be compared again, for a finding that will be kept;
+// counts its findings when not.
+bool CompareAgain(const CChecker& checker, std::uint32_t found, CCheckSummary& summary, std::size_t nKeepPerCheck)
+{
+    if (found & CEarlyChecks::kCompareAgain)
+        return true;
+    for (std::uint32_t rest = found; rest != 0; rest &= rest - 1)
+        if (WouldKeep(checker, static_cast<ECheck>(std::countr_zero(rest)), summary, nKeepPerCheck))
+            return true;
+    for (std::uint32_t rest = found; rest != 0; rest &= rest - 1) {
+        const auto check = static_cast<ECheck>(std::countr_zero(rest));
+        if (!checker.Enabled(check))
+            continue;
+        ++summary.counts[static_cast<std::size_t>(check)];
+        ++(checker.SeverityOf(check) == ESeverity::error ? summary.nErrors : summary.nWarnings);
+    }
+    return false;
 }
 
 using ChunkCheck = std::function<void(const CChecker&, std::size_t nBegin, std::size_t nEnd, CChunk&)>;
@@ -318,7 +340,8 @@ void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTransla
 }
 
 void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTranslations& translations,
-                       const CTemplatePairing& pairing, const std::vector<std::size_t>& lines, CFileCheck& result)
+                       const CTemplatePairing& pairing, const std::vector<std::size_t>& lines, CFileCheck& result,
+                       const std::vector<std::uint32_t>* pFound)
 {
     CCheckSummary& summary = result.summary;
     summary.bMessages = true;
@@ -384,6 +407,8 @@ void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTransla
                     continue;
                 }
                 ++part.nChecked;
+                if (pFound && !CompareAgain(own, (*pFound)[t], part, nKeep))
+                    continue;
                 found.clear();
                 own.CheckText(text, pTranslation->text, found);
                 for (CFinding& finding : found) {
@@ -418,6 +443,137 @@ void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTransla
                           " a context or source text that no entry file can hold (not Windows-1252, or none)";
         Keep(checker, std::move(finding), summary, result.findings, nKeep);
     }
+}
+
+// A stretch of translations compared by one thread at a time.
+constexpr std::size_t kEarlyChunk = 2048;
+
+struct CEarlyChecks::CRun {
+    std::shared_ptr<const CTranslationRecords> records;
+    std::uint64_t nGeneration = 0;
+    std::atomic<std::size_t> nNextChunk{0}, nDoneChunks{0};
+    std::atomic<bool> bFailed{false};  // a stretch was not compared to its end
+    std::mutex mutex;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> found;  // (translation, checks) of each with findings
+};
+
+CEarlyChecks::CEarlyChecks(const CCheckOptions& options, const CTranslationsFeed& feed) : m_options(options), m_feed(feed)
+{
+}
+
+CEarlyChecks::~CEarlyChecks() = default;
+
+std::shared_ptr<CEarlyChecks::CRun> CEarlyChecks::CurrentRun()
+{
+    std::uint64_t nGeneration = 0;
+    std::shared_ptr<const CTranslationRecords> records = m_feed.Current(&nGeneration);
+    const std::lock_guard lock(m_mutex);
+    if (!records)
+        return nullptr;
+    // A reader that started over made new records: what was found is gone with the old ones.
+    if (!m_pRun || m_pRun->nGeneration != nGeneration) {
+        m_pRun = std::make_shared<CRun>();
+        m_pRun->records = std::move(records);
+        m_pRun->nGeneration = nGeneration;
+    }
+    return m_pRun;
+}
+
+bool CEarlyChecks::WorkOnce(CChecker& checker, std::vector<std::pair<std::uint32_t, std::uint32_t>>& found)
+{
+    const std::shared_ptr<CRun> run = CurrentRun();
+    if (!run)
+        return false;
+    // Once the read is over every record is published, the last stretch too.
+    const bool bClosed = m_bClosed.load(std::memory_order_acquire);
+    const std::size_t n = run->records->Published();
+    const std::size_t nChunks = bClosed ? (n + kEarlyChunk - 1) / kEarlyChunk : n / kEarlyChunk;
+    std::size_t c = run->nNextChunk.load();
+    do {
+        if (c >= nChunks)
+            return false;
+    } while (!run->nNextChunk.compare_exchange_weak(c, c + 1));
+    // Done, or failed, the stretch counts: Finish waits for every one.
+    struct CDone {
+        CRun& run;
+        bool bFinished = false;
+        ~CDone()
+        {
+            if (!bFinished)
+                run.bFailed = true;
+            run.nDoneChunks.fetch_add(1, std::memory_order_release);
+        }
+    } done{*run};
+    found.clear();
+    std::vector<CFinding> findings;
+    for (std::size_t t = c * kEarlyChunk; t < std::min(n, (c + 1) * kEarlyChunk); ++t) {
+        const CTranslation translation = run->records->At(t);
+        if (translation.bFuzzy || translation.text.empty())
+            continue;  // counted, not compared
+        findings.clear();
+        checker.CheckText(translation.source, translation.text, findings);
+        std::uint32_t checks = 0;
+        for (const CFinding& finding : findings) {
+            const std::uint32_t bit = std::uint32_t(1) << static_cast<unsigned>(finding.check);
+            checks |= (checks & bit) ? kCompareAgain : bit;
+        }
+        if (checks)
+            found.emplace_back(static_cast<std::uint32_t>(t), checks);
+    }
+    {
+        const std::lock_guard lock(run->mutex);
+        run->found.insert(run->found.end(), found.begin(), found.end());
+    }
+    done.bFinished = true;
+    return true;
+}
+
+void CEarlyChecks::Work()
+{
+    try {
+        CChecker checker(m_options);
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> found;
+        while (!m_bAbandoned.load()) {
+            if (WorkOnce(checker, found))
+                continue;
+            if (m_bClosed.load(std::memory_order_acquire))
+                return;
+            std::this_thread::sleep_for(std::chrono::microseconds(100));  // the reader is ahead of nothing yet
+        }
+    } catch (...) {
+        // No checker or no memory here: Finish does what is left.
+    }
+}
+
+std::vector<std::uint32_t> CEarlyChecks::Finish(const CTranslations& translations)
+{
+    m_bClosed.store(true, std::memory_order_release);
+    CChecker checker(m_options);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> found;
+    while (WorkOnce(checker, found)) {
+    }
+    const std::shared_ptr<CRun> run = CurrentRun();
+    if (!run || run->records.get() != translations.Records()) {
+        Abandon();
+        return {};
+    }
+    // Stretches another thread took may still be under way.
+    const std::size_t nChunks = (translations.Size() + kEarlyChunk - 1) / kEarlyChunk;
+    while (run->nDoneChunks.load(std::memory_order_acquire) < nChunks)
+        std::this_thread::yield();
+    if (run->bFailed)
+        return {};  // the report compares every text then
+    std::vector<std::uint32_t> checks(translations.Size(), 0);
+    const std::lock_guard lock(run->mutex);
+    for (const auto& [t, c] : run->found)
+        checks[t] = c;
+    return checks;
+}
+
+void CEarlyChecks::Abandon()
+{
+    m_bAbandoned.store(true);
+    m_bClosed.store(true, std::memory_order_release);
 }
 
 }  // namespace lumo_cli

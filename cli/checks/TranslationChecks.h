@@ -14,7 +14,12 @@
 #include "Placeholders.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <utility>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -130,9 +135,50 @@ void CheckEntries(const CChecker& checker, const std::vector<Entry>& source, con
 // Fuzzy and untranslated messages are counted, their texts not compared.
 void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTranslations& translations,
                        const std::vector<std::size_t>& lines, CFileCheck& result);
-// The same with the pairing of the two already made.
+// The same with the pairing of the two already made. pFound, when given,
+// tells by translation which checks find something in it (as CEarlyChecks
+// gives them): only those texts are compared again, and only when one of
+// their findings is kept.
 void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTranslations& translations,
-                       const CTemplatePairing& pairing, const std::vector<std::size_t>& lines, CFileCheck& result);
+                       const CTemplatePairing& pairing, const std::vector<std::size_t>& lines, CFileCheck& result,
+                       const std::vector<std::uint32_t>* pFound = nullptr);
+
+// The texts of a translation compared while the file is still being read,
+// by a thread that would otherwise wait: which checks find something in
+// each message, so that import compares again only the few texts whose
+// findings it shows. The records come from a feed installed on the thread
+// that reads the file.
+class CEarlyChecks {
+public:
+    CEarlyChecks(const CCheckOptions& options, const CTranslationsFeed& feed);
+    ~CEarlyChecks();
+    CEarlyChecks(const CEarlyChecks&) = delete;
+    CEarlyChecks& operator=(const CEarlyChecks&) = delete;
+
+    // Compares what the feed publishes until Finish or Abandon; on a thread
+    // of its own.
+    void Work();
+    // The file was read into translations: the calling thread helps with
+    // what is left. By translation, the checks that find something in it
+    // (bit 1 << check; kCompareAgain: more than one finding of a check);
+    // empty when the feed's records are not these translations.
+    std::vector<std::uint32_t> Finish(const CTranslations& translations);
+    // The read failed: Work returns as soon as it can.
+    void Abandon();
+
+    static constexpr std::uint32_t kCompareAgain = 0x80000000u;
+
+private:
+    struct CRun;
+    std::shared_ptr<CRun> CurrentRun();
+    bool WorkOnce(CChecker& checker, std::vector<std::pair<std::uint32_t, std::uint32_t>>& found);
+
+    const CCheckOptions m_options;
+    const CTranslationsFeed& m_feed;
+    std::mutex m_mutex;
+    std::shared_ptr<CRun> m_pRun;
+    std::atomic<bool> m_bClosed{false}, m_bAbandoned{false};
+};
 
 // "FILE: entry 12 NAME (data): printf: the source has %d, the translation has %s"
 std::string FindingLine(const std::string& path, const CFinding& finding);
@@ -163,6 +209,7 @@ int RunTranslationCheckCommand(const CArguments& args, std::ostream& out, std::o
 // err (at most a few per check). With options.bStrict, false when one is at
 // error level: the import must not go on.
 bool ReportImportChecks(const CCheckOptions& options, const std::string& path, CEntrySpan templ,
-                        const CTranslations& translations, const CTemplatePairing& pairing, std::ostream& err);
+                        const CTranslations& translations, const CTemplatePairing& pairing, std::ostream& err,
+                        const std::vector<std::uint32_t>* pFound = nullptr);
 
 }  // namespace lumo_cli
