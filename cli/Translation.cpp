@@ -386,36 +386,55 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
     });
 }
 
-const char* CTranslationRecords::Store(const CTranslation& translation)
+char* CTranslationRecords::Room(std::size_t nBytes, std::size_t nAlign)
 {
     constexpr std::size_t kBlock = std::size_t(1) << 20;
-    const std::size_t nBytes = translation.name.size() + translation.source.size() + translation.text.size();
-    if (nBytes > m_nBlockFree) {
+    const std::size_t nPad = static_cast<std::size_t>(-reinterpret_cast<std::uintptr_t>(m_pFree)) & (nAlign - 1);
+    if (nPad + nBytes > m_nBlockFree) {
         const std::size_t nSize = std::max(kBlock, nBytes);
-        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(nSize));
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(nSize));  // aligned for any type
         m_pFree = m_blocks.back().get();
         m_nBlockFree = nSize;
+    } else {
+        m_pFree += nPad;
+        m_nBlockFree -= nPad;
     }
     char* const p = m_pFree;
-    char* w = p;
-    for (const std::string_view part : {translation.name, translation.source, translation.text})
-        w = std::copy(part.begin(), part.end(), w);
     m_pFree += nBytes;
     m_nBlockFree -= nBytes;
     return p;
 }
 
-void CTranslationRecords::Append(const CTranslation& translation, std::size_t index)
+void CTranslationRecords::Append(const CTranslation& translation, Slot slot, const CEntryStore* pTemplate,
+                                 std::size_t index)
 {
     if (!m_segments)
         m_segments = std::make_unique<std::unique_ptr<CRecord[]>[]>(kSegments);
     std::unique_ptr<CRecord[]>& segment = m_segments[index >> kSegmentBits];
     if (!segment)
         segment = std::make_unique_for_overwrite<CRecord[]>(kSegment);
-    segment[index & (kSegment - 1)] =
-        CRecord{Store(translation), static_cast<std::uint32_t>(translation.name.size()),
-                static_cast<std::uint32_t>(translation.source.size()), static_cast<std::uint32_t>(translation.text.size()),
-                translation.bFuzzy, translation.nUnitId};
+    CRecord record{};
+    if (slot != kNoSlot) {
+        m_pTemplate = pTemplate;
+        record.key = (static_cast<std::uint64_t>(slot) << 1) | 1;
+    } else {
+        // The lengths first, aligned, so that the address is even.
+        const std::uint32_t lengths[2] = {static_cast<std::uint32_t>(translation.name.size()),
+                                          static_cast<std::uint32_t>(translation.source.size())};
+        char* p = Room(sizeof lengths + lengths[0] + lengths[1], alignof(std::uint32_t));
+        std::memcpy(p, lengths, sizeof lengths);
+        std::copy(translation.name.begin(), translation.name.end(), p + sizeof lengths);
+        std::copy(translation.source.begin(), translation.source.end(), p + sizeof lengths + lengths[0]);
+        record.key = reinterpret_cast<std::uintptr_t>(p);
+    }
+    char* pText = Room(translation.text.size(), 1);
+    std::copy(translation.text.begin(), translation.text.end(), pText);
+    record.pText = pText;
+    record.nText = static_cast<std::uint32_t>(translation.text.size());
+    // No file has 2^31 messages: a larger unit id is no number lumo gave.
+    const std::size_t nUnit = translation.nUnitId < (std::size_t(1) << 31) ? translation.nUnitId : 0;
+    record.unit = static_cast<std::uint32_t>(nUnit << 1) | (translation.bFuzzy ? 1 : 0);
+    segment[index & (kSegment - 1)] = record;
     m_nPublished.store(index + 1, std::memory_order_release);
 }
 
@@ -425,7 +444,7 @@ thread_local CTranslationsFeed* t_pFeed = nullptr;
 
 }  // namespace
 
-CTranslationsFeed::CTranslationsFeed() : m_pBefore(t_pFeed)
+CTranslationsFeed::CTranslationsFeed() : m_pShared(std::make_shared<CShared>()), m_pBefore(t_pFeed)
 {
     t_pFeed = this;
 }
@@ -435,30 +454,62 @@ CTranslationsFeed::~CTranslationsFeed()
     t_pFeed = m_pBefore;
 }
 
-CTranslationsFeed* CTranslationsFeed::Installed()
+std::shared_ptr<CTranslationsFeed::CShared> CTranslationsFeed::Installed()
 {
-    return t_pFeed;
+    return t_pFeed ? t_pFeed->m_pShared : nullptr;
 }
 
 std::shared_ptr<const CTranslationRecords> CTranslationsFeed::Current(std::uint64_t* pGeneration) const
 {
-    const std::lock_guard lock(m_mutex);
+    const std::lock_guard lock(m_pShared->mutex);
     if (pGeneration)
-        *pGeneration = m_nGeneration;
-    return m_current;
+        *pGeneration = m_pShared->nGeneration;
+    return m_pShared->current;
 }
 
-void CTranslationsFeed::Take(std::shared_ptr<const CTranslationRecords> records)
+void CTranslationsFeed::CShared::Take(std::shared_ptr<const CTranslationRecords> records)
 {
-    const std::lock_guard lock(m_mutex);
-    m_current = std::move(records);
-    ++m_nGeneration;
+    const std::lock_guard lock(mutex);
+    current = std::move(records);
+    ++nGeneration;
 }
 
-CTranslations::CTranslations() : m_pRecords(std::make_shared<CTranslationRecords>())
+CTranslations::CTranslations() : m_pRecords(std::make_shared<CTranslationRecords>()), m_pFeed(CTranslationsFeed::Installed())
 {
-    if (CTranslationsFeed* pFeed = CTranslationsFeed::Installed())
-        pFeed->Take(m_pRecords);
+    if (m_pFeed)
+        m_pFeed->Take(m_pRecords);
+}
+
+Slot CTranslations::InTemplate(const CEntryStore& templ, std::string_view name, std::string_view source)
+{
+    const auto at = [&](Slot slot) {
+        const std::size_t i = slot / 2;
+        return templ.Text(i, slot % 2 == 1) == source && templ.Name(i) == name;
+    };
+    constexpr Slot kTries = 8;  // texts that are empty, or repeat a message, are passed over
+    const Slot nSlots = 2 * templ.Size();
+    for (Slot slot = m_nextSlot; slot < nSlots && slot < m_nextSlot + kTries; ++slot) {
+        if (at(slot)) {
+            m_nextSlot = slot + 1;
+            m_nMisses = 0;
+            return slot;
+        }
+    }
+    // Where the file is in the template: looked for through the whole
+    // template when it comes (the file was read from elsewhere until then),
+    // and again after a long stretch of misses, a few times at most.
+    constexpr std::size_t kMissesBeforeSearch = 4096, kSearches = 4;
+    if ((m_nSearches == 0 || ++m_nMisses >= kMissesBeforeSearch) && m_nSearches < kSearches) {
+        ++m_nSearches;
+        m_nMisses = 0;
+        for (Slot slot = 0; slot < nSlots; ++slot) {
+            if (at(slot)) {
+                m_nextSlot = slot + 1;
+                return slot;
+            }
+        }
+    }
+    return kNoSlot;
 }
 
 std::size_t CTranslations::FindSlot(std::uint32_t hash, std::string_view name, std::string_view source) const
@@ -507,7 +558,9 @@ bool CTranslations::Add(const CTranslation& translation)
     if (slot.index != kEmpty)
         return false;
     slot = CSlot{hash, static_cast<std::uint32_t>(m_nSize)};
-    m_pRecords->Append(translation, m_nSize);
+    const CEntryStore* pTemplate = m_pFeed ? m_pFeed->pTemplate.load(std::memory_order_acquire) : nullptr;
+    m_pRecords->Append(translation, pTemplate ? InTemplate(*pTemplate, translation.name, translation.source) : kNoSlot,
+                       pTemplate, m_nSize);
     ++m_nSize;
     return true;
 }

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <functional>
@@ -189,16 +190,32 @@ struct CLargeTableAllocator {
     friend bool operator==(const CLargeTableAllocator&, const CLargeTableAllocator&) { return true; }
 };
 
-// The records of a CTranslations: each translation's name, source and text
-// side by side in blocks, and a record of where, in segments. Neither ever
-// moves, so the records published may be read on another thread while
-// more are added (see CTranslationsFeed).
+// The records of a CTranslations, in segments that never move, and their
+// texts in blocks that never move, so that the records published may be
+// read on another thread while more are added (see CTranslationsFeed). A
+// record's name and source are those of a text of the template when the
+// feed offers one that has them, and a copy otherwise.
 class CTranslationRecords {
 public:
     CTranslation At(std::size_t index) const
     {
         const CRecord& r = m_segments[index >> kSegmentBits][index & (kSegment - 1)];
-        return {{r.p, r.nName}, {r.p + r.nName, r.nSource}, {r.p + r.nName + r.nSource, r.nText}, r.bFuzzy, r.nUnitId};
+        CTranslation translation;
+        if (r.key & 1) {
+            const std::size_t slot = static_cast<std::size_t>(r.key >> 1);
+            translation.name = m_pTemplate->Name(slot / 2);
+            translation.source = m_pTemplate->Text(slot / 2, slot % 2 == 1);
+        } else {
+            const char* p = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(r.key));
+            std::uint32_t lengths[2];
+            std::memcpy(lengths, p, sizeof lengths);
+            translation.name = {p + sizeof lengths, lengths[0]};
+            translation.source = {p + sizeof lengths + lengths[0], lengths[1]};
+        }
+        translation.text = {r.pText, r.nText};
+        translation.bFuzzy = (r.unit & 1) != 0;
+        translation.nUnitId = r.unit >> 1;
+        return translation;
     }
     // How many may be read on any thread.
     std::size_t Published() const { return m_nPublished.load(std::memory_order_acquire); }
@@ -206,20 +223,24 @@ public:
 private:
     friend class CTranslations;
     struct CRecord {
-        const char* p;
-        std::uint32_t nName, nSource, nText;
-        bool bFuzzy;
-        std::size_t nUnitId;
+        // (2 * entry + 1 for the extra text) * 2 + 1: that text of the
+        // template; else where the name and source are, after their lengths.
+        std::uint64_t key;
+        const char* pText;
+        std::uint32_t nText;
+        std::uint32_t unit;  // the unit's id * 2, + 1 when fuzzy
     };
     static constexpr std::size_t kSegmentBits = 16, kSegment = std::size_t(1) << kSegmentBits;
     // Room for every index below 2^32, the most a CTranslations holds.
     static constexpr std::size_t kSegments = std::size_t(1) << (32 - kSegmentBits);
 
-    void Append(const CTranslation& translation, std::size_t index);
-    const char* Store(const CTranslation& translation);
+    // slot: the template's text that has its name and source, or kNoSlot.
+    void Append(const CTranslation& translation, Slot slot, const CEntryStore* pTemplate, std::size_t index);
+    char* Room(std::size_t nBytes, std::size_t nAlign);
 
     std::unique_ptr<std::unique_ptr<CRecord[]>[]> m_segments;  // kSegments of them, made at the first record
     std::atomic<std::size_t> m_nPublished{0};
+    const CEntryStore* m_pTemplate = nullptr;
     std::vector<std::unique_ptr<char[]>> m_blocks;
     std::size_t m_nBlockFree = 0;
     char* m_pFree = nullptr;
@@ -228,7 +249,9 @@ private:
 // Lets another thread see the translations of a file while it is read: a
 // CTranslations made on a thread while a feed is installed there hands its
 // records to the feed. A reader that starts over makes a new one, which
-// then takes the old one's place.
+// then takes the old one's place. The feed may also offer the template the
+// file translates, once it is read: the records then refer to its texts
+// instead of copying them; it must outlive them.
 class CTranslationsFeed {
 public:
     CTranslationsFeed();  // installed on the calling thread until it goes
@@ -238,15 +261,22 @@ public:
 
     // The records made last, null before the first; nGeneration counts them.
     std::shared_ptr<const CTranslationRecords> Current(std::uint64_t* pGeneration = nullptr) const;
+    // From any thread, once: the template, read whole and unchanged from now on.
+    void OfferTemplate(const CEntryStore& templ) { m_pShared->pTemplate.store(&templ, std::memory_order_release); }
 
 private:
     friend class CTranslations;
-    static CTranslationsFeed* Installed();
-    void Take(std::shared_ptr<const CTranslationRecords> records);
+    // What the CTranslations made under it keep, so that none refers to a feed that went.
+    struct CShared {
+        std::mutex mutex;
+        std::shared_ptr<const CTranslationRecords> current;
+        std::uint64_t nGeneration = 0;
+        std::atomic<const CEntryStore*> pTemplate{nullptr};
+        void Take(std::shared_ptr<const CTranslationRecords> records);
+    };
+    static std::shared_ptr<CShared> Installed();
 
-    mutable std::mutex m_mutex;
-    std::shared_ptr<const CTranslationRecords> m_current;
-    std::uint64_t m_nGeneration = 0;
+    std::shared_ptr<CShared> m_pShared;
     CTranslationsFeed* m_pBefore;
 };
 
@@ -294,8 +324,16 @@ private:
     std::size_t FindSlot(std::uint32_t hash, std::string_view name, std::string_view source) const;
     void Grow();
 
+    // The text of the feed's template that has this name and source, or
+    // kNoSlot: a file written from the template has its messages in the
+    // template's order, so the texts after the last one found are tried.
+    Slot InTemplate(const CEntryStore& templ, std::string_view name, std::string_view source);
+
     std::shared_ptr<CTranslationRecords> m_pRecords;  // shared with a feed's readers, which may outlive this
     std::size_t m_nSize = 0;
+    std::shared_ptr<CTranslationsFeed::CShared> m_pFeed;  // of the feed it was made under
+    Slot m_nextSlot = 0;
+    std::size_t m_nMisses = 0, m_nSearches = 0;
     std::vector<CSlot, CLargeTableAllocator<CSlot>> m_slots;  // a power of two in size, at most three quarters full
     std::size_t m_nUnmatchable = 0;
 };

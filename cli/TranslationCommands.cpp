@@ -191,7 +191,7 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
 
     // The messages read are compared as they come, by the thread that reads
     // the template once it has.
-    const CTranslationsFeed feed;
+    CTranslationsFeed feed;
     std::optional<CEarlyChecks> early;
     if (pChecks)
         early.emplace(*pChecks, feed);
@@ -219,8 +219,12 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
         try {
             templRead = std::async(std::launch::async, [&] {
                 const int status = readTemplate(templReport);
-                if (status == exitOk && early)
-                    early->Work();
+                if (status == exitOk) {
+                    // From here on the translations refer to the template's texts.
+                    feed.OfferTemplate(templEntries);
+                    if (early)
+                        early->Work();
+                }
                 return status;
             });
         } catch (const std::system_error&) {

@@ -180,9 +180,10 @@ using ChunkCheck = std::function<void(const CChecker&, std::size_t nBegin, std::
 // check's work, and each stretch needs nothing from the others. Every
 // thread has a checker of its own (a placeholder pattern keeps its match
 // state). What the stretches found joins result in entry order.
-void CheckInChunks(const CChecker& checker, std::size_t n, CFileCheck& result, const ChunkCheck& check)
+void CheckInChunks(const CChecker& checker, std::size_t n, CFileCheck& result, const ChunkCheck& check,
+                   bool bOneStretch = false)
 {
-    constexpr std::size_t kChunk = 4096;
+    const std::size_t kChunk = bOneStretch ? std::max<std::size_t>(n, 1) : 4096;
     const std::size_t nChunks = (n + kChunk - 1) / kChunk;
     std::vector<CChunk> chunks(nChunks);
     std::atomic<std::size_t> next{0};
@@ -349,7 +350,9 @@ void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTransla
     auto lineOf = [&](std::size_t t) { return t < lines.size() ? lines[t] : 0; };
 
     // Each message is looked at once, where it first occurs.
-    CheckInChunks(checker, templ.Size(), result, [&](const CChecker& own, std::size_t nBegin, std::size_t nEnd,
+    CheckInChunks(
+        checker, templ.Size(), result,
+        [&](const CChecker& own, std::size_t nBegin, std::size_t nEnd,
                                                      CChunk& chunk) {
         CCheckSummary& part = chunk.summary;
         auto add = [&](CFinding&& finding) { Keep(own, std::move(finding), part, chunk.findings, nKeep); };
@@ -422,7 +425,10 @@ void CheckTranslations(const CChecker& checker, CEntrySpan templ, const CTransla
                 part.nEntriesTranslated += bAllTranslated ? 1 : 0;
             }
         }
-    });
+    },
+                  // With what the early checks found, the few texts compared again go
+                  // faster on one thread than the stretches' first findings on all.
+                  pFound != nullptr);
 
     // Counted after the template's own findings, as they come last.
     for (const std::size_t t : pairing.Unpaired()) {
@@ -468,7 +474,7 @@ std::shared_ptr<CEarlyChecks::CRun> CEarlyChecks::CurrentRun()
     std::uint64_t nGeneration = 0;
     std::shared_ptr<const CTranslationRecords> records = m_feed.Current(&nGeneration);
     const std::lock_guard lock(m_mutex);
-    if (!records)
+    if (!records || m_bAbandoned.load())
         return nullptr;
     // A reader that started over made new records: what was found is gone with the old ones.
     if (!m_pRun || m_pRun->nGeneration != nGeneration) {
@@ -564,9 +570,16 @@ std::vector<std::uint32_t> CEarlyChecks::Finish(const CTranslations& translation
     if (run->bFailed)
         return {};  // the report compares every text then
     std::vector<std::uint32_t> checks(translations.Size(), 0);
-    const std::lock_guard lock(run->mutex);
-    for (const auto& [t, c] : run->found)
-        checks[t] = c;
+    {
+        const std::lock_guard lock(run->mutex);
+        for (const auto& [t, c] : run->found)
+            checks[t] = c;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>>().swap(run->found);
+    }
+    // Done: nothing more to compare, and what was found goes.
+    m_bAbandoned.store(true);
+    const std::lock_guard lock(m_mutex);
+    m_pRun.reset();
     return checks;
 }
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+
 using namespace lumo_cli;
 
 namespace {
@@ -135,4 +138,51 @@ TEST(Translation, ApplyReplacesTranslatedTextsAndCounts)
                                           {"A", "Commencer", ""},
                                           {"C", "", "Retour"},
                                           {"D", "", ""}}));
+}
+
+// Translations read while a feed offers the template refer to its texts
+// instead of copying them: what is read back, found and refused as a
+// repeat must be the same as without, whatever the order of the file, and
+// wherever in the file the template comes.
+TEST(Translation, RecordsReferringToTheTemplateReadBackAsCopiesDo)
+{
+    CEntryStore templ;
+    for (const auto& [name, data, extra] : std::vector<std::array<std::string, 3>>{
+             {"A", "One", ""}, {"B", "Two", "Two more"}, {"A", "One", "Again"}, {"C", "", "Three"}, {"D", "Four", ""}})
+        templ.Append(name, data, extra);
+    const std::vector<CTranslation> inOrder = {
+        Translated("A", "One", "Un"),          Translated("B", "Two", "Deux"), Translated("B", "Two more", "", true),
+        Translated("A", "Again", "Encore"),    Translated("X", "Elsewhere", "Ailleurs"),
+        Translated("C", "Three", "Trois"),     Translated("D", "Four", "Quatre")};
+    const std::vector<CTranslation> reversed(inOrder.rbegin(), inOrder.rend());
+    for (const std::vector<CTranslation>* pFile : {&inOrder, &reversed}) {
+        for (std::size_t nOffered = 0; nOffered <= pFile->size() + 1; ++nOffered) {
+            SCOPED_TRACE("offered before message " + std::to_string(nOffered));
+            CTranslationsFeed feed;
+            CTranslations plain;  // made before the feed goes
+            {
+                CTranslationsFeed none;  // a feed without a template changes nothing either
+                plain = CTranslations();
+            }
+            CTranslations fed;
+            for (std::size_t k = 0; k < pFile->size(); ++k) {
+                if (k == nOffered)
+                    feed.OfferTemplate(templ);
+                ASSERT_TRUE(fed.Add((*pFile)[k]));
+                ASSERT_TRUE(plain.Add((*pFile)[k]));
+            }
+            EXPECT_EQ(feed.Current().get(), fed.Records());
+            // A repeat is refused, and lookups find every pair.
+            EXPECT_FALSE(fed.Add(Translated("A", "One", "Autre")));
+            EXPECT_FALSE(fed.Add(Translated("X", "Elsewhere", "Autre")));
+            ASSERT_EQ(fed.Size(), plain.Size());
+            for (std::size_t t = 0; t < fed.Size(); ++t) {
+                const CTranslation a = fed.At(t), b = plain.At(t);
+                EXPECT_EQ(std::tie(a.name, a.source, a.text, a.bFuzzy, a.nUnitId),
+                          std::tie(b.name, b.source, b.text, b.bFuzzy, b.nUnitId));
+                EXPECT_EQ(fed.Find(a.name, a.source), t);
+            }
+            EXPECT_EQ(fed.Find("A", "Two"), CTranslations::npos);
+        }
+    }
 }
