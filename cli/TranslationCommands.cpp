@@ -231,9 +231,11 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
             // No thread to be had: one after the other.
         }
     }
-    if (!templRead.valid())
+    if (!templRead.valid()) {
         if (const int status = readTemplate(err); status != exitOk)
             return status;
+        feed.OfferTemplate(templEntries);
+    }
     CWarnings warnings;
     CImportCounts counts;
     const bool bEmptyUntranslated = args.Value("--untranslated") == "empty";
