@@ -247,6 +247,15 @@ public:
 
     EOutcome Run()
     {
+        const EOutcome outcome = RunMessages();
+        // The last message kept was never added: a repeat there comes first.
+        if (const EOutcome added = AddPrepared(); added != EOutcome::done)
+            return added;
+        return outcome;
+    }
+
+    EOutcome RunMessages()
+    {
         CToken tok = Next(&m_junk);
         for (;;) {
             switch (tok.kind) {
@@ -802,8 +811,27 @@ private:
 
     // --- the messages ---
 
+    // A message is added once the next one is read, so that the memory its
+    // addition needs is fetched meanwhile; a repeat is found then, before
+    // anything that follows it.
+    EOutcome AddPrepared()
+    {
+        if (!m_bPrepared)
+            return EOutcome::done;
+        m_bPrepared = false;
+        if (!m_reading.translations.Commit()) {
+            m_nStopLine = m_nPreparedLine;
+            return EOutcome::notPo;
+        }
+        if (m_bLines)
+            m_reading.lines.push_back(m_nPreparedLine);
+        return EOutcome::done;
+    }
+
     EOutcome Take(const CRawMessage& m)
     {
+        if (const EOutcome added = AddPrepared(); added != EOutcome::done)
+            return added;
         const bool bHeader = !m.bHasContext && m.id.bytes.empty();
         if (bHeader && !m.bObsolete) {
             const std::string header = m.str.Raw();
@@ -838,10 +866,9 @@ private:
             }
             if (m_nSideMatchable > 0 && m_side.count(Key(m)))
                 return Duplicate(m);
-            if (!m_reading.translations.Add({m_name, m_source, text, m.bFuzzy}))
-                return Duplicate(m);
-            if (m_bLines)
-                m_reading.lines.push_back(m.nStartLine);
+            m_reading.translations.Prepare({m_name, m_source, text, m.bFuzzy});
+            m_bPrepared = true;
+            m_nPreparedLine = m.nStartLine;
             return EOutcome::done;
         }
         if (bUsed && !bHeader) {
@@ -958,6 +985,8 @@ private:
     std::string m_domain = "messages";
     bool m_bDefaultDomain = true;
     EOutcome m_outcome = EOutcome::done;
+    bool m_bPrepared = false;  // a message waits to be added
+    std::size_t m_nPreparedLine = 0;
     std::size_t m_nReleased = 0;
 
     CRawMessage m_message;

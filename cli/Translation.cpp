@@ -435,7 +435,6 @@ void CTranslationRecords::Append(const CTranslation& translation, Slot slot, con
     const std::size_t nUnit = translation.nUnitId < (std::size_t(1) << 31) ? translation.nUnitId : 0;
     record.unit = static_cast<std::uint32_t>(nUnit << 1) | (translation.bFuzzy ? 1 : 0);
     segment[index & (kSegment - 1)] = record;
-    m_nPublished.store(index + 1, std::memory_order_release);
 }
 
 namespace {
@@ -544,6 +543,12 @@ void CTranslations::Grow()
 
 bool CTranslations::Add(const CTranslation& translation)
 {
+    Prepare(translation);
+    return Commit();
+}
+
+void CTranslations::Prepare(const CTranslation& translation)
+{
     // An entry text is at most 0xFFFFFFFE bytes; no longer one can be a translation of it.
     for (const std::string_view part : {translation.name, translation.source, translation.text})
         if (part.size() > 0xFFFFFFFEu)
@@ -551,17 +556,28 @@ bool CTranslations::Add(const CTranslation& translation)
                                " bytes is longer than an entry file can hold (4 GiB less 2 bytes)");
     if (m_nSize >= kEmpty - 1)
         throw CImportError("the file has more messages than lumo can take (" + std::to_string(kEmpty - 1) + ")");
-    if (4 * (m_nSize + 1) > 3 * m_slots.size())
-        Grow();
-    const auto hash = static_cast<std::uint32_t>(CPairHash()({translation.name, translation.source}));
-    CSlot& slot = m_slots[FindSlot(hash, translation.name, translation.source)];
-    if (slot.index != kEmpty)
-        return false;
-    slot = CSlot{hash, static_cast<std::uint32_t>(m_nSize)};
+    m_nPreparedHash = static_cast<std::uint32_t>(CPairHash()({translation.name, translation.source}));
+    if (!m_slots.empty())
+        __builtin_prefetch(&m_slots[m_nPreparedHash & (m_slots.size() - 1)]);
+    m_nextSlotBefore = m_nextSlot;
     const CEntryStore* pTemplate = m_pFeed ? m_pFeed->pTemplate.load(std::memory_order_acquire) : nullptr;
+    // Kept after the last one, where a dropped one is written over.
     m_pRecords->Append(translation, pTemplate ? InTemplate(*pTemplate, translation.name, translation.source) : kNoSlot,
                        pTemplate, m_nSize);
-    ++m_nSize;
+}
+
+bool CTranslations::Commit()
+{
+    if (4 * (m_nSize + 1) > 3 * m_slots.size())
+        Grow();
+    const CTranslation translation = At(m_nSize);
+    CSlot& slot = m_slots[FindSlot(m_nPreparedHash, translation.name, translation.source)];
+    if (slot.index != kEmpty) {
+        m_nextSlot = m_nextSlotBefore;
+        return false;
+    }
+    slot = CSlot{m_nPreparedHash, static_cast<std::uint32_t>(m_nSize)};
+    m_pRecords->Publish(++m_nSize);
     return true;
 }
 

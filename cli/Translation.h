@@ -235,7 +235,9 @@ private:
     static constexpr std::size_t kSegments = std::size_t(1) << (32 - kSegmentBits);
 
     // slot: the template's text that has its name and source, or kNoSlot.
+    // Kept at index, and read by other threads only once published.
     void Append(const CTranslation& translation, Slot slot, const CEntryStore* pTemplate, std::size_t index);
+    void Publish(std::size_t nRecords) { m_nPublished.store(nRecords, std::memory_order_release); }
     char* Room(std::size_t nBytes, std::size_t nAlign);
 
     std::unique_ptr<std::unique_ptr<CRecord[]>[]> m_segments;  // kSegments of them, made at the first record
@@ -291,6 +293,11 @@ public:
 
     // Adds one; false (and nothing added) when the pair is already there.
     bool Add(const CTranslation& translation);
+    // The same in two steps, so that the table's memory is fetched while
+    // the caller reads on: Prepare keeps the translation, Commit adds it or
+    // drops it. Between the two only reading the file may come.
+    void Prepare(const CTranslation& translation);
+    bool Commit();
     // Messages whose name or source text has no Windows-1252 form cannot be
     // in any entry file; they are only counted.
     void AddUnmatchable() { ++m_nUnmatchable; }
@@ -334,6 +341,9 @@ private:
     std::shared_ptr<CTranslationsFeed::CShared> m_pFeed;  // of the feed it was made under
     Slot m_nextSlot = 0;
     std::size_t m_nMisses = 0, m_nSearches = 0;
+    // The prepared one: its pair's hash, and where the template was tried before it.
+    std::uint32_t m_nPreparedHash = 0;
+    Slot m_nextSlotBefore = 0;
     std::vector<CSlot, CLargeTableAllocator<CSlot>> m_slots;  // a power of two in size, at most three quarters full
     std::size_t m_nUnmatchable = 0;
 };
