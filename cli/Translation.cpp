@@ -415,7 +415,9 @@ void CTranslationRecords::Append(const CTranslation& translation, Slot slot, con
         segment = std::make_unique_for_overwrite<CRecord[]>(kSegment);
     CRecord record{};
     if (slot != kNoSlot) {
-        m_pTemplate = pTemplate;
+        // Set before the first record that refers to it is published, and never again.
+        if (!m_pTemplate)
+            m_pTemplate = pTemplate;
         record.key = (static_cast<std::uint64_t>(slot) << 1) | 1;
     } else {
         // The lengths first, aligned, so that the address is even.
