@@ -407,7 +407,7 @@ void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited,
 // found as it goes: each byte is one form (its character or its escape), so
 // the breaks are byte indexes of raw. bLastProhibited: no break before the
 // last byte (the "\n" that ends the line).
-void CPoWriter::Cp1252Breaks(std::string_view raw, int startColumn, int width, bool bLastProhibited, bool bFirstOnly)
+void CPoWriter::Cp1252Breaks(std::string_view raw, int startColumn, int width, bool bLastProhibited)
 {
     m_breakAt.clear();
     const auto* s = reinterpret_cast<const unsigned char*>(raw.data());
@@ -423,8 +423,6 @@ void CPoWriter::Cp1252Breaks(std::string_view raw, int startColumn, int width, b
             if (lastBreak != npos && lastColumn + pieceWidth > width) {
                 if (m_breakAt.empty() || m_breakAt.back() != lastBreak)
                     m_breakAt.push_back(lastBreak);
-                if (bFirstOnly)
-                    return;
                 lastColumn = 0;
             }
             lastBreak = i;
@@ -436,6 +434,24 @@ void CPoWriter::Cp1252Breaks(std::string_view raw, int startColumn, int width, b
     if (lastBreak != npos && lastColumn + pieceWidth > width && (m_breakAt.empty() || m_breakAt.back() != lastBreak))
         m_breakAt.push_back(lastBreak);
 }
+
+namespace {
+
+// Whether the rules allow a break anywhere in a Windows-1252 line (but
+// before its last byte with bLastProhibited).
+bool MayBreakCp1252(std::string_view raw, bool bLastProhibited)
+{
+    const std::size_t n = raw.size() - (bLastProhibited ? 1 : 0);
+    unsigned char state = kStartState;
+    for (std::size_t i = 0; i < n; ++i) {
+        state = BreakStep(state, static_cast<unsigned char>(raw[i]));
+        if (state & kMayBreak)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 // One keyword and its string, cut into lines as gettext's wrap() cuts them:
 // a line per '\n' of the value, each broken where the Unicode line breaking
@@ -487,14 +503,6 @@ void CPoWriter::String(std::string_view keyword, std::string_view value, const C
         // its escaped form, by the library.
         const bool bCp1252 = &forms == &kCp1252Forms;
         const bool bLastProhibited = !raw.empty() && raw.back() == '\n';
-        const auto findBreaks = [&](int column, bool bFirstOnly) {
-            if (bCp1252) {
-                Cp1252Breaks(raw, column, width, bLastProhibited, bFirstOnly);
-            } else {
-                const std::size_t n = m_portion.size();
-                WidthBreaks(column, width, bLastProhibited ? n - 2 : npos, bFirstOnly);
-            }
-        };
         if (!bCp1252) {
             m_portion.resize(raw.size() * kMaxForm + kSlack);
             m_portion.resize(static_cast<std::size_t>(ConvertForms(m_portion.data(), raw, forms) - m_portion.data()));
@@ -502,16 +510,33 @@ void CPoWriter::String(std::string_view keyword, std::string_view value, const C
             u8_possible_linebreaks(reinterpret_cast<const std::uint8_t*>(m_portion.data()), m_portion.size(),
                                    "UTF-8", m_possible.data());
         }
+        const std::size_t nProhibited = !bCp1252 && bLastProhibited ? m_portion.size() - 2 : npos;
+        const auto findBreaks = [&](int column) {
+            if (bCp1252)
+                Cp1252Breaks(raw, column, width, bLastProhibited);
+            else
+                WidthBreaks(column, width, nProhibited, false);
+        };
         // On the keyword's line, only whether the line breaks matters: if
         // it does, the keyword's line holds "" and the breaking starts over.
-        findBreaks(startColumn, bFirstLine);
-        if (bFirstLine && !m_breakAt.empty()) {
+        // A Windows-1252 line, whose columns are known exactly, does not fit
+        // there; as the columns before each place only grow, it breaks
+        // exactly when the rules allow a break anywhere in it.
+        bool bBreaks = true;
+        if (bFirstLine && bCp1252) {
+            bBreaks = MayBreakCp1252(raw, bLastProhibited);
+        } else if (bFirstLine) {
+            WidthBreaks(startColumn, width, nProhibited, true);
+            bBreaks = !m_breakAt.empty();
+        }
+        m_breakAt.clear();
+        if (bFirstLine && bBreaks) {
             putKeyword(" \"\"\n");
             startColumn = 0;
-            if (fits(startColumn))
-                m_breakAt.clear();
-            else
-                findBreaks(startColumn, false);
+            if (!fits(startColumn))
+                findBreaks(startColumn);
+        } else if (!bFirstLine) {
+            findBreaks(startColumn);
         }
         if (bFirstLine)
             putKeyword(" ");

@@ -73,7 +73,7 @@ private:
     void References(std::string_view file, std::span<const std::size_t> lines);
     void String(std::string_view keyword, std::string_view value, const CForms& forms);
     void WidthBreaks(int startColumn, int width, std::size_t nProhibited, bool bFirstOnly);
-    void Cp1252Breaks(std::string_view raw, int startColumn, int width, bool bLastProhibited, bool bFirstOnly);
+    void Cp1252Breaks(std::string_view raw, int startColumn, int width, bool bLastProhibited);
     void Put(std::string_view bytes);
     void PutForms(std::string_view raw, const CForms& forms);
     char* Room(std::size_t nBytes);
