@@ -176,16 +176,6 @@ CCatalog::CCatalog(CEntrySpan source, bool bPairing) : m_source(source)
     // Slots are 32-bit: twice the entries, and one value kept for none.
     if (source.Size() >= kNone / 2)
         throw std::length_error("a catalog takes at most " + std::to_string(kNone / 2 - 1) + " entries");
-    // Room for every text to be a message of its own: the records never
-    // move while the pairing reads them as they are made.
-    std::size_t nTexts = 0;
-    for (std::size_t i = 0; i < source.Size(); ++i)
-        nTexts += (source.Text(i, false).empty() ? 0 : 1) + (source.Text(i, true).empty() ? 0 : 1);
-    m_records.reserve(nTexts);
-    m_places.reserve(nTexts);
-    m_lastSlot.reserve(nTexts);
-    m_slotMessage.assign(2 * source.Size(), kNone);
-    m_nextSlot.assign(2 * source.Size(), kNone);
     if (bPairing) {
         try {
             m_indexer = std::thread([this] {
@@ -245,8 +235,19 @@ void CCatalog::FinishIndex()
 void CCatalog::IndexMessages()
 {
     const CEntrySpan source = m_source;
+    // Room for every text to be a message of its own: the records never
+    // move while the pairing reads them as they are made.
+    std::size_t nTexts = 0;
+    for (std::size_t i = 0; i < source.Size(); ++i)
+        nTexts += (source.Text(i, false).empty() ? 0 : 1) + (source.Text(i, true).empty() ? 0 : 1);
+    m_records.reserve(nTexts);
+    m_places.reserve(nTexts);
+    m_lastSlot.reserve(nTexts);
+    m_slotMessage.assign(2 * source.Size(), kNone);
+    m_nextSlot.assign(2 * source.Size(), kNone);
     // (name, text) -> message in an open-addressing table of hash and
     // message index, at most half full: there are at most two texts an entry.
+    // It is looked up at random, in large pages where there are.
     struct CIndexSlot {
         std::uint32_t hash = 0;
         std::uint32_t message = kNone;
@@ -254,7 +255,7 @@ void CCatalog::IndexMessages()
     std::size_t nSize = 64;
     while (nSize < 4 * source.Size())
         nSize *= 2;
-    std::vector<CIndexSlot> index(nSize);
+    std::vector<CIndexSlot, CLargeTableAllocator<CIndexSlot>> index(nSize);
     std::vector<std::uint32_t>& last = m_lastSlot;
     const std::size_t mask = nSize - 1;
     // The table is far larger than the caches: each text's slot is found
@@ -365,9 +366,6 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
     const std::vector<std::uint32_t>& nextSameName = index.nextSameName;
     std::vector<std::uint32_t>& nextPartner = pNames->nextPartner;
     const std::size_t nSource = m_source.Size();
-    // The records are read as they are made, in room that never moves; a
-    // record has a translation once its text is kept (never an empty one).
-    CRecord* const records = m_records.data();
     forEach([&](std::size_t t, std::string_view name, std::string_view data, std::string_view extra) {
         // A target mostly lists its entries as the source does: the entry
         // at the same place usually has the name, and its number.
@@ -405,7 +403,10 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
                 });
                 continue;
             }
-            CRecord& record = records[m];
+            // The records are read as they are made, in room that never
+            // moves; a record has a translation once its text is kept
+            // (never an empty one).
+            CRecord& record = m_records[m];
             if (!record.pTranslation) {
                 const std::string_view kept = Keep(text);
                 record.pTranslation = kept.data();
