@@ -95,8 +95,6 @@ TEST(PoWriterOracle, WritesWhatGettextWrites)
         EXPECT_EQ(ComparePoWriters({Message("STR_REFS", "refs", "", manyLines)}, file), "") << file;
 }
 
-// Random texts over an alphabet heavy in blanks, punctuation and high bytes,
-// where line breaking has the most to decide.
 // The writer breaks Windows-1252 texts by its own tables; libunistring's
 // rules, which gettext applies, are the oracle. The rules look at the
 // character before a place (or before the spaces there) and at combining
@@ -154,6 +152,8 @@ TEST(PoWriterOracle, BreaksWindows1252AsLibunistring)
     EXPECT_EQ(nDifferent, 0u);
 }
 
+// Random texts over an alphabet heavy in blanks, punctuation and high bytes,
+// where line breaking has the most to decide.
 TEST(PoWriterOracle, RandomTextsMatchGettext)
 {
     std::mt19937 random(20261209);
