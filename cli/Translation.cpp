@@ -246,14 +246,15 @@ void CCatalog::IndexMessages()
     m_slotMessage.assign(2 * source.Size(), kNone);
     m_nextSlot.assign(2 * source.Size(), kNone);
     // (name, text) -> message in an open-addressing table of hash and
-    // message index, at most half full: there are at most two texts an entry.
-    // It is looked up at random, in large pages where there are.
+    // message index, a slot per message and at most three quarters full
+    // (there are no more messages than texts). It is looked up at random,
+    // in large pages where there are.
     struct CIndexSlot {
         std::uint32_t hash = 0;
         std::uint32_t message = kNone;
     };
     std::size_t nSize = 64;
-    while (nSize < 4 * source.Size())
+    while (3 * nSize < 4 * nTexts)
         nSize *= 2;
     std::vector<CIndexSlot, CLargeTableAllocator<CIndexSlot>> index(nSize);
     std::vector<std::uint32_t>& last = m_lastSlot;
