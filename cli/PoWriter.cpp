@@ -12,6 +12,8 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 
 namespace lumo_cli {
 
@@ -94,6 +96,131 @@ CPoWriter::CForms MakeForms(bool bCp1252)
 const CPoWriter::CForms kUtf8Forms = MakeForms(false);
 const CPoWriter::CForms kCp1252Forms = MakeForms(true);
 
+// The line breaking classes of Unicode's rules (UAX #14) that the characters
+// of Windows-1252 have (the ambiguous ones taken as letters, as outside CJK
+// encodings), and BK for the start of the text.
+enum EBreakClass : unsigned char { BK, AL, CM, SP, EX, QU, PR, PO, OP, CP, CL, IS, HY, SY, NU, BA, GL, BB, IN, B2, kClasses };
+
+constexpr EBreakClass BreakClassOf(char32_t c)
+{
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+        return CM;
+    if (c >= '0' && c <= '9')
+        return NU;
+    switch (c) {
+    case ' ': return SP;
+    case '!': case '?': return EX;
+    case '"': case '\'': case 0xAB: case 0xBB: case 0x2018: case 0x2019: case 0x201C: case 0x201D: case 0x2039:
+    case 0x203A: return QU;
+    case '$': case '+': case '\\': case 0xA3: case 0xA4: case 0xA5: case 0xB1: case 0x20AC: return PR;
+    case '%': case 0xA2: case 0xB0: case 0x2030: return PO;
+    case '(': case '[': case '{': case 0xA1: case 0xBF: case 0x201A: case 0x201E: return OP;
+    case ')': case ']': return CP;
+    case '}': return CL;
+    case ',': case '.': case ':': case ';': return IS;
+    case '-': return HY;
+    case '/': return SY;
+    case '|': case 0xAD: case 0x2013: return BA;
+    case 0xA0: return GL;
+    case 0xB4: return BB;
+    case 0x2026: return IN;
+    case 0x2014: return B2;
+    default: return AL;
+    }
+}
+
+// Whether the rules allow a break between two characters: always (direct),
+// only with spaces between them (indirect), or never.
+enum class EPair : unsigned char { direct, indirect, prohibited };
+
+constexpr EPair PairBreak(EBreakClass before, EBreakClass after)
+{
+    const auto in = [](EBreakClass c, std::initializer_list<EBreakClass> set) {
+        return std::find(set.begin(), set.end(), c) != set.end();
+    };
+    const auto pair = [&](std::initializer_list<std::pair<EBreakClass, EBreakClass>> set) {
+        return std::find(set.begin(), set.end(), std::pair(before, after)) != set.end();
+    };
+    if (in(after, {CL, CP, EX, IS, SY}) || before == OP || (before == QU && after == OP) ||
+        (before == B2 && after == B2))
+        return EPair::prohibited;
+    if (before == GL || (after == GL && !in(before, {BA, HY})) || after == QU || before == QU ||
+        in(after, {BA, HY, IN}) || before == BB)
+        return EPair::indirect;
+    // Letters and numbers, with their prefixes and postfixes, stay together.
+    // A letter after a comma, period, colon or semicolon does not:
+    // libunistring breaks there.
+    if (pair({{AL, NU}, {NU, AL}, {PR, AL}, {PO, AL}, {AL, PR}, {AL, PO}, {CL, PO}, {CP, PO}, {CL, PR}, {CP, PR},
+              {NU, PO}, {NU, PR}, {PO, OP}, {PO, NU}, {PR, OP}, {PR, NU}, {HY, NU}, {IS, NU}, {NU, NU}, {SY, NU},
+              {AL, AL}, {AL, OP}, {NU, OP}, {CP, AL}, {CP, NU}}))
+        return EPair::indirect;
+    return EPair::direct;
+}
+
+// Where the breaking rules stand after a character: the class of the last
+// character that was not a space, and whether spaces followed it.
+struct CBreakState {
+    EBreakClass last;
+    bool bSpace;
+    constexpr unsigned char Code() const { return static_cast<unsigned char>(2 * last + (bSpace ? 1 : 0)); }
+};
+
+// The next character, of class c: whether a break may go before it, and the state after it.
+constexpr bool Step(CBreakState& state, EBreakClass c)
+{
+    if (c == SP) {
+        state.bSpace = true;
+        return false;
+    }
+    if (c == CM) {
+        // A combining character (the controls among them) goes with what
+        // it follows, but starts a text or follows spaces as a letter.
+        const bool bBreak = state.last != BK && state.bSpace;
+        if (state.last == BK || state.bSpace)
+            state = {AL, false};
+        return bBreak;
+    }
+    const EPair pair = PairBreak(state.last, c);
+    const bool bBreak =
+        state.last != BK && (pair == EPair::direct || (pair == EPair::indirect && state.bSpace));
+    state = {c, false};
+    return bBreak;
+}
+
+// Per state and byte of a Windows-1252 text: the state after the byte's
+// form (its character, or the two of its escape) in the low bits, and
+// kMayBreak when a break may go before the form. The byte after an escape's
+// backslash never takes a break, but moves the rules on.
+constexpr unsigned char kMayBreak = 0x80;
+constexpr std::size_t kStates = 2 * kClasses;
+using CBreakSteps = std::array<std::array<unsigned char, 256>, kStates>;
+CBreakSteps MakeBreakSteps()
+{
+    CBreakSteps steps{};
+    for (std::size_t code = 0; code < kStates; ++code) {
+        for (unsigned b = 0; b < 256; ++b) {
+            CBreakState state{static_cast<EBreakClass>(code / 2), code % 2 == 1};
+            bool bBreak;
+            if (const char escape = kEscapeOf[b]) {
+                bBreak = Step(state, PR);  // the backslash
+                Step(state, BreakClassOf(static_cast<unsigned char>(escape)));
+            } else {
+                bBreak = Step(state, BreakClassOf(Cp1252ToUnicode(static_cast<unsigned char>(b))));
+            }
+            steps[code][b] = static_cast<unsigned char>(state.Code() | (bBreak ? kMayBreak : 0));
+        }
+    }
+    return steps;
+}
+const CBreakSteps kBreakSteps = MakeBreakSteps();
+constexpr unsigned char kStartState = CBreakState{BK, false}.Code();
+
+// The state after byte b and, in kMayBreak, whether a break may go before it.
+inline unsigned char BreakStep(unsigned char state, unsigned char b)
+{
+    return kBreakSteps[state & ~kMayBreak][b];
+}
+
 // Writes the forms of raw at p, which has room for kMaxForm bytes a byte
 // and the slack of one form; returns the end.
 char* ConvertForms(char* p, std::string_view raw, const CPoWriter::CForms& forms)
@@ -107,6 +234,15 @@ char* ConvertForms(char* p, std::string_view raw, const CPoWriter::CForms& forms
 }
 
 }  // namespace
+
+void PossibleBreaksCp1252(std::string_view text, bool* pMayBreak)
+{
+    unsigned char state = kStartState;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        state = BreakStep(state, static_cast<unsigned char>(text[i]));
+        pMayBreak[i] = (state & kMayBreak) != 0;
+    }
+}
 
 CPoWriter::CPoWriter(Sink sink)
     : m_sink(std::move(sink)), m_buffer(new char[kBufferBytes + kSlack]), m_p(m_buffer.get()),
@@ -267,6 +403,56 @@ void CPoWriter::WidthBreaks(int startColumn, int width, std::size_t nProhibited,
         mark(lastBreak);
 }
 
+// The same pass over a Windows-1252 line, with the breaks the rules allow
+// found as it goes: each byte is one form (its character or its escape), so
+// the breaks are byte indexes of raw. bLastProhibited: no break before the
+// last byte (the "\n" that ends the line).
+void CPoWriter::Cp1252Breaks(std::string_view raw, int startColumn, int width, bool bLastProhibited)
+{
+    m_breakAt.clear();
+    const auto* s = reinterpret_cast<const unsigned char*>(raw.data());
+    const std::size_t n = raw.size();
+    const std::size_t nProhibited = bLastProhibited ? n - 1 : npos;
+    const unsigned char* const columns = kCp1252Forms.columns;
+    std::size_t lastBreak = npos;
+    int lastColumn = startColumn, pieceWidth = 0;
+    unsigned char state = kStartState;
+    for (std::size_t i = 0; i < n; ++i) {
+        state = BreakStep(state, s[i]);
+        if ((state & kMayBreak) && i != nProhibited) {
+            if (lastBreak != npos && lastColumn + pieceWidth > width) {
+                if (m_breakAt.empty() || m_breakAt.back() != lastBreak)
+                    m_breakAt.push_back(lastBreak);
+                lastColumn = 0;
+            }
+            lastBreak = i;
+            lastColumn += pieceWidth;
+            pieceWidth = 0;
+        }
+        pieceWidth += columns[s[i]];
+    }
+    if (lastBreak != npos && lastColumn + pieceWidth > width && (m_breakAt.empty() || m_breakAt.back() != lastBreak))
+        m_breakAt.push_back(lastBreak);
+}
+
+namespace {
+
+// Whether the rules allow a break anywhere in a Windows-1252 line (but
+// before its last byte with bLastProhibited).
+bool MayBreakCp1252(std::string_view raw, bool bLastProhibited)
+{
+    const std::size_t n = raw.size() - (bLastProhibited ? 1 : 0);
+    unsigned char state = kStartState;
+    for (std::size_t i = 0; i < n; ++i) {
+        state = BreakStep(state, static_cast<unsigned char>(raw[i]));
+        if (state & kMayBreak)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 // One keyword and its string, cut into lines as gettext's wrap() cuts them:
 // a line per '\n' of the value, each broken where the Unicode line breaking
 // rules allow once it would pass the page width; when any line breaks or
@@ -313,35 +499,61 @@ void CPoWriter::String(std::string_view keyword, std::string_view value, const C
             continue;
         }
 
-        m_portion.resize(raw.size() * kMaxForm + kSlack);
-        m_portion.resize(static_cast<std::size_t>(ConvertForms(m_portion.data(), raw, forms) - m_portion.data()));
-        const std::size_t n = m_portion.size();
-        // No break just before the "\n" that ends the line.
-        const std::size_t nProhibited = !raw.empty() && raw.back() == '\n' ? n - 2 : npos;
-        m_possible.resize(n);
-        u8_possible_linebreaks(reinterpret_cast<const std::uint8_t*>(m_portion.data()), n, "UTF-8",
-                               m_possible.data());
+        // Windows-1252 bytes are broken where they are; UTF-8 is broken as
+        // its escaped form, by the library.
+        const bool bCp1252 = &forms == &kCp1252Forms;
+        const bool bLastProhibited = !raw.empty() && raw.back() == '\n';
+        if (!bCp1252) {
+            m_portion.resize(raw.size() * kMaxForm + kSlack);
+            m_portion.resize(static_cast<std::size_t>(ConvertForms(m_portion.data(), raw, forms) - m_portion.data()));
+            m_possible.resize(m_portion.size());
+            u8_possible_linebreaks(reinterpret_cast<const std::uint8_t*>(m_portion.data()), m_portion.size(),
+                                   "UTF-8", m_possible.data());
+        }
+        const std::size_t nProhibited = !bCp1252 && bLastProhibited ? m_portion.size() - 2 : npos;
+        const auto findBreaks = [&](int column) {
+            if (bCp1252)
+                Cp1252Breaks(raw, column, width, bLastProhibited);
+            else
+                WidthBreaks(column, width, nProhibited, false);
+        };
         // On the keyword's line, only whether the line breaks matters: if
         // it does, the keyword's line holds "" and the breaking starts over.
-        WidthBreaks(startColumn, width, nProhibited, bFirstLine);
-        if (bFirstLine && !m_breakAt.empty()) {
+        // A Windows-1252 line, whose columns are known exactly, does not fit
+        // there; as the columns before each place only grow, it breaks
+        // exactly when the rules allow a break anywhere in it.
+        bool bBreaks = true;
+        if (bFirstLine && bCp1252) {
+            bBreaks = MayBreakCp1252(raw, bLastProhibited);
+        } else if (bFirstLine) {
+            WidthBreaks(startColumn, width, nProhibited, true);
+            bBreaks = !m_breakAt.empty();
+        }
+        m_breakAt.clear();
+        if (bFirstLine && bBreaks) {
             putKeyword(" \"\"\n");
             startColumn = 0;
-            if (fits(startColumn))
-                m_breakAt.clear();
-            else
-                WidthBreaks(startColumn, width, nProhibited, false);
+            if (!fits(startColumn))
+                findBreaks(startColumn);
+        } else if (!bFirstLine) {
+            findBreaks(startColumn);
         }
         if (bFirstLine)
             putKeyword(" ");
+        const auto putPiece = [&](std::size_t from, std::size_t to) {
+            if (bCp1252)
+                PutForms(raw.substr(from, to - from), forms);
+            else
+                Put(std::string_view(m_portion).substr(from, to - from));
+        };
         Put("\"");
         std::size_t from = 0;
         for (const std::size_t at : m_breakAt) {
-            Put(std::string_view(m_portion).substr(from, at - from));
+            putPiece(from, at);
             Put("\"\n\"");
             from = at;
         }
-        Put(std::string_view(m_portion).substr(from));
+        putPiece(from, bCp1252 ? raw.size() : m_portion.size());
         Put("\"\n");
     } while (pos < value.size());
 }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // PO syntax written directly, byte for byte as gettext's po_file_write
 // writes the same messages (and so as msgcat does): the same escapes, the
-// same line breaking at 79 columns (libunistring's, which gettext uses),
-// the same comments and flags. gettext's library keeps every message in
+// same line breaking at 79 columns (Unicode's rules as libunistring, which
+// gettext uses, applies them: by the library for UTF-8 texts, by tables of
+// our own for the 256 characters of Windows-1252 texts, which a test holds
+// to the library), the same comments and flags. gettext's library keeps every message in
 // memory and checks each reference against the others; this writes each
 // message as it comes. A test and a fuzz target compare the two.
 #pragma once
@@ -31,6 +33,12 @@ struct CPoOutMessage {
     bool bCp1252 = false;
     std::string_view msgctxt, msgid, msgstr;
 };
+
+// Where Unicode's line breaking rules, as libunistring applies them, allow
+// a break in a Windows-1252 text as PO shows it (each byte as its escape or
+// its UTF-8 form): pMayBreak[i] (one per byte) tells whether a break may go
+// just before the form of byte i.
+void PossibleBreaksCp1252(std::string_view text, bool* pMayBreak);
 
 class CPoWriter {
 public:
@@ -65,6 +73,7 @@ private:
     void References(std::string_view file, std::span<const std::size_t> lines);
     void String(std::string_view keyword, std::string_view value, const CForms& forms);
     void WidthBreaks(int startColumn, int width, std::size_t nProhibited, bool bFirstOnly);
+    void Cp1252Breaks(std::string_view raw, int startColumn, int width, bool bLastProhibited);
     void Put(std::string_view bytes);
     void PutForms(std::string_view raw, const CForms& forms);
     char* Room(std::size_t nBytes);
@@ -73,7 +82,7 @@ private:
     std::unique_ptr<char[]> m_buffer;
     char* m_p;    // where the next byte goes
     char* m_end;  // the buffer's end, less the slack of one form
-    std::string m_portion;   // one escaped line of a string that may need breaking
+    std::string m_portion;   // one escaped UTF-8 line of a string that may need breaking
     std::string m_possible;  // where the line breaking rules allow a break in it
     std::vector<std::size_t> m_breakAt;  // where it breaks
     bool m_bFirst = true;

@@ -177,59 +177,95 @@ CCatalog::CCatalog(CEntrySpan source, bool bPairing) : m_source(source)
     // Slots are 32-bit: twice the entries, and one value kept for none.
     if (source.Size() >= kNone / 2)
         throw std::length_error("a catalog takes at most " + std::to_string(kNone / 2 - 1) + " entries");
-    if (!bPairing) {
+    if (bPairing) {
+        try {
+            m_indexer = std::thread([this] {
+                try {
+                    IndexMessages();
+                } catch (...) {
+                    m_indexError = std::current_exception();
+                    m_nIndexed.store(m_source.Size(), std::memory_order_release);
+                    m_nIndexed.notify_all();
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: one after the other.
+        }
+    }
+    if (!m_indexer.joinable()) {
         IndexMessages();
-        return;
+        if (!bPairing)
+            FinishIndex();
     }
-    // The two indexes read the source only: each on a core of its own.
-    std::exception_ptr namesError;
-    std::thread names;
-    try {
-        names = std::thread([&] {
-            try {
-                m_pNames = std::make_unique<CNameIndex>(source);
-            } catch (...) {
-                namesError = std::current_exception();
-            }
-        });
-    } catch (const std::system_error&) {
-        // No thread to be had: the names are indexed when the translations come.
+    if (bPairing) {
+        try {
+            m_pNames = std::make_unique<CNameIndex>(source);
+        } catch (...) {
+            if (m_indexer.joinable())
+                m_indexer.join();
+            throw;
+        }
     }
-    try {
-        IndexMessages();
-    } catch (...) {
-        if (names.joinable())
-            names.join();
-        throw;
-    }
-    if (names.joinable())
-        names.join();
-    if (namesError)
-        std::rethrow_exception(namesError);
 }
 
-CCatalog::~CCatalog() = default;
+CCatalog::~CCatalog()
+{
+    if (m_indexer.joinable())
+        m_indexer.join();
+}
+
+void CCatalog::WaitForIndex(std::size_t nEntries)
+{
+    for (std::size_t n = m_nIndexed.load(std::memory_order_acquire); n < nEntries;
+         n = m_nIndexed.load(std::memory_order_acquire))
+        m_nIndexed.wait(n, std::memory_order_acquire);
+    if (m_indexError)
+        std::rethrow_exception(m_indexError);
+}
+
+void CCatalog::FinishIndex()
+{
+    WaitForIndex(m_source.Size());
+    if (m_indexer.joinable())
+        m_indexer.join();
+    m_records.shrink_to_fit();
+    m_places.shrink_to_fit();
+    m_lastSlot.shrink_to_fit();
+}
 
 void CCatalog::IndexMessages()
 {
     const CEntrySpan source = m_source;
+    // Room for every text to be a message of its own: the records never
+    // move while the pairing reads them as they are made.
+    std::size_t nTexts = 0;
+    for (std::size_t i = 0; i < source.Size(); ++i)
+        nTexts += (source.Text(i, false).empty() ? 0 : 1) + (source.Text(i, true).empty() ? 0 : 1);
+    m_records.reserve(nTexts);
+    m_places.reserve(nTexts);
+    m_lastSlot.reserve(nTexts);
     m_slotMessage.assign(2 * source.Size(), kNone);
     m_nextSlot.assign(2 * source.Size(), kNone);
     // (name, text) -> message in an open-addressing table of hash and
-    // message index, at most half full: there are at most two texts an entry.
+    // message index, a slot per message and at most three quarters full
+    // (there are no more messages than texts). It is looked up at random,
+    // in large pages where there are.
     struct CIndexSlot {
         std::uint32_t hash = 0;
         std::uint32_t message = kNone;
     };
     std::size_t nSize = 64;
-    while (nSize < 4 * source.Size())
+    while (3 * nSize < 4 * nTexts)
         nSize *= 2;
-    std::vector<CIndexSlot> index(nSize);
+    std::vector<CIndexSlot, CLargeTableAllocator<CIndexSlot>> index(nSize);
     std::vector<std::uint32_t>& last = m_lastSlot;
     const std::size_t mask = nSize - 1;
     // The table is far larger than the caches: each text's slot is found
     // a batch ahead and fetched while the texts before it go in.
     constexpr std::size_t kBatch = 32;
+    // The pairing, which follows the numbering, is told how far it got
+    // every few batches.
+    constexpr std::size_t kTellEvery = 16 * kBatch;
     std::uint32_t hashes[kBatch][2];
     for (std::size_t batch = 0; batch < source.Size(); batch += kBatch) {
         const std::size_t nEnd = std::min(source.Size(), batch + kBatch);
@@ -273,10 +309,11 @@ void CCatalog::IndexMessages()
                 m_slotMessage[slot] = index[k].message;
             }
         }
+        if (nEnd % kTellEvery == 0 || nEnd == source.Size()) {
+            m_nIndexed.store(nEnd, std::memory_order_release);
+            m_nIndexed.notify_all();
+        }
     }
-    m_records.shrink_to_fit();
-    m_places.shrink_to_fit();
-    m_lastSlot.shrink_to_fit();
 }
 
 CMessage CCatalog::Message(std::size_t m) const
@@ -331,7 +368,6 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
     const std::vector<std::uint32_t>& nextSameName = index.nextSameName;
     std::vector<std::uint32_t>& nextPartner = pNames->nextPartner;
     const std::size_t nSource = m_source.Size();
-    std::vector<bool> translated(m_records.size(), false);
     forEach([&](std::size_t t, std::string_view name, std::string_view data, std::string_view extra) {
         // A target mostly lists its entries as the source does: the entry
         // at the same place usually has the name, and its number.
@@ -355,6 +391,7 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
         }
         const std::uint32_t s = nextPartner[n];
         nextPartner[n] = nextSameName[s];
+        WaitForIndex(s + 1);
         for (const bool bExtra : {false, true}) {
             const std::string_view text = bExtra ? extra : data;
             if (text.empty())
@@ -368,9 +405,11 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
                 });
                 continue;
             }
+            // The records are read as they are made, in room that never
+            // moves; a record has a translation once its text is kept
+            // (never an empty one).
             CRecord& record = m_records[m];
-            if (!translated[m]) {
-                translated[m] = true;
+            if (!record.pTranslation) {
                 const std::string_view kept = Keep(text);
                 record.pTranslation = kept.data();
                 record.nTranslation = static_cast<std::uint32_t>(kept.size());
@@ -384,6 +423,7 @@ void CCatalog::AddTranslations(const std::function<void(const EntryVisitor&)>& f
             }
         }
     });
+    FinishIndex();
 }
 
 char* CTranslationRecords::Room(std::size_t nBytes, std::size_t nAlign)

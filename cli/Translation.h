@@ -13,11 +13,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -87,13 +89,14 @@ private:
 // A message is a small record; its texts are found in the entries when asked.
 class CCatalog {
 public:
-    // With bPairing, translations will be added: what pairs target entries
-    // with source entries (the source's names, numbered) is made while the
-    // messages are, on another core.
+    // With bPairing, translations will be added: the messages are numbered
+    // on another core while what pairs target entries with source entries
+    // (the source's names, numbered) is made and the target is read, and
+    // the catalog is complete once AddTranslations returns.
     explicit CCatalog(CEntrySpan source, bool bPairing = false);
     ~CCatalog();
 
-    // Takes the translations from target, pairing each of its entries with
+    // Takes the translations from target (once), pairing each of its entries with
     // the source entry of the same name and the same occurrence of that name
     // (the second "A" with the second "A"). Target entries with no partner are
     // left out; a message translated twice differently keeps the first.
@@ -154,6 +157,10 @@ private:
     };
     std::string_view Keep(std::string_view text);
     void IndexMessages();
+    // Waits until the messages of the source entries before nEntries are
+    // numbered (all of them: the numbering is done and its thread joined).
+    void WaitForIndex(std::size_t nEntries);
+    void FinishIndex();
     struct CNameIndex;
 
     CEntrySpan m_source;
@@ -162,6 +169,12 @@ private:
     std::vector<std::uint8_t> m_places;  // per message: 1 as a data text, 2 as an extra text
     std::vector<std::uint32_t> m_lastSlot;  // per message
     std::vector<std::uint32_t> m_slotMessage, m_nextSlot;
+    // With pairing, the messages are numbered on a thread of their own while
+    // the target is read: the source entries numbered so far (every one of
+    // them once the numbering failed, which m_indexError then holds).
+    std::thread m_indexer;
+    std::atomic<std::size_t> m_nIndexed{0};
+    std::exception_ptr m_indexError;
     std::vector<std::unique_ptr<char[]>> m_translations;  // blocks that never move
     std::size_t m_nBlockFree = 0;
     char* m_pFree = nullptr;

@@ -3,7 +3,11 @@
 // give gettext's bytes for the same messages.
 #include "PoWriterCheck.h"
 
+#include "cli/PoWriter.h"
+#include "platform/Cp1252.h"
+
 #include <gtest/gtest.h>
+#include <unilbrk.h>
 
 #include <random>
 #include <string>
@@ -89,6 +93,63 @@ TEST(PoWriterOracle, WritesWhatGettextWrites)
     // File names as references give them: long, with blanks, with UTF-8.
     for (const std::string& file : {std::string(100, 'f') + ".lumo", std::string("my game.lumo"), std::string("j\xc3\xa9u.lumo")})
         EXPECT_EQ(ComparePoWriters({Message("STR_REFS", "refs", "", manyLines)}, file), "") << file;
+}
+
+// The writer breaks Windows-1252 texts by its own tables; libunistring's
+// rules, which gettext applies, are the oracle. The rules look at the
+// character before a place (or before the spaces there) and at combining
+// characters: every byte is tried after every byte, at the start, and with
+// spaces and a control (a combining character to the rules) between them.
+TEST(PoWriterOracle, BreaksWindows1252AsLibunistring)
+{
+    const auto shown = [](std::string_view text, std::vector<std::size_t>& starts) {
+        // Each byte as PO shows it: its escape or its UTF-8 form.
+        std::string utf8;
+        starts.clear();
+        for (const char c : text) {
+            starts.push_back(utf8.size());
+            switch (c) {
+            case '\a': utf8 += "\\a"; break;
+            case '\b': utf8 += "\\b"; break;
+            case '\f': utf8 += "\\f"; break;
+            case '\n': utf8 += "\\n"; break;
+            case '\r': utf8 += "\\r"; break;
+            case '\t': utf8 += "\\t"; break;
+            case '\v': utf8 += "\\v"; break;
+            case '\\': utf8 += "\\\\"; break;
+            case '"': utf8 += "\\\""; break;
+            default: utf8 += Cp1252ToUtf8(std::string_view(&c, 1));
+            }
+        }
+        return utf8;
+    };
+    const std::vector<std::string> betweens = {"", " ", "  ", "\x01", " \x01", "\x01 ", " \x01 "};
+    std::vector<std::size_t> starts;
+    std::vector<char> expected;
+    bool own[16];
+    std::size_t nDifferent = 0;
+    for (int first = -1; first < 256; ++first) {
+        for (const std::string& between : betweens) {
+            for (int last = 0; last < 256; ++last) {
+                std::string text = first < 0 ? std::string() : std::string(1, static_cast<char>(first));
+                text += between;
+                text += static_cast<char>(last);
+                const std::string utf8 = shown(text, starts);
+                expected.resize(utf8.size());
+                u8_possible_linebreaks(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size(), "UTF-8",
+                                       expected.data());
+                lumo_cli::PossibleBreaksCp1252(text, own);
+                for (std::size_t i = 0; i < text.size(); ++i) {
+                    const bool bExpected = expected[starts[i]] == UC_BREAK_POSSIBLE;
+                    if (own[i] != bExpected && ++nDifferent <= 20)
+                        ADD_FAILURE() << "before byte " << i << " of " << ::testing::PrintToString(text) << ": "
+                                      << (bExpected ? "libunistring breaks, lumo does not"
+                                                    : "lumo breaks, libunistring does not");
+                }
+            }
+        }
+    }
+    EXPECT_EQ(nDifferent, 0u);
 }
 
 // Random texts over an alphabet heavy in blanks, punctuation and high bytes,

@@ -93,6 +93,52 @@ TEST(Translation, MessageTranslatedTwiceKeepsTheFirstAndWarnsOnlyWhenTheyDiffer)
     EXPECT_NE(warnings.Lines()[0].find("target entry 3"), std::string::npos) << warnings.Lines()[0];
 }
 
+// With pairing, the target is paired while the messages are still being
+// numbered on another thread: each target entry must see the numbering of
+// its source entry finished, wherever in the source that entry is.
+TEST(Translation, PairingWhileNumberingGivesWhatPairingAfterItGives)
+{
+    // Enough entries for the numbering to be reported in several steps;
+    // names and texts repeat, some texts are empty.
+    std::vector<Entry> source;
+    for (int i = 0; i < 5000; ++i)
+        source.push_back({"N" + std::to_string(i % 1700), i % 7 == 0 ? "" : "t" + std::to_string(i % 2300),
+                          i % 3 == 0 ? "e" + std::to_string(i % 900) : ""});
+    const auto translated = [](const Entry& entry, const std::string& mark) {
+        return Entry{entry.name, entry.data.empty() ? "" : mark + entry.data, entry.extra + mark};
+    };
+    struct CCase {
+        const char* what;
+        std::vector<Entry> target;
+    };
+    std::vector<CCase> cases = {{"in order", {}}, {"backwards", {}}, {"names and texts of its own", {}}};
+    for (const Entry& entry : source)
+        cases[0].target.push_back(translated(entry, "fr:"));
+    cases[1].target.assign(cases[0].target.rbegin(), cases[0].target.rend());
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        // Unknown names, a name more often than the source has it, the same
+        // message translated differently, texts where the source has none.
+        Entry entry = translated(source[(i * 7919) % source.size()], i % 5 == 0 ? "a:" : "b:");
+        if (i % 11 == 0)
+            entry.name += "?";
+        if (i % 13 == 0)
+            entry.data = "x";
+        cases[2].target.push_back(entry);
+    }
+    for (const CCase& c : cases) {
+        const auto outcome = [&](bool bPairing) {
+            CCatalog catalog(source, bPairing);
+            CWarnings warnings;
+            catalog.AddTranslations(c.target, warnings);
+            std::vector<std::string> result = warnings.Lines();
+            for (std::size_t m = 0; m < catalog.Messages().size(); ++m)
+                result.push_back(Places(catalog, m) + "=" + std::string(catalog.Messages()[m].translation));
+            return result;
+        };
+        EXPECT_EQ(outcome(true), outcome(false)) << c.what;
+    }
+}
+
 TEST(Translation, ManyWarningsOfAKindAreSummed)
 {
     std::vector<Entry> target;
