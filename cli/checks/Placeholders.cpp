@@ -56,12 +56,28 @@ bool IsSpace(char c) { return Is(c, cSpace); }
 constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 constexpr std::uint64_t kHighs = 0x8080808080808080ull;
 
-std::uint64_t Load(const char* p, std::size_t n)
+std::uint64_t Load8(const char* p)
 {
-    std::uint64_t word = 0;
-    std::memcpy(&word, p, n);
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
     if constexpr (std::endian::native == std::endian::big)
         word = __builtin_bswap64(word);
+    return word;
+}
+
+// The eight bytes from pos, zeros past the end of the text. The last bytes
+// of a text are read as the end of its last eight: a copy of fewer bytes
+// would stall the load that follows it.
+std::uint64_t WordAt(std::string_view text, std::size_t pos)
+{
+    const std::size_t left = text.size() - pos;
+    if (left >= 8)
+        return Load8(text.data() + pos);
+    if (text.size() >= 8)
+        return Load8(text.data() + text.size() - 8) >> (8 * (8 - left));
+    std::uint64_t word = 0;
+    for (std::size_t j = 0; j < left; ++j)
+        word |= std::uint64_t(static_cast<unsigned char>(text[pos + j])) << (8 * j);
     return word;
 }
 
@@ -91,7 +107,7 @@ std::uint64_t BitsOf(std::string_view text, std::size_t from, BytesOf bytesOf)
 {
     std::uint64_t bits = 0;
     for (std::size_t k = 0; k < 64 && from + k < text.size(); k += 8) {
-        const std::uint64_t marks = bytesOf(Load(text.data() + from + k, std::min<std::size_t>(8, text.size() - from - k)));
+        const std::uint64_t marks = bytesOf(WordAt(text, from + k));
         // One bit per byte, gathered from the bytes' high bits.
         bits |= (((marks >> 7) * 0x0102040810204080ull) >> 56) << k;
     }
@@ -285,7 +301,7 @@ bool TagsBalanced(const Tokens& tags)
 
 void FindControls(std::string_view text, Tokens& tokens)
 {
-    ForEachMarked(text, BelowSpaceBytes, [&](std::size_t i) {
+    ForEachMarked(text, [](std::uint64_t word) { return BelowSpaceBytes(word); }, [&](std::size_t i) {
         const char c = text[i];
         if (c != '\0' && c != '\t' && c != '\n' && c != '\r')
             tokens.push_back(text.substr(i, 1));
@@ -295,7 +311,7 @@ void FindControls(std::string_view text, Tokens& tokens)
 
 void FindNumbers(std::string_view text, Tokens& tokens)
 {
-    ForEachMarked(text, DigitBytes, [&](std::size_t i) {
+    ForEachMarked(text, [](std::uint64_t word) { return DigitBytes(word); }, [&](std::size_t i) {
         std::size_t p = i;
         while (p < text.size() && IsDigit(text[p]))
             ++p;
@@ -422,7 +438,7 @@ void FindUrls(std::string_view text, Tokens& tokens)
 std::size_t CountLineBreaks(std::string_view text)
 {
     std::size_t n = 0;
-    ForEachMarked(text, BelowSpaceBytes, [&](std::size_t i) {
+    ForEachMarked(text, [](std::uint64_t word) { return BelowSpaceBytes(word); }, [&](std::size_t i) {
         if (text[i] == '\n')
             ++n;
         else if (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))
