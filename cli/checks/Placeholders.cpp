@@ -68,7 +68,7 @@ std::uint64_t Load8(const char* p)
 // The eight bytes from pos, zeros past the end of the text. The last bytes
 // of a text are read as the end of its last eight: a copy of fewer bytes
 // would stall the load that follows it.
-std::uint64_t WordAt(std::string_view text, std::size_t pos)
+inline __attribute__((always_inline)) std::uint64_t WordAt(std::string_view text, std::size_t pos)
 {
     const std::size_t left = text.size() - pos;
     if (left >= 8)
@@ -311,18 +311,31 @@ void FindControls(std::string_view text, Tokens& tokens)
 
 void FindNumbers(std::string_view text, Tokens& tokens)
 {
-    ForEachMarked(text, [](std::uint64_t word) { return DigitBytes(word); }, [&](std::size_t i) {
-        std::size_t p = i;
-        while (p < text.size() && IsDigit(text[p]))
-            ++p;
-        while (p + 1 < text.size() && (text[p] == '.' || text[p] == ',') && IsDigit(text[p + 1])) {
-            ++p;
+    auto digits = [](std::uint64_t word) { return DigitBytes(word); };
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::uint64_t bits = BitsOf(text, from, digits);
+        std::size_t next = from + 64;
+        while (bits) {
+            const std::size_t i = from + static_cast<std::size_t>(std::countr_zero(bits));
+            // The run of digits, from the bits as far as they go.
+            std::size_t p = i + static_cast<std::size_t>(std::countr_one(bits >> (i - from)));
             while (p < text.size() && IsDigit(text[p]))
                 ++p;
+            while (p + 1 < text.size() && (text[p] == '.' || text[p] == ',') && IsDigit(text[p + 1])) {
+                ++p;
+                while (p < text.size() && IsDigit(text[p]))
+                    ++p;
+            }
+            tokens.push_back(text.substr(i, p - i));
+            if (p >= from + 64) {
+                next = p;
+                break;
+            }
+            bits &= ~std::uint64_t(0) << (p - from);
         }
-        tokens.push_back(text.substr(i, p - i));
-        return p;
-    });
+        from = next;
+    }
 }
 
 namespace {
@@ -343,75 +356,44 @@ std::size_t TrimUrlEnd(std::string_view text, std::size_t start, std::size_t end
     return end;
 }
 
-// The next occurrence of a needle at or after a position that only grows:
-// each search starts where the last one found something, so the text is
-// read once whatever the number of searches.
-template <class Needle>
-class CNextOf {
-public:
-    CNextOf(std::string_view text, Needle needle) : m_text(text), m_needle(needle) {}
-    std::size_t From(std::size_t i)
-    {
-        if (!m_bSearched || (m_at != std::string_view::npos && m_at < i)) {
-            m_at = m_text.find(m_needle, i);
-            m_bSearched = true;
-        }
-        return m_at;
-    }
-
-private:
-    std::string_view m_text;
-    Needle m_needle;
-    std::size_t m_at = std::string_view::npos;  // the last answer; npos stays npos
-    bool m_bSearched = false;
-};
-
 }  // namespace
 
 void FindUrls(std::string_view text, Tokens& tokens)
 {
-    CNextOf<std::string_view> nextScheme(text, "://"), nextWww(text, "www.");
-    CNextOf<char> nextAt(text, '@');
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t start = std::string_view::npos, end = 0;
-        const std::size_t scheme = nextScheme.From(i);
-        const std::size_t www = nextWww.From(i);
-        const std::size_t at = nextAt.From(i);
-        const std::size_t first = std::min({scheme, www, at});
-        if (first == std::string_view::npos)
-            break;
-        if (first == scheme) {
-            start = scheme;
+    // Every address holds "://", "www." or '@': one pass over the bytes that
+    // may begin one, in order, goes on from where the last address ended.
+    auto anchors = [](std::uint64_t word) {
+        return ZeroBytes(word ^ (kOnes * ':')) | ZeroBytes(word ^ (kOnes * '@')) | ZeroBytes(word ^ (kOnes * 'w'));
+    };
+    ForEachMarked(text, anchors, [&](const std::size_t first) -> std::size_t {
+        std::size_t start = first, end = 0;
+        if (text[first] == ':') {
+            if (text.substr(first, 3) != "://")
+                return first + 1;
+            const std::size_t scheme = first;
             while (start > 0 && IsAsciiAlpha(text[start - 1]))
                 --start;
-            if (start == scheme) {
-                i = scheme + 3;
-                continue;
-            }
+            if (start == scheme)
+                return scheme + 3;
             end = scheme + 3;
             while (end < text.size() && Is(text[end], cUrl))
                 ++end;
-            if (end == scheme + 3) {
-                i = scheme + 3;
-                continue;
-            }
-        } else if (first == www) {
-            if (www > 0 && Is(text[www - 1], cUrl) && text[www - 1] != '(') {
-                i = www + 4;
-                continue;
-            }
-            start = www;
+            if (end == scheme + 3)
+                return scheme + 3;
+        } else if (text[first] == 'w') {
+            if (text.substr(first, 4) != "www.")
+                return first + 1;
+            const std::size_t www = first;
+            if (www > 0 && Is(text[www - 1], cUrl) && text[www - 1] != '(')
+                return www + 4;
             end = www + 4;
             while (end < text.size() && Is(text[end], cUrl))
                 ++end;
-            if (end == www + 4) {
-                i = end;
-                continue;
-            }
+            if (end == www + 4)
+                return end;
         } else {
             // name@host.domain
-            start = at;
+            const std::size_t at = first;
             while (start > 0 && Is(text[start - 1], cMailName))
                 --start;
             end = at + 1;
@@ -421,18 +403,15 @@ void FindUrls(std::string_view text, Tokens& tokens)
                 ++end;
             }
             end = TrimUrlEnd(text, at + 1, end);
-            if (start == at || !bDot || text.substr(at + 1, end - at - 1).find('.') == std::string_view::npos) {
-                i = at + 1;
-                continue;
-            }
+            if (start == at || !bDot || text.substr(at + 1, end - at - 1).find('.') == std::string_view::npos)
+                return at + 1;
             tokens.push_back(text.substr(start, end - start));
-            i = end;
-            continue;
+            return end;
         }
         end = TrimUrlEnd(text, start, end);
         tokens.push_back(text.substr(start, end - start));
-        i = std::max(end, first + 1);
-    }
+        return std::max(end, first + 1);
+    });
 }
 
 std::size_t CountLineBreaks(std::string_view text)
