@@ -60,10 +60,17 @@ std::string Count(std::size_t n, const char* one, const char* many)
 // Which kinds of code a text may hold, from one pass over its bytes, so
 // that the finders run only where their first character occurs.
 enum : unsigned {
-    hasPercent = 1, hasBrace = 2, hasAngle = 4, hasControl = 8, hasDigit = 16, hasAddress = 32, hasLineBreak = 64,
+    hasPercent = 1, hasBrace = 2, hasAngle = 4, hasControl = 8, hasDigit = 16, hasLineBreak = 32, hasSpace = 64,
     hasCodeStart = 128,  // %, {, <, @ or /: where a code with digits in it may start
-    hasSpace = 256,
+    // An address holds "://", "www." or '@'.
+    hasColon = 256, hasSlash = 512, hasDot = 1024, hasW = 2048, hasAt = 4096,
 };
+
+bool MayHoldAddress(unsigned kinds)
+{
+    return (kinds & hasAt) || (kinds & (hasColon | hasSlash)) == (hasColon | hasSlash) ||
+           (kinds & (hasDot | hasW)) == (hasDot | hasW);
+}
 
 struct CClassTable {
     unsigned short kinds[256] = {};
@@ -79,9 +86,11 @@ struct CClassTable {
         kinds[static_cast<unsigned char>('\r')] = hasLineBreak;
         for (int c = '0'; c <= '9'; ++c)
             kinds[c] = hasDigit;
-        kinds[static_cast<unsigned char>(':')] = hasAddress;
-        kinds[static_cast<unsigned char>('@')] = hasAddress;
-        kinds[static_cast<unsigned char>('.')] = hasAddress;  // www.
+        kinds[static_cast<unsigned char>(':')] = hasColon;
+        kinds[static_cast<unsigned char>('/')] = hasSlash;
+        kinds[static_cast<unsigned char>('.')] = hasDot;
+        kinds[static_cast<unsigned char>('w')] = hasW;
+        kinds[static_cast<unsigned char>('@')] = hasAt;
         kinds[static_cast<unsigned char>(' ')] = hasSpace;
         for (const char c : {'%', '{', '<', '@', '/'})
             kinds[static_cast<unsigned char>(c)] |= hasCodeStart;
@@ -143,7 +152,15 @@ public:
     }
     const Tokens& Braces() { return Found(foundBraces, hasBrace, FindBraces, m_braces); }
     const Tokens& Tags() { return Found(foundTags, hasAngle, FindTags, m_tags); }
-    const Tokens& Urls() { return Found(foundUrls, hasAddress, FindUrls, m_urls); }
+    const Tokens& Urls()
+    {
+        if (First(foundUrls)) {
+            m_urls.clear();
+            if (MayHoldAddress(m_kinds))
+                FindUrls(m_text, m_urls);
+        }
+        return m_urls;
+    }
     const Tokens& Numbers() { return Found(foundNumbers, hasDigit, FindNumbers, m_numbers); }
     const Tokens& Controls() { return Found(foundControls, hasControl, FindControls, m_controls); }
     std::size_t LineBreaks() const { return (m_kinds & hasLineBreak) ? CountLineBreaks(m_text) : 0; }
@@ -549,7 +566,7 @@ void CTextCheck::Run()
         CheckEndPunctuation();
     if ((sourceKinds & hasDigit) && Enabled(ECheck::numbers))
         CheckNumbers();
-    if (kinds & hasAddress)
+    if (MayHoldAddress(sourceKinds) || MayHoldAddress(translationCodes.Kinds()))
         compare(ECheck::urls, &CTextCodes::Urls);
     if (Enabled(ECheck::longer) && m_options.maxGrowth) {
         const double limit = static_cast<double>(m_source.size()) * (1.0 + *m_options.maxGrowth / 100.0);
