@@ -41,15 +41,32 @@ void AppendShown(std::string& out, std::string_view token)
         out += QuotedText(token);
 }
 
-std::string Joined(const Tokens& tokens)
+// The tokens, a space between each two.
+std::string& AppendJoined(std::string& text, const Tokens& tokens)
 {
-    std::string text;
-    for (const std::string_view token : tokens) {
-        if (!text.empty())
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+        if (k > 0)
             text += ' ';
-        AppendShown(text, token);
+        AppendShown(text, tokens[k]);
     }
     return text;
+}
+
+// "the source has A, the translation has B", "A is missing" or "the translation adds B".
+std::string Difference(const Tokens& missing, const Tokens& added)
+{
+    std::string message;
+    if (!missing.empty() && !added.empty()) {
+        message = "the source has ";
+        AppendJoined(message, missing) += ", the translation has ";
+        AppendJoined(message, added);
+    } else if (!missing.empty()) {
+        AppendJoined(message, missing) += missing.size() == 1 ? " is missing" : " are missing";
+    } else {
+        message = "the translation adds ";
+        AppendJoined(message, added);
+    }
+    return message;
 }
 
 std::string Count(std::size_t n, const char* one, const char* many)
@@ -333,8 +350,10 @@ void CTextCheck::CompareTokens(ECheck check, const Tokens& source, const Tokens&
             for (std::size_t k = 0; k < translation.size(); ++k)
                 if (!((taken >> k) & 1))
                     added.push_back(translation[k]);
-        std::sort(missing.begin(), missing.end());
-        std::sort(added.begin(), added.end());
+        if (missing.size() > 1)
+            std::sort(missing.begin(), missing.end());
+        if (added.size() > 1)
+            std::sort(added.begin(), added.end());
     } else {
         Tokens& a = g_scratch.sortedSource;
         Tokens& b = g_scratch.sortedTranslation;
@@ -346,12 +365,8 @@ void CTextCheck::CompareTokens(ECheck check, const Tokens& source, const Tokens&
         if (!bMissingOnly)
             std::set_difference(b.begin(), b.end(), a.begin(), a.end(), std::back_inserter(added));
     }
-    if (!missing.empty() && !added.empty())
-        Report(check, "the source has " + Joined(missing) + ", the translation has " + Joined(added));
-    else if (!missing.empty())
-        Report(check, Joined(missing) + (missing.size() == 1 ? " is missing" : " are missing"));
-    else if (!added.empty())
-        Report(check, "the translation adds " + Joined(added));
+    if (!missing.empty() || !added.empty())
+        Report(check, Difference(missing, added));
 }
 
 void CTextCheck::CheckPrintf()
@@ -393,12 +408,7 @@ void CTextCheck::CheckPrintf()
     Tokens& added = g_scratch.added;
     lacking(source, sourceKeys, b, missing);
     lacking(translation, translationKeys, a, added);
-    if (!missing.empty() && !added.empty())
-        Report(ECheck::printf, "the source has " + Joined(missing) + ", the translation has " + Joined(added));
-    else if (!missing.empty())
-        Report(ECheck::printf, Joined(missing) + (missing.size() == 1 ? " is missing" : " are missing"));
-    else
-        Report(ECheck::printf, "the translation adds " + Joined(added));
+    Report(ECheck::printf, Difference(missing, added));
 }
 
 void CTextCheck::CheckTags()
@@ -410,8 +420,10 @@ void CTextCheck::CheckTags()
     const std::size_t nBefore = m_findings.size();
     CompareTokens(ECheck::xmltags, source, translation);
     // The same tags, but not in an order that closes what it opens.
-    if (m_findings.size() == nBefore && TagsBalanced(source) && !TagsBalanced(translation))
-        Report(ECheck::xmltags, "the tags of the translation are not balanced: " + Joined(translation));
+    if (m_findings.size() == nBefore && TagsBalanced(source) && !TagsBalanced(translation)) {
+        std::string message = "the tags of the translation are not balanced: ";
+        Report(ECheck::xmltags, std::move(AppendJoined(message, translation)));
+    }
 }
 
 void CTextCheck::CheckWhitespace()

@@ -105,14 +105,17 @@ std::uint64_t BelowSpaceBytes(std::uint64_t word)
 template <class BytesOf>
 std::uint64_t BitsOf(std::string_view text, std::size_t from, BytesOf bytesOf)
 {
+    // One bit per byte, gathered from the bytes' high bits.
+    auto gather = [](std::uint64_t marks) { return ((marks >> 7) * 0x0102040810204080ull) >> 56; };
+    const std::size_t n = std::min<std::size_t>(64, text.size() - from);
     std::uint64_t bits = 0;
-    for (std::size_t k = 0; k < 64 && from + k < text.size(); k += 8) {
-        const std::uint64_t marks = bytesOf(WordAt(text, from + k));
-        // One bit per byte, gathered from the bytes' high bits.
-        bits |= (((marks >> 7) * 0x0102040810204080ull) >> 56) << k;
+    std::size_t k = 0;
+    for (; k + 8 <= n; k += 8)
+        bits |= gather(bytesOf(Load8(text.data() + from + k))) << k;
+    if (k < n) {
+        bits |= gather(bytesOf(WordAt(text, from + k))) << k;
+        bits &= (std::uint64_t(1) << n) - 1;  // the zeros read past the end
     }
-    if (text.size() - from < 64)  // the zeros read past the end
-        bits &= (std::uint64_t(1) << (text.size() - from)) - 1;
     return bits;
 }
 
@@ -230,7 +233,16 @@ void FindTags(std::string_view text, Tokens& tokens)
             continue;  // "a < b", "<3": not a tag
         while (p < text.size() && Is(text[p], cTagName))
             ++p;
-        const std::size_t nameEnd = p;
+        // Only a name followed by the end, a blank, '=' or '/' makes a tag
+        // (slashes and name characters after the name count as the name's).
+        std::size_t q = p;
+        while (q < text.size() && (Is(text[q], cTagName) || text[q] == '/'))
+            ++q;
+        if (q == text.size())
+            continue;  // no '>'
+        const char after = text[q];
+        if (after != '>' && after != '=' && after != '/' && !IsSpace(after))
+            continue;
         // Attributes (<a href="x">) or a value (<color=#ff0>), up to the '>'
         // outside quotes; another '<' first means this was no tag.
         char quote = 0;
@@ -251,14 +263,6 @@ void FindTags(std::string_view text, Tokens& tokens)
             }
         }
         if (!bTag)
-            continue;
-        // Only a name followed by the end, a blank, '=' or '/' makes a tag
-        // (slashes and name characters after the name count as the name's).
-        std::size_t q = nameEnd;
-        while (Is(text[q], cTagName) || text[q] == '/')
-            ++q;
-        const char after = text[q];
-        if (after != '>' && after != '=' && after != '/' && !IsSpace(after))
             continue;
         tokens.push_back(text.substr(i, p + 1 - i));
         i = p;
@@ -368,7 +372,7 @@ void FindUrls(std::string_view text, Tokens& tokens)
     ForEachMarked(text, anchors, [&](const std::size_t first) -> std::size_t {
         std::size_t start = first, end = 0;
         if (text[first] == ':') {
-            if (text.substr(first, 3) != "://")
+            if (first + 2 >= text.size() || text[first + 1] != '/' || text[first + 2] != '/')
                 return first + 1;
             const std::size_t scheme = first;
             while (start > 0 && IsAsciiAlpha(text[start - 1]))
@@ -381,7 +385,7 @@ void FindUrls(std::string_view text, Tokens& tokens)
             if (end == scheme + 3)
                 return scheme + 3;
         } else if (text[first] == 'w') {
-            if (text.substr(first, 4) != "www.")
+            if (first + 3 >= text.size() || text[first + 1] != 'w' || text[first + 2] != 'w' || text[first + 3] != '.')
                 return first + 1;
             const std::size_t www = first;
             if (www > 0 && Is(text[www - 1], cUrl) && text[www - 1] != '(')
@@ -396,14 +400,18 @@ void FindUrls(std::string_view text, Tokens& tokens)
             const std::size_t at = first;
             while (start > 0 && Is(text[start - 1], cMailName))
                 --start;
+            if (start == at)
+                return at + 1;
             end = at + 1;
-            bool bDot = false;
+            std::size_t firstDot = std::string_view::npos;
             while (end < text.size() && Is(text[end], cMailHost)) {
-                bDot = bDot || text[end] == '.';
+                if (text[end] == '.' && firstDot == std::string_view::npos)
+                    firstDot = end;
                 ++end;
             }
+            // A dot in the host that the trimming leaves.
             end = TrimUrlEnd(text, at + 1, end);
-            if (start == at || !bDot || text.substr(at + 1, end - at - 1).find('.') == std::string_view::npos)
+            if (firstDot == std::string_view::npos || firstDot >= end)
                 return at + 1;
             tokens.push_back(text.substr(start, end - start));
             return end;
