@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <cstdio>
 
 namespace lumo_cli {
@@ -52,10 +53,30 @@ std::string& AppendJoined(std::string& text, const Tokens& tokens)
     return text;
 }
 
+// The parts one after the other, in one allocation.
+std::string Message(std::initializer_list<std::string_view> parts)
+{
+    std::size_t n = 0;
+    for (const std::string_view part : parts)
+        n += part.size();
+    std::string message;
+    message.reserve(n);
+    for (const std::string_view part : parts)
+        message += part;
+    return message;
+}
+
 // "the source has A, the translation has B", "A is missing" or "the translation adds B".
 std::string Difference(const Tokens& missing, const Tokens& added)
 {
+    // Room for the words and the tokens, quotes and separators: one allocation mostly.
+    std::size_t n = 40;
+    for (const Tokens* pTokens : {&missing, &added})
+        for (const std::string_view token : *pTokens)
+            n += token.size() + 3;
     std::string message;
+    if (n > 15)
+        message.reserve(n);
     if (!missing.empty() && !added.empty()) {
         message = "the source has ";
         AppendJoined(message, missing) += ", the translation has ";
@@ -443,14 +464,14 @@ void CTextCheck::CheckWhitespace()
     // A text of blanks only is all start and no end.
     const std::string_view sourceStart = leading(m_source), translationStart = leading(m_translation);
     if (Enabled(ECheck::startwhitespace) && sourceStart != translationStart)
-        Report(ECheck::startwhitespace, "the source starts with " + QuotedText(sourceStart) + ", the translation with " +
-                                            QuotedText(translationStart));
+        Report(ECheck::startwhitespace, Message({"the source starts with ", QuotedText(sourceStart),
+                                                 ", the translation with ", QuotedText(translationStart)}));
     const std::string_view sourceEnd = sourceStart.size() == m_source.size() ? std::string_view() : trailing(m_source);
     const std::string_view translationEnd =
         translationStart.size() == m_translation.size() ? std::string_view() : trailing(m_translation);
     if (Enabled(ECheck::endwhitespace) && sourceEnd != translationEnd)
-        Report(ECheck::endwhitespace,
-               "the source ends with " + QuotedText(sourceEnd) + ", the translation with " + QuotedText(translationEnd));
+        Report(ECheck::endwhitespace, Message({"the source ends with ", QuotedText(sourceEnd), ", the translation with ",
+                                               QuotedText(translationEnd)}));
 }
 
 void CTextCheck::CheckEndPunctuation()
@@ -469,9 +490,9 @@ void CTextCheck::CheckEndPunctuation()
     };
     const std::string_view a = lastMark(m_source), b = lastMark(m_translation);
     if (!a.empty() && b.empty())
-        Report(ECheck::endpunc, "the source ends with " + QuotedText(a) + ", the translation does not");
+        Report(ECheck::endpunc, Message({"the source ends with ", QuotedText(a), ", the translation does not"}));
     else if (a.empty() && !b.empty())
-        Report(ECheck::endpunc, "the translation ends with " + QuotedText(b) + ", the source does not");
+        Report(ECheck::endpunc, Message({"the translation ends with ", QuotedText(b), ", the source does not"}));
 }
 
 bool CTextCheck::HasWords()

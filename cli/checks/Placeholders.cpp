@@ -324,8 +324,9 @@ void FindNumbers(std::string_view text, Tokens& tokens)
             const std::size_t i = from + static_cast<std::size_t>(std::countr_zero(bits));
             // The run of digits, from the bits as far as they go.
             std::size_t p = i + static_cast<std::size_t>(std::countr_one(bits >> (i - from)));
-            while (p < text.size() && IsDigit(text[p]))
-                ++p;
+            if (p == from + 64)  // on into the next block
+                while (p < text.size() && IsDigit(text[p]))
+                    ++p;
             while (p + 1 < text.size() && (text[p] == '.' || text[p] == ',') && IsDigit(text[p + 1])) {
                 ++p;
                 while (p < text.size() && IsDigit(text[p]))
