@@ -138,20 +138,10 @@ constexpr CClassTable kClasses;
 
 unsigned KindsOf(std::string_view text)
 {
-    // Four bytes a round into four lanes: the lookups need not wait for each other.
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    std::size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        a |= kClasses.kinds[p[i]];
-        b |= kClasses.kinds[p[i + 1]];
-        c |= kClasses.kinds[p[i + 2]];
-        d |= kClasses.kinds[p[i + 3]];
-    }
-    for (; i < n; ++i)
-        a |= kClasses.kinds[p[i]];
-    return a | b | c | d;
+    unsigned kinds = 0;
+    for (const char c : text)
+        kinds |= kClasses.kinds[static_cast<unsigned char>(c)];
+    return kinds;
 }
 
 }  // namespace
@@ -166,9 +156,11 @@ public:
         m_kinds = KindsOf(text);
         m_found = 0;
         m_pPatterns = &patterns;
-        if (m_patternTokens.size() < patterns.size())
-            m_patternTokens.resize(patterns.size());
-        m_patternFound.assign(patterns.size(), 0);
+        if (!patterns.empty()) {
+            if (m_patternTokens.size() < patterns.size())
+                m_patternTokens.resize(patterns.size());
+            m_patternFound.assign(patterns.size(), 0);
+        }
     }
     std::string_view Text() const { return m_text; }
     unsigned Kinds() const { return m_kinds; }
