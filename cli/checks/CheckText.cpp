@@ -69,11 +69,12 @@ std::string Message(std::initializer_list<std::string_view> parts)
 // "the source has A, the translation has B", "A is missing" or "the translation adds B".
 std::string Difference(const Tokens& missing, const Tokens& added)
 {
-    // Room for the words and the tokens, quotes and separators: one allocation mostly.
-    std::size_t n = 40;
+    // Room for the words, the tokens and the spaces between them (a quoted
+    // token may need more): one allocation mostly, none where it is short.
+    std::size_t n = missing.empty() ? 21 : added.empty() ? 12 : 37;
     for (const Tokens* pTokens : {&missing, &added})
         for (const std::string_view token : *pTokens)
-            n += token.size() + 3;
+            n += token.size() + 1;
     std::string message;
     if (n > 15)
         message.reserve(n);

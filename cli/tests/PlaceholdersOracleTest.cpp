@@ -2,12 +2,15 @@
 // The finders of placeholders, tags, numbers, addresses, control characters
 // and line breaks against the byte-by-byte versions they replaced, kept here
 // as the oracle: the same tokens at the same places for tricky texts and for
-// random ones.
+// random ones. And the checks built on them against plain oracles: numbers
+// outside codes, token lists compared as multisets.
 #include "cli/checks/Placeholders.h"
+#include "cli/checks/TranslationChecks.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
@@ -335,6 +338,122 @@ TEST(PlaceholderFinders, AgreeWithTheByteByByteOracle)
         for (char& c : text)
             c = random() % 8 == 0 ? static_cast<char>(random() % 256) : alphabet[random() % alphabet.size()];
         ASSERT_EQ(Differences(text), "") << "round " << round << ", text: " << text;
+    }
+}
+
+// The finding of one check alone for a pair of texts, "" for none.
+std::string FindingOf(lumo_cli::ECheck check, const std::string& source, const std::string& translation)
+{
+    lumo_cli::CCheckOptions options;
+    options.enabled.fill(false);
+    options.enabled[static_cast<std::size_t>(check)] = true;
+    const lumo_cli::CChecker checker(options);
+    std::vector<lumo_cli::CFinding> findings;
+    checker.CheckText(source, translation, findings);
+    std::string messages;
+    for (const lumo_cli::CFinding& finding : findings)
+        messages += (messages.empty() ? "" : " / ") + finding.message;
+    return messages;
+}
+
+// What one side has that the other lacks, sorted, as the checks word it;
+// the tokens must be plain ASCII.
+std::string DifferenceOf(Tokens source, Tokens translation, bool bMissingOnly)
+{
+    std::sort(source.begin(), source.end());
+    std::sort(translation.begin(), translation.end());
+    Tokens missing, added;
+    std::set_difference(source.begin(), source.end(), translation.begin(), translation.end(), std::back_inserter(missing));
+    if (!bMissingOnly)
+        std::set_difference(translation.begin(), translation.end(), source.begin(), source.end(),
+                            std::back_inserter(added));
+    auto joined = [](const Tokens& tokens) {
+        std::string text;
+        for (const std::string_view token : tokens)
+            text += (text.empty() ? "" : " ") + std::string(token);
+        return text;
+    };
+    if (!missing.empty() && !added.empty())
+        return "the source has " + joined(missing) + ", the translation has " + joined(added);
+    if (!missing.empty())
+        return joined(missing) + (missing.size() == 1 ? " is missing" : " are missing");
+    if (!added.empty())
+        return "the translation adds " + joined(added);
+    return {};
+}
+
+// The numbers of a text that do not start inside a placeholder, tag or
+// address, from the oracle finders and a mask of the text's bytes. Only a
+// text with a byte a code with digits may start at is masked.
+Tokens NumbersOutsideCode(const std::string& text)
+{
+    Tokens numbers, codes;
+    oracle::FindNumbers(text, numbers);
+    if (text.find_first_of("%{<@/") == std::string::npos)
+        return numbers;
+    oracle::FindPrintf(text, codes, nullptr);
+    oracle::FindBraces(text, codes);
+    oracle::FindTags(text, codes);
+    oracle::FindUrls(text, codes);
+    std::vector<bool> inCode(text.size());
+    for (const std::string_view code : codes)
+        std::fill_n(inCode.begin() + (code.data() - text.data()), code.size(), true);
+    std::erase_if(numbers, [&](std::string_view number) { return inCode[number.data() - text.data()]; });
+    return numbers;
+}
+
+TEST(TextChecks, NumbersAndTokenListsAgreeWithPlainOracles)
+{
+    std::mt19937 random(7);
+    // Numbers among codes that hold digits: {1}, <h1>, %2$d, a1@b2.c, http://x/3.
+    const std::vector<std::string> pieces = {"1", "22", "3.5", "1,000", "7", "{1}", "{x9}", "<h1>", "</h1>", "%2$d",
+                                             "%5d", "a1@b2.c", "http://x/3", "www.w3.org", " ", "x", "@", "/", "<",
+                                             "%", "{", ".", ",", "9"};
+    for (int round = 0; round < 5000; ++round) {
+        std::vector<std::string> parts(random() % 12);
+        for (std::string& part : parts)
+            part = pieces[random() % pieces.size()];
+        std::string source, translation;
+        for (const std::string& part : parts)
+            source += part;
+        std::shuffle(parts.begin(), parts.end(), random);
+        if (!parts.empty() && random() % 3 == 0)
+            parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(random() % parts.size()));
+        for (const std::string& part : parts)
+            translation += part;
+        if (source.empty() || translation.empty())
+            continue;
+        const Tokens expected = NumbersOutsideCode(source);
+        ASSERT_EQ(FindingOf(lumo_cli::ECheck::numbers, source, translation),
+                  expected.empty() ? "" : DifferenceOf(expected, NumbersOutsideCode(translation), true))
+            << source << " -> " << translation;
+    }
+    // Token lists short and long (a long one is compared another way),
+    // with tokens repeated, dropped and added.
+    const std::vector<std::string> braces = {"{a}", "{b}", "{c}", "{0}", "{1}"};
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::string> tokens(1 + random() % (round % 2 ? 8 : 70));
+        for (std::string& token : tokens)
+            token = braces[random() % braces.size()];
+        std::string source, translation;
+        for (const std::string& token : tokens)
+            source += token + " ";
+        std::shuffle(tokens.begin(), tokens.end(), random);
+        for (int change = random() % 4; change > 0; --change) {
+            if (random() % 2)
+                tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(random() % tokens.size()));
+            else
+                tokens.push_back(braces[random() % braces.size()]);
+            if (tokens.empty())
+                tokens.push_back("{a}");
+        }
+        for (const std::string& token : tokens)
+            translation += token + " ";
+        Tokens a, b;
+        oracle::FindBraces(source, a);
+        oracle::FindBraces(translation, b);
+        ASSERT_EQ(FindingOf(lumo_cli::ECheck::variables, source, translation), DifferenceOf(a, b, false))
+            << source << " -> " << translation;
     }
 }
 
