@@ -101,14 +101,14 @@ std::string Count(std::size_t n, const char* one, const char* many)
 enum : unsigned {
     hasPercent = 1, hasBrace = 2, hasAngle = 4, hasControl = 8, hasDigit = 16, hasLineBreak = 32, hasSpace = 64,
     hasCodeStart = 128,  // %, {, <, @ or /: where a code with digits in it may start
-    // An address holds "://", "www." or '@'.
+    // An address holds "://", "www." or '@' and a dot.
     hasColon = 256, hasSlash = 512, hasDot = 1024, hasW = 2048, hasAt = 4096,
 };
 
 bool MayHoldAddress(unsigned kinds)
 {
-    return (kinds & hasAt) || (kinds & (hasColon | hasSlash)) == (hasColon | hasSlash) ||
-           (kinds & (hasDot | hasW)) == (hasDot | hasW);
+    auto all = [kinds](unsigned these) { return (kinds & these) == these; };
+    return all(hasColon | hasSlash) || all(hasDot | hasW) || all(hasAt | hasDot);
 }
 
 struct CClassTable {
