@@ -6,6 +6,8 @@
 
 namespace lumo_cli {
 
+class CTextCodes;
+
 class CTextCheck {
 public:
     CTextCheck(const CCheckOptions& options, const std::vector<CPlaceholderPattern>& patterns, std::string_view source,
@@ -18,23 +20,23 @@ public:
 private:
     bool Enabled(ECheck check) const { return m_options.enabled[static_cast<std::size_t>(check)]; }
     void Report(ECheck check, std::string message);
-    // Reports what one side has that the other lacks, as multisets; sorts both.
-    void CompareTokens(ECheck check, Tokens& source, Tokens& translation, bool bMissingOnly = false);
+    // Reports what one side has that the other lacks, as multisets.
+    void CompareTokens(ECheck check, const Tokens& source, const Tokens& translation, bool bMissingOnly = false);
     void CheckPrintf();
     void CheckTags();
     void CheckWhitespace();
     void CheckEndPunctuation();
-    bool HasWords() const;
+    bool HasWords();
     void CheckNumbers();
-    // For each byte of text: inside a placeholder, tag or address. Valid
-    // until the next call.
-    const std::vector<bool>& CodeMask(std::string_view text) const;
+    // The numbers of a text that start outside its placeholders, tags and addresses.
+    const Tokens& NumbersOutsideCode(CTextCodes& codes, Tokens& scratch);
 
     const CCheckOptions& m_options;
     const std::vector<CPlaceholderPattern>& m_patterns;
     std::string_view m_source, m_translation;
     std::vector<CFinding>& m_findings;
-    unsigned m_sourceKinds = 0, m_translationKinds = 0;  // which codes each may hold, from Run
+    CTextCodes* m_pSource = nullptr;       // the codes of each text, found once, from Run
+    CTextCodes* m_pTranslation = nullptr;
 };
 
 // A text in UTF-8 in double quotes, with \\, \", \n, \r, \t and \uXXXX
