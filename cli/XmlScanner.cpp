@@ -348,15 +348,30 @@ public:
     {
     }
 
-    void Run()
+    void Run(CXmlSplit* pSplit)
     {
+        if (pSplit && pSplit->nFirst < pSplit->nSecond) {
+            m_pSplit = pSplit;
+            m_nCheck = pSplit->nFirst;
+        }
         Prolog();
         Element();
         Content();
-        // The misc part at the end; libxml2 takes a 0x00 byte for the end.
-        Misc();
-        if (*m_p != 0)
-            Fail(m_p, "content after the document element");
+        if (!m_bTakenOver)
+            End();
+    }
+
+    void RunFrom(const CXmlState& state, std::size_t offset)
+    {
+        m_p = m_begin + offset;
+        m_nextProgress = offset + kProgressStep;
+        for (const CXmlState::COpen& open : state.open)
+            m_open.push_back({m_begin + open.nName, open.nNameLength, open.nBindings});
+        for (const CXmlState::CBinding& binding : state.bindings)
+            m_bindings.push_back({binding.prefix, binding.uri});
+        m_nBindings = m_bindings.size();
+        Content();
+        End();
     }
 
     std::optional<std::string_view> Find(std::string_view name, std::string& buffer) const override
@@ -397,6 +412,63 @@ private:
         std::size_t nName;
         std::size_t nBindings;  // bindings in force before it
     };
+
+    // The misc part at the end; libxml2 takes a 0x00 byte for the end.
+    void End()
+    {
+        Misc();
+        if (*m_p != 0)
+            Fail(m_p, "content after the document element");
+    }
+
+    CXmlState State() const
+    {
+        CXmlState state;
+        for (const COpen& open : m_open)
+            state.open.push_back({Offset(open.name), open.nName, open.nBindings});
+        for (std::size_t i = 0; i < m_nBindings; ++i)
+            state.bindings.push_back({m_bindings[i].prefix, m_bindings[i].uri});
+        return state;
+    }
+
+    bool SameState(const CXmlState& state) const
+    {
+        if (state.open.size() != m_open.size() || state.bindings.size() != m_nBindings)
+            return false;
+        for (std::size_t i = 0; i < m_open.size(); ++i) {
+            const CXmlState::COpen& open = state.open[i];
+            if (open.nNameLength != m_open[i].nName || open.nBindings != m_open[i].nBindings ||
+                std::memcmp(m_begin + open.nName, m_open[i].name, open.nNameLength) != 0)
+                return false;
+        }
+        for (std::size_t i = 0; i < m_nBindings; ++i)
+            if (state.bindings[i].prefix != m_bindings[i].prefix || state.bindings[i].uri != m_bindings[i].uri)
+                return false;
+        return true;
+    }
+
+    // At or past the next place of the split: true when the second reader
+    // took over.
+    bool CheckSplit()
+    {
+        const bool bStartTag = Offset(m_p) == m_nCheck && m_p[0] == '<' && m_p[1] != '/' && m_p[1] != '?' && m_p[1] != '!';
+        if (m_nCheck == m_pSplit->nFirst) {
+            m_nCheck = kNoCheck;
+            if (bStartTag) {
+                m_pSplit->state = State();
+                m_nCheck = m_pSplit->nSecond;
+                m_pSplit->Start();
+            }
+            return false;
+        }
+        m_nCheck = kNoCheck;
+        if (bStartTag && SameState(m_pSplit->state) && m_pSplit->TakeOver()) {
+            m_bTakenOver = true;
+            return true;
+        }
+        m_pSplit->Abandon();
+        return false;
+    }
 
     [[noreturn]] void Fail(const uchar* at, const char* what) const
     {
@@ -853,6 +925,10 @@ private:
     void Content()
     {
         while (!m_open.empty()) {
+            if (Offset(m_p) >= m_nCheck) [[unlikely]] {
+                if (CheckSplit())
+                    return;
+            }
             const uchar c = *m_p;
             if (c == '<') {
                 const uchar next = m_p[1];
@@ -1448,14 +1524,24 @@ private:
     std::vector<COpen> m_open;
     const char* m_failure = "";
     std::size_t m_nextProgress = kProgressStep;
+    static constexpr std::size_t kNoCheck = static_cast<std::size_t>(-1);
+    CXmlSplit* m_pSplit = nullptr;
+    std::size_t m_nCheck = kNoCheck;  // the next place of the split
+    bool m_bTakenOver = false;
 };
 
 }  // namespace
 
-void ScanXml(std::string_view bytes, CXmlEvents& events)
+void ScanXml(std::string_view bytes, CXmlEvents& events, CXmlSplit* pSplit)
 {
     CScanner scanner(bytes, events);
-    scanner.Run();
+    scanner.Run(pSplit);
+}
+
+void ScanXmlFrom(std::string_view bytes, const CXmlState& state, std::size_t offset, CXmlEvents& events)
+{
+    CScanner scanner(bytes, events);
+    scanner.RunFrom(state, offset);
 }
 
 std::size_t CLineCounter::LineOf(std::size_t offset) const
