@@ -21,6 +21,7 @@
 #include <stdexcept>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace lumo_cli {
 
@@ -31,7 +32,7 @@ constexpr std::size_t kPadding = CMappedInput::kPadding;
 
 // Where the second reader starts, as a share of the file: the first also
 // adds every unit to the translations, the second only decodes its units.
-constexpr double kSplitShare = 0.36;
+constexpr double kSplitShare = 0.28;
 // Below this a second thread costs more than it saves.
 constexpr std::size_t kMinSplitSize = std::size_t(1) << 20;
 
@@ -100,15 +101,30 @@ public:
         return false;
     }
 
-    void Push(CUnitBatch&& batch) override
+    void Push(CUnitBatch& batch) override
     {
         {
             const std::lock_guard lock(m_mutex);
             if (m_bStop)
                 throw CStopped();
             m_batches.push_back(std::move(batch));
+            batch = {};
+            if (!m_free.empty()) {
+                batch = std::move(m_free.back());
+                m_free.pop_back();
+            }
         }
         m_changed.notify_all();
+    }
+
+    // A batch added, for its memory to be used again.
+    void GiveBack(CUnitBatch&& batch)
+    {
+        batch.bytes.clear();
+        batch.units.clear();
+        const std::lock_guard lock(m_mutex);
+        if (m_free.size() < 4)
+            m_free.push_back(std::move(batch));
     }
 
     std::size_t LineOf(std::size_t place) const override { return m_lines.LineOf(place); }
@@ -154,6 +170,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<CUnitBatch> m_batches;
+    std::vector<CUnitBatch> m_free;
     bool m_bStop = false, m_bDone = false;
     std::exception_ptr m_error;
 };
@@ -196,6 +213,7 @@ public:
             const char* p = batch.bytes.data();
             for (const CUnitBatch::CUnit& unit : batch.units)
                 p += m_units.AddDeferred(p, unit);
+            m_pSecond->GiveBack(std::move(batch));
         }
         return true;
     }

@@ -263,8 +263,7 @@ void CXliffUnits::FlushDeferred()
 {
     if (m_batch.units.empty())
         return;
-    m_pDeferred->Push(std::move(m_batch));
-    m_batch = {};
+    m_pDeferred->Push(m_batch);
 }
 
 std::size_t CXliffUnits::AddDeferred(const char* p, const CUnitBatch::CUnit& unit)

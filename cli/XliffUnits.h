@@ -54,8 +54,9 @@ struct CUnitBatch {
 
 class CUnitBatchSink {
 public:
-    // May throw to stop the reading.
-    virtual void Push(CUnitBatch&& batch) = 0;
+    // Takes the batch, leaving an empty one in its place (perhaps one given
+    // back, its memory kept). May throw to stop the reading.
+    virtual void Push(CUnitBatch& batch) = 0;
 
 protected:
     ~CUnitBatchSink() = default;
