@@ -553,32 +553,9 @@ private:
         if (kByteTable[*p] & 1) {
             const uchar* start = p;
             ++p;
-#if defined(__SSE2__)
-            // Sixteen bytes at a time (the input is padded for it): letters,
-            // digits, "-", "." and "_", and ":" with bColon.
-            for (;;) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-                const __m128i lower = _mm_or_si128(v, _mm_set1_epi8(0x20));
-                const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
-                                                     _mm_cmplt_epi8(lower, _mm_set1_epi8('z' + 1)));
-                const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)));
-                __m128i other = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')), _mm_cmpeq_epi8(v, _mm_set1_epi8('.'))),
-                                             _mm_cmpeq_epi8(v, _mm_set1_epi8('_')));
-                if (bColon)
-                    other = _mm_or_si128(other, _mm_cmpeq_epi8(v, _mm_set1_epi8(':')));
-                const unsigned stops =
-                    ~static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(letter, digit), other))) & 0xFFFFu;
-                if (stops != 0) {
-                    p += __builtin_ctz(stops);
-                    break;
-                }
-                p += 16;
-            }
-#else
             const uchar more = bColon ? 8 : 2;
             while (kByteTable[*p] & more)
                 ++p;
-#endif
             if (*p != 0 && *p < 0x80 && static_cast<std::size_t>(p - start) <= kMaxName)
                 return p;
             p = start;
