@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -202,12 +203,16 @@ public:
     void Start() override
     {
         m_position = m_units.Position();
-        m_pSecond = std::make_unique<CSecondReader>(m_bytes, m_pMapped);
-        m_pSecond->Run(state, m_position, nSecond);
+        try {
+            m_pSecond = std::make_unique<CSecondReader>(m_bytes, m_pMapped);
+            m_pSecond->Run(state, m_position, nSecond);
+        } catch (const std::system_error&) {
+            m_pSecond.reset();  // no thread to be had: this one reads it all
+        }
     }
     bool TakeOver() override
     {
-        if (m_units.Position() != m_position)
+        if (!m_pSecond || m_units.Position() != m_position)
             return false;
         for (CUnitBatch batch; m_pSecond->Next(batch);) {
             const char* p = batch.bytes.data();
@@ -217,7 +222,11 @@ public:
         }
         return true;
     }
-    void Abandon() override { m_pSecond->Stop(); }
+    void Abandon() override
+    {
+        if (m_pSecond)
+            m_pSecond->Stop();
+    }
 
     std::size_t LineOf(std::size_t place) const override { return m_lines.LineOf(place); }
 
