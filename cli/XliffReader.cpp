@@ -18,6 +18,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -31,9 +32,13 @@ namespace {
 // What the scanner may read past the end of its input, which holds 0 bytes.
 constexpr std::size_t kPadding = CMappedInput::kPadding;
 
-// Where the second reader starts, as a share of the file: the first also
-// adds every unit to the translations, the second only decodes its units.
-constexpr double kSplitShare = 0.28;
+// The units the second reader holds until the first gets to them: the
+// most memory it may take for them (a million units would take 200 MB).
+constexpr std::size_t kMaxHeld = std::size_t(24) << 20;
+// Where the second reader starts, as a share of the file: about where the
+// first, which also adds every unit to the translations, gets when the
+// second has read kMaxHeld of units.
+constexpr double kSplitShare = 0.1;
 // Below this a second thread costs more than it saves.
 constexpr std::size_t kMinSplitSize = std::size_t(1) << 20;
 
@@ -46,23 +51,27 @@ public:
     // The first reader took the batches it wanted, or wants no more.
     struct CStopped {};
 
-    CSecondReader(std::string_view bytes, CMappedInput* pMapped) : m_bytes(bytes), m_lines(bytes), m_units(*this, m_warnings), m_pMapped(pMapped) {}
+    CSecondReader(std::string_view bytes, CMappedInput* pMapped) : m_bytes(bytes), m_lines(bytes), m_pMapped(pMapped) {}
 
     void Run(const CXmlState& state, const CXliffUnits::CPosition& position, std::size_t offset)
     {
         m_nReleased = offset;
-        m_units.ResumeDeferred(position, *this);
-        m_thread = std::thread([this, state, offset] {
+        m_thread = std::thread([this, state, position, offset] {
             try {
+                // Made here: translations made on the first reader's thread
+                // would take the place of its own in a feed installed there.
+                m_units.emplace(*this, m_warnings);
+                m_units->ResumeDeferred(position, *this);
                 ScanXmlFrom(m_bytes, state, offset, *this);
-                m_units.FlushDeferred();
+                m_units->FlushDeferred();
                 Finish(nullptr);
             } catch (const CStopped&) {
                 Finish(nullptr);
             } catch (...) {
                 // The units before the fault are still to be added first.
                 try {
-                    m_units.FlushDeferred();
+                    if (m_units)
+                        m_units->FlushDeferred();
                     Finish(std::current_exception());
                 } catch (...) {
                     Finish(std::current_exception());
@@ -93,6 +102,9 @@ public:
         if (!m_batches.empty()) {
             batch = std::move(m_batches.front());
             m_batches.pop_front();
+            m_nHeld -= Held(batch);
+            lock.unlock();
+            m_changed.notify_all();
             return true;
         }
         lock.unlock();
@@ -105,9 +117,12 @@ public:
     void Push(CUnitBatch& batch) override
     {
         {
-            const std::lock_guard lock(m_mutex);
+            // Held in memory until the first reader gets here: so much at most.
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_bStop || m_nHeld < kMaxHeld; });
             if (m_bStop)
                 throw CStopped();
+            m_nHeld += Held(batch);
             m_batches.push_back(std::move(batch));
             batch = {};
             if (!m_free.empty()) {
@@ -129,21 +144,21 @@ public:
     }
 
     std::size_t LineOf(std::size_t place) const override { return m_lines.LineOf(place); }
-    void OnEncoding(std::string_view encoding, std::size_t offset) override { m_units.OnEncoding(encoding, offset); }
+    void OnEncoding(std::string_view encoding, std::size_t offset) override { m_units->OnEncoding(encoding, offset); }
     void OnDoctype(std::string_view name, std::size_t offset) override
     {
-        m_units.OnDoctype(name, DoctypeLineOf(m_bytes), offset);
+        m_units->OnDoctype(name, DoctypeLineOf(m_bytes), offset);
     }
     void OnElement(std::string_view localName, std::string_view uri, const CXmlAttributeSource& attributes, bool bEmpty,
                    std::size_t offset) override
     {
-        m_units.OnElement(localName, uri, attributes, bEmpty, offset);
+        m_units->OnElement(localName, uri, attributes, bEmpty, offset);
     }
-    void OnEndElement() override { m_units.OnEndElement(); }
-    CTextSink* TextSink() override { return m_units.TextSink(); }
-    void OnText(std::size_t nUtf8, bool bCdata, std::size_t offset) override { m_units.OnText(nUtf8, bCdata, offset); }
-    void OnComment() override { m_units.OnComment(); }
-    void OnInstruction() override { m_units.OnInstruction(); }
+    void OnEndElement() override { m_units->OnEndElement(); }
+    CTextSink* TextSink() override { return m_units->TextSink(); }
+    void OnText(std::size_t nUtf8, bool bCdata, std::size_t offset) override { m_units->OnText(nUtf8, bCdata, offset); }
+    void OnComment() override { m_units->OnComment(); }
+    void OnInstruction() override { m_units->OnInstruction(); }
     void OnProgress(std::size_t offset) override
     {
         if (m_pMapped)
@@ -151,6 +166,11 @@ public:
     }
 
 private:
+    static std::size_t Held(const CUnitBatch& batch)
+    {
+        return batch.bytes.size() + batch.units.size() * sizeof(CUnitBatch::CUnit);
+    }
+
     void Finish(std::exception_ptr error)
     {
         {
@@ -164,7 +184,7 @@ private:
     std::string_view m_bytes;
     CLineCounter m_lines;
     CWarnings m_warnings;  // none: the first reader gives a unit's warning when it adds it
-    CXliffUnits m_units;
+    std::optional<CXliffUnits> m_units;  // made on its thread
     CMappedInput* m_pMapped;
     std::size_t m_nReleased = 0;
     std::thread m_thread;
@@ -172,6 +192,7 @@ private:
     std::condition_variable m_changed;
     std::deque<CUnitBatch> m_batches;
     std::vector<CUnitBatch> m_free;
+    std::size_t m_nHeld = 0;  // bytes of the batches not yet taken
     bool m_bStop = false, m_bDone = false;
     std::exception_ptr m_error;
 };

@@ -137,7 +137,7 @@ CTranslations ReadXliffWithLibrary(std::string_view bytes, CWarnings& warnings);
 // The same read by lumo's own reader. A file that is not well-formed XML
 // throws CXmlNotWellFormed; every other refusal is a CImportError.
 // A large file is read from two places at once (CXmlSplit), the second
-// where a unit seems to start about a third of the way in; nSplit, when
+// where a unit seems to start a tenth of the way in; nSplit, when
 // given, names that place instead (the tests try each "<trans-unit"), or
 // 0 for none.
 inline constexpr std::size_t kGuessSplit = static_cast<std::size_t>(-1);
