@@ -150,6 +150,15 @@ void CMappedInput::Release(std::size_t offset)
     }
 }
 
+void CMappedInput::Release(std::size_t from, std::size_t to) const
+{
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    from = (from + page - 1) / page * page;
+    to = std::min(to, m_size) / page * page;
+    if (to > from)
+        ::madvise(m_base + from, to - from, MADV_DONTNEED);
+}
+
 void CMappedInput::ThrowIfCut() const
 {
     if (g_guards[m_nGuard].bCut.load())

@@ -24,6 +24,9 @@ public:
     std::string_view Bytes() const { return {m_base, m_size}; }
     // The pages wholly before offset are not needed in memory any more.
     void Release(std::size_t offset);
+    // The pages wholly inside [from, to) are not needed in memory any more;
+    // for readers of different parts on different threads.
+    void Release(std::size_t from, std::size_t to) const;
     // A file cut short while it was read reads as 0 bytes past its new end
     // instead of ending the process; what was read of it is then of no use.
     // Throws CFileException (changedWhileRead) when that happened.

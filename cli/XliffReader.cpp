@@ -12,8 +12,18 @@
 #include "platform/File.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace lumo_cli {
 
@@ -22,18 +32,221 @@ namespace {
 // What the scanner may read past the end of its input, which holds 0 bytes.
 constexpr std::size_t kPadding = CMappedInput::kPadding;
 
+// The units the second reader holds until the first gets to them: the
+// most memory it may take for them (a million units would take 200 MB).
+constexpr std::size_t kMaxHeld = std::size_t(24) << 20;
+// Where the second reader starts, as a share of the file: about where the
+// first, which also adds every unit to the translations, gets when the
+// second has read kMaxHeld of units.
+constexpr double kSplitShare = 0.1;
+// Below this a second thread costs more than it saves.
+constexpr std::size_t kMinSplitSize = std::size_t(1) << 20;
+
+constexpr std::string_view kUnitTag = "<trans-unit";
+
+// The second reader of a split: from its place on, its units go in batches
+// to the first, which adds them in order once it gets there.
+class CSecondReader final : public CXmlEvents, public CXmlPlaces, public CUnitBatchSink {
+public:
+    // The first reader took the batches it wanted, or wants no more.
+    struct CStopped {};
+
+    CSecondReader(std::string_view bytes, CMappedInput* pMapped) : m_bytes(bytes), m_lines(bytes), m_pMapped(pMapped) {}
+
+    void Run(const CXmlState& state, const CXliffUnits::CPosition& position, std::size_t offset)
+    {
+        m_nReleased = offset;
+        m_thread = std::thread([this, state, position, offset] {
+            try {
+                // Made here: translations made on the first reader's thread
+                // would take the place of its own in a feed installed there.
+                m_units.emplace(*this, m_warnings);
+                m_units->ResumeDeferred(position, *this);
+                ScanXmlFrom(m_bytes, state, offset, *this);
+                m_units->FlushDeferred();
+                Finish(nullptr);
+            } catch (const CStopped&) {
+                Finish(nullptr);
+            } catch (...) {
+                // The units before the fault are still to be added first.
+                try {
+                    if (m_units)
+                        m_units->FlushDeferred();
+                    Finish(std::current_exception());
+                } catch (...) {
+                    Finish(std::current_exception());
+                }
+            }
+        });
+    }
+
+    // Stops the reading, if it runs, and waits for its end.
+    void Stop()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_bStop = true;
+            m_batches.clear();
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    ~CSecondReader() { Stop(); }
+
+    // The next batch; false at the end. Rethrows what ended the reading.
+    bool Next(CUnitBatch& batch)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return !m_batches.empty() || m_bDone; });
+        if (!m_batches.empty()) {
+            batch = std::move(m_batches.front());
+            m_batches.pop_front();
+            m_nHeld -= Held(batch);
+            lock.unlock();
+            m_changed.notify_all();
+            return true;
+        }
+        lock.unlock();
+        m_thread.join();
+        if (m_error)
+            std::rethrow_exception(m_error);
+        return false;
+    }
+
+    void Push(CUnitBatch& batch) override
+    {
+        {
+            // Held in memory until the first reader gets here: so much at most.
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_bStop || m_nHeld < kMaxHeld; });
+            if (m_bStop)
+                throw CStopped();
+            m_nHeld += Held(batch);
+            m_batches.push_back(std::move(batch));
+            batch = {};
+            if (!m_free.empty()) {
+                batch = std::move(m_free.back());
+                m_free.pop_back();
+            }
+        }
+        m_changed.notify_all();
+    }
+
+    // A batch added, for its memory to be used again.
+    void GiveBack(CUnitBatch&& batch)
+    {
+        batch.bytes.clear();
+        batch.units.clear();
+        const std::lock_guard lock(m_mutex);
+        if (m_free.size() < 4)
+            m_free.push_back(std::move(batch));
+    }
+
+    std::size_t LineOf(std::size_t place) const override { return m_lines.LineOf(place); }
+    void OnEncoding(std::string_view encoding, std::size_t offset) override { m_units->OnEncoding(encoding, offset); }
+    void OnDoctype(std::string_view name, std::size_t offset) override
+    {
+        m_units->OnDoctype(name, DoctypeLineOf(m_bytes), offset);
+    }
+    void OnElement(std::string_view localName, std::string_view uri, const CXmlAttributeSource& attributes, bool bEmpty,
+                   std::size_t offset) override
+    {
+        m_units->OnElement(localName, uri, attributes, bEmpty, offset);
+    }
+    void OnEndElement() override { m_units->OnEndElement(); }
+    CTextSink* TextSink() override { return m_units->TextSink(); }
+    void OnText(std::size_t nUtf8, bool bCdata, std::size_t offset) override { m_units->OnText(nUtf8, bCdata, offset); }
+    void OnComment() override { m_units->OnComment(); }
+    void OnInstruction() override { m_units->OnInstruction(); }
+    void OnProgress(std::size_t offset) override
+    {
+        if (m_pMapped)
+            m_pMapped->Release(std::exchange(m_nReleased, offset), offset);
+    }
+
+private:
+    static std::size_t Held(const CUnitBatch& batch)
+    {
+        return batch.bytes.size() + batch.units.size() * sizeof(CUnitBatch::CUnit);
+    }
+
+    void Finish(std::exception_ptr error)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_error = std::move(error);
+            m_bDone = true;
+        }
+        m_changed.notify_all();
+    }
+
+    std::string_view m_bytes;
+    CLineCounter m_lines;
+    CWarnings m_warnings;  // none: the first reader gives a unit's warning when it adds it
+    std::optional<CXliffUnits> m_units;  // made on its thread
+    CMappedInput* m_pMapped;
+    std::size_t m_nReleased = 0;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<CUnitBatch> m_batches;
+    std::vector<CUnitBatch> m_free;
+    std::size_t m_nHeld = 0;  // bytes of the batches not yet taken
+    bool m_bStop = false, m_bDone = false;
+    std::exception_ptr m_error;
+};
+
 // The scanner's events, handed to what XLIFF says.
-class CScanReader final : public CXmlEvents, public CXmlPlaces {
+class CScanReader final : public CXmlEvents, public CXmlPlaces, public CXmlSplit {
 public:
     CScanReader(std::string_view bytes, CWarnings& warnings, CMappedInput* pMapped)
         : m_bytes(bytes), m_lines(bytes), m_units(*this, warnings), m_pMapped(pMapped)
     {
     }
 
-    CTranslations Read()
+    CTranslations Read(std::size_t nSplit)
     {
-        ScanXml(m_bytes, *this);
+        // The first unit's state is the guess for the second's place.
+        nFirst = m_bytes.find(kUnitTag);
+        if (nSplit == kGuessSplit)
+            nSplit = m_bytes.size() < kMinSplitSize
+                         ? 0
+                         : m_bytes.find(kUnitTag, static_cast<std::size_t>(static_cast<double>(m_bytes.size()) * kSplitShare));
+        const bool bSplit = nFirst != std::string_view::npos && nSplit != 0 && nSplit != std::string_view::npos && nSplit > nFirst;
+        nSecond = nSplit;
+        ScanXml(m_bytes, *this, bSplit ? this : nullptr);
+        if (m_pSecond)
+            m_pSecond->Stop();
         return m_units.Finish();
+    }
+
+    void Start() override
+    {
+        m_position = m_units.Position();
+        try {
+            m_pSecond = std::make_unique<CSecondReader>(m_bytes, m_pMapped);
+            m_pSecond->Run(state, m_position, nSecond);
+        } catch (const std::system_error&) {
+            m_pSecond.reset();  // no thread to be had: this one reads it all
+        }
+    }
+    bool TakeOver() override
+    {
+        if (!m_pSecond || m_units.Position() != m_position)
+            return false;
+        for (CUnitBatch batch; m_pSecond->Next(batch);) {
+            const char* p = batch.bytes.data();
+            for (const CUnitBatch::CUnit& unit : batch.units)
+                p += m_units.AddDeferred(p, unit);
+            m_pSecond->GiveBack(std::move(batch));
+        }
+        return true;
+    }
+    void Abandon() override
+    {
+        if (m_pSecond)
+            m_pSecond->Stop();
     }
 
     std::size_t LineOf(std::size_t place) const override { return m_lines.LineOf(place); }
@@ -56,7 +269,7 @@ public:
     void OnProgress(std::size_t offset) override
     {
         if (m_pMapped)
-            m_pMapped->Release(offset);
+            m_pMapped->Release(std::exchange(m_nReleased, offset), offset);
     }
 
 private:
@@ -64,17 +277,21 @@ private:
     CLineCounter m_lines;
     CXliffUnits m_units;
     CMappedInput* m_pMapped;
+    std::size_t m_nReleased = 0;
+    CXliffUnits::CPosition m_position;
+    std::unique_ptr<CSecondReader> m_pSecond;  // last: stopped before the rest goes
 };
 
 // bytes must be followed by kPadding 0 bytes.
-CTranslations ReadTerminated(std::string_view bytes, CWarnings& warnings, CMappedInput* pMapped)
+CTranslations ReadTerminated(std::string_view bytes, CWarnings& warnings, CMappedInput* pMapped,
+                             std::size_t nSplit = kGuessSplit)
 {
     // libxml2 once read compressed files as they were; lumo reads XML.
     if (bytes.starts_with("\x1f\x8b") || bytes.starts_with(std::string_view("\xfd" "7zXZ\0", 6)))
         throw CImportError(std::string("line 1: the file is compressed (") + (bytes[0] == '\x1f' ? "gzip" : "xz") +
                            "); lumo reads XLIFF as plain XML: decompress it first");
     CScanReader reader(bytes, warnings, pMapped);
-    return reader.Read();
+    return reader.Read(nSplit);
 }
 
 // lumo's reader and, when it finds the file not well-formed, libxml2's for
@@ -101,11 +318,11 @@ CTranslations ReadOrWordRefusal(std::string_view bytes, CWarnings& warnings, CMa
 
 }  // namespace
 
-CTranslations ReadXliffBytes(std::string_view bytes, CWarnings& warnings)
+CTranslations ReadXliffBytes(std::string_view bytes, CWarnings& warnings, std::size_t nSplit)
 {
     std::string padded(bytes);
     padded.append(kPadding, '\0');
-    return ReadTerminated(std::string_view(padded.data(), bytes.size()), warnings, nullptr);
+    return ReadTerminated(std::string_view(padded.data(), bytes.size()), warnings, nullptr, nSplit);
 }
 
 CTranslations ReadXliff(const std::string& path, CWarnings& warnings)

@@ -201,7 +201,13 @@ void CXliffUnits::AddUnit()
         m_nameBytes = m_name;
     if (!m_bHasName || !m_bHasSource || m_source.nUtf8 == 0 || (!bAsciiName && ToEntryText(m_name, m_nameBytes)) ||
         m_source.bad != 0) {
-        m_translations.AddUnmatchable();
+        if (!m_pDeferred) {
+            m_translations.AddUnmatchable();
+            return;
+        }
+        m_batch.units.emplace_back().bUnmatchable = true;
+        if (m_batch.units.size() >= 4096)
+            FlushDeferred();
         return;
     }
     const bool bFuzzy = !IsFinalState(m_state, m_approved);
@@ -213,11 +219,64 @@ void CXliffUnits::AddUnit()
                                " has no Windows-1252 byte");
         target = "?";  // fuzzy: counted, never used
     }
-    if (!m_translations.Add({m_nameBytes, m_source.bytes, target, bFuzzy, UnitNumber(m_id)}))
+    const CTranslation translation{m_nameBytes, m_source.bytes, target, bFuzzy, UnitNumber(m_id)};
+    if (!m_pDeferred) {
+        AddTranslation(translation, m_unitPlace, m_id);
+        return;
+    }
+    CUnitBatch::CUnit& unit = m_batch.units.emplace_back();
+    for (const std::string_view text : {translation.name, translation.source, translation.text, std::string_view(m_id)})
+        m_batch.bytes += text;
+    unit.nName = static_cast<std::uint32_t>(translation.name.size());
+    unit.nSource = static_cast<std::uint32_t>(translation.source.size());
+    unit.nTarget = static_cast<std::uint32_t>(translation.text.size());
+    unit.nId = static_cast<std::uint32_t>(m_id.size());
+    unit.bFuzzy = bFuzzy;
+    unit.nUnitId = translation.nUnitId;
+    unit.nPlace = m_unitPlace;
+    if (m_batch.units.size() >= 4096)
+        FlushDeferred();
+}
+
+void CXliffUnits::AddTranslation(const CTranslation& translation, std::size_t unitPlace, std::string_view id)
+{
+    if (!m_translations.Add(translation))
         m_warnings.Add("units repeating an earlier unit", [&] {
-            return LineText(m_unitPlace) + "unit " + Quoted(m_id) +
+            return LineText(unitPlace) + "unit " + Quoted(id) +
                    " has the resname and source of an earlier unit; the earlier one is used";
         });
+}
+
+void CXliffUnits::ResumeDeferred(const CPosition& position, CUnitBatchSink& sink)
+{
+    m_bRoot = position.bRoot;
+    m_bSkipEnd = position.bSkipEnd;
+    m_bRunCdata = position.bRunCdata;
+    m_depth = position.depth;
+    m_unitDepth = position.unitDepth;
+    m_textDepth = position.textDepth;
+    m_phDepth = position.phDepth;
+    m_pDeferred = &sink;
+}
+
+void CXliffUnits::FlushDeferred()
+{
+    if (m_batch.units.empty())
+        return;
+    m_pDeferred->Push(m_batch);
+}
+
+std::size_t CXliffUnits::AddDeferred(const char* p, const CUnitBatch::CUnit& unit)
+{
+    if (unit.bUnmatchable) {
+        m_translations.AddUnmatchable();
+        return 0;
+    }
+    const std::string_view name(p, unit.nName), source(p + unit.nName, unit.nSource);
+    const std::string_view target(p + unit.nName + unit.nSource, unit.nTarget);
+    const std::string_view id(target.data() + target.size(), unit.nId);
+    AddTranslation({name, source, target, unit.bFuzzy, unit.nUnitId}, unit.nPlace, id);
+    return std::size_t{unit.nName} + unit.nSource + unit.nTarget + unit.nId;
 }
 
 CTranslations CXliffUnits::Finish()

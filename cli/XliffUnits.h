@@ -12,9 +12,11 @@
 #include "XmlScanner.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumo_cli {
 
@@ -38,9 +40,51 @@ public:
     using CImportError::CImportError;
 };
 
+// Units a second reader read ahead (see CXmlSplit), their texts decoded,
+// for the first to add in document order.
+struct CUnitBatch {
+    struct CUnit {
+        std::uint32_t nName = 0, nSource = 0, nTarget = 0, nId = 0;  // their bytes, one after the other
+        bool bFuzzy = false, bUnmatchable = false;
+        std::size_t nUnitId = 0, nPlace = 0;
+    };
+    std::string bytes;
+    std::vector<CUnit> units;
+};
+
+class CUnitBatchSink {
+public:
+    // Takes the batch, leaving an empty one in its place (perhaps one given
+    // back, its memory kept). May throw to stop the reading.
+    virtual void Push(CUnitBatch& batch) = 0;
+
+protected:
+    ~CUnitBatchSink() = default;
+};
+
 class CXliffUnits {
 public:
     CXliffUnits(const CXmlPlaces& places, CWarnings& warnings) : m_places(places), m_warnings(warnings) {}
+
+    // Where the reading stands between two elements; the same place in the
+    // same state reads on the same.
+    struct CPosition {
+        bool bRoot = false, bSkipEnd = false, bRunCdata = false;
+        int depth = 0, unitDepth = -1, textDepth = -1, phDepth = -1;
+        bool operator==(const CPosition&) const = default;
+    };
+    CPosition Position() const
+    {
+        return {m_bRoot, m_bSkipEnd, m_bRunCdata, m_depth, m_unitDepth, m_textDepth, m_phDepth};
+    }
+    // Reads on from position, each unit's translation given to sink in
+    // batches instead of added (and its warning left to AddDeferred).
+    void ResumeDeferred(const CPosition& position, CUnitBatchSink& sink);
+    // The rest of the units to the sink.
+    void FlushDeferred();
+    // Adds a unit a deferred reader gave, as it would have been added here;
+    // p is where its bytes start in the batch. Returns their length.
+    std::size_t AddDeferred(const char* p, const CUnitBatch::CUnit& unit);
 
     // A start tag; place is where the reader stands once its attributes
     // are read (libxml2's line there).
@@ -66,6 +110,7 @@ private:
     void OnInline(std::string_view name, int depth, bool bEmpty, std::size_t place);
     void AppendControl();
     void AddUnit();
+    void AddTranslation(const CTranslation& translation, std::size_t unitPlace, std::string_view id);
 
     const CXmlPlaces& m_places;
     CWarnings& m_warnings;
@@ -80,6 +125,8 @@ private:
     std::string m_nameBytes;  // Windows-1252
     CTextSink* m_pText = nullptr;
     bool m_bHasName = false, m_bHasSource = false, m_bHasTarget = false;
+    CUnitBatchSink* m_pDeferred = nullptr;
+    CUnitBatch m_batch;
 };
 
 // The translations of an XLIFF file read by libxml2's SAX2 parser: the
@@ -89,7 +136,12 @@ CTranslations ReadXliffWithLibrary(std::string_view bytes, CWarnings& warnings);
 
 // The same read by lumo's own reader. A file that is not well-formed XML
 // throws CXmlNotWellFormed; every other refusal is a CImportError.
-CTranslations ReadXliffBytes(std::string_view bytes, CWarnings& warnings);
+// A large file is read from two places at once (CXmlSplit), the second
+// where a unit seems to start a tenth of the way in; nSplit, when
+// given, names that place instead (the tests try each "<trans-unit"), or
+// 0 for none.
+inline constexpr std::size_t kGuessSplit = static_cast<std::size_t>(-1);
+CTranslations ReadXliffBytes(std::string_view bytes, CWarnings& warnings, std::size_t nSplit = kGuessSplit);
 
 // The line where a file's DOCTYPE starts, as both readers name it: the
 // first "<!DOCTYPE" in its first MiB, or 0 past that.

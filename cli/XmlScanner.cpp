@@ -338,6 +338,58 @@ __attribute__((target("ssse3,popcnt"))) inline std::size_t DecodeBlockSsse3(cons
     nOut = nLo + static_cast<std::size_t>(__builtin_popcount(hi));
     return n;
 }
+
+bool HaveAvx512()
+{
+    static const bool bHave = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
+                              __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    return bHave;
+}
+
+#define LUMO_XML_AVX512 "avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt"
+
+// The same as DecodeBlockSsse3 for up to 64 bytes, with AVX-512. The bytes
+// past nLeft are not read; the byte before p is (text follows a tag).
+__attribute__((target(LUMO_XML_AVX512))) inline std::size_t DecodeBlockAvx512(const uchar* p, std::size_t nLeft, char* w,
+                                                                          std::size_t& nOut)
+{
+    const std::uint64_t inside = nLeft >= 64 ? ~std::uint64_t{0} : _bzhi_u64(~std::uint64_t{0}, static_cast<unsigned>(nLeft));
+    const __m512i v = _mm512_maskz_loadu_epi8(inside, p);
+    const __m512i before = _mm512_maskz_loadu_epi8(inside, p - 1);
+    const std::uint64_t high = _mm512_movepi8_mask(v);
+    const std::uint64_t c3 = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(0xC3)));
+    const std::uint64_t lead = c3 | _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(0xC2)));
+    const std::uint64_t cont = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, _mm512_set1_epi8(static_cast<char>(0xC0))),
+                                                      _mm512_set1_epi8(static_cast<char>(0x80)));
+    // The lead before each byte; none before the first, as in the block of sixteen.
+    const std::uint64_t c3Before = _mm512_cmpeq_epi8_mask(before, _mm512_set1_epi8(static_cast<char>(0xC3))) & ~std::uint64_t{1};
+    const std::uint64_t c2Before = _mm512_cmpeq_epi8_mask(before, _mm512_set1_epi8(static_cast<char>(0xC2))) & ~std::uint64_t{1};
+    const std::uint64_t control = _mm512_cmplt_epu8_mask(v, _mm512_set1_epi8(0x20));
+    const std::uint64_t special = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('&')) |
+                                  _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(']')) |
+                                  _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('<'));
+    const std::uint64_t other = high & ~(lead | cont);
+    const std::uint64_t unpaired = cont ^ (c3Before | c2Before);
+    const std::uint64_t c1 = c2Before & _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, _mm512_set1_epi8(static_cast<char>(0xE0))),
+                                                               _mm512_set1_epi8(static_cast<char>(0x80)));
+    const std::uint64_t faults = (control | special | other | unpaired | c1) & inside;
+    const std::uint64_t end = nLeft >= 64 ? 0 : std::uint64_t{1} << nLeft;
+    unsigned n = static_cast<unsigned>(_tzcnt_u64(faults | end));
+    if (n > 0 && (lead >> (n - 1)) & 1)
+        --n;
+    if (n == 0) {
+        nOut = 0;
+        return 0;
+    }
+    const std::uint64_t range = _bzhi_u64(~std::uint64_t{0}, n);
+    // The continuation of C3 gains 0x40; of C2 it stays (A0 to BF).
+    const __m512i out = _mm512_mask_blend_epi8(c3Before, v, _mm512_or_si512(v, _mm512_set1_epi8(0x40)));
+    const std::uint64_t keep = ~lead & range;
+    const __m512i packed = _mm512_maskz_compress_epi8(keep, out);
+    nOut = static_cast<std::size_t>(_mm_popcnt_u64(keep));
+    _mm512_mask_storeu_epi8(w, _bzhi_u64(~std::uint64_t{0}, static_cast<unsigned>(nOut)), packed);
+    return n;
+}
 #endif
 
 class CScanner final : public CXmlAttributeSource {
@@ -348,20 +400,36 @@ public:
     {
     }
 
-    void Run()
+    void Run(CXmlSplit* pSplit)
     {
+        if (pSplit && pSplit->nFirst < pSplit->nSecond) {
+            m_pSplit = pSplit;
+            m_nCheck = pSplit->nFirst;
+        }
         Prolog();
         Element();
         Content();
-        // The misc part at the end; libxml2 takes a 0x00 byte for the end.
-        Misc();
-        if (*m_p != 0)
-            Fail(m_p, "content after the document element");
+        if (!m_bTakenOver)
+            End();
+    }
+
+    void RunFrom(const CXmlState& state, std::size_t offset)
+    {
+        m_p = m_begin + offset;
+        m_nextProgress = offset + kProgressStep;
+        for (const CXmlState::COpen& open : state.open)
+            m_open.push_back({m_begin + open.nName, open.nNameLength, open.nBindings});
+        for (const CXmlState::CBinding& binding : state.bindings)
+            m_bindings.push_back({binding.prefix, binding.uri});
+        m_nBindings = m_bindings.size();
+        Content();
+        End();
     }
 
     std::optional<std::string_view> Find(std::string_view name, std::string& buffer) const override
     {
-        for (const CAttribute& attribute : m_attributes) {
+        for (std::size_t i = 0; i < m_nAttributes; ++i) {
+            const CAttribute& attribute = m_attributes[i];
             if (attribute.nPrefix != 0 || attribute.Local() != name)
                 continue;
             const std::string_view raw(reinterpret_cast<const char*>(attribute.value), attribute.nValue);
@@ -397,6 +465,63 @@ private:
         std::size_t nName;
         std::size_t nBindings;  // bindings in force before it
     };
+
+    // The misc part at the end; libxml2 takes a 0x00 byte for the end.
+    void End()
+    {
+        Misc();
+        if (*m_p != 0)
+            Fail(m_p, "content after the document element");
+    }
+
+    CXmlState State() const
+    {
+        CXmlState state;
+        for (const COpen& open : m_open)
+            state.open.push_back({Offset(open.name), open.nName, open.nBindings});
+        for (std::size_t i = 0; i < m_nBindings; ++i)
+            state.bindings.push_back({m_bindings[i].prefix, m_bindings[i].uri});
+        return state;
+    }
+
+    bool SameState(const CXmlState& state) const
+    {
+        if (state.open.size() != m_open.size() || state.bindings.size() != m_nBindings)
+            return false;
+        for (std::size_t i = 0; i < m_open.size(); ++i) {
+            const CXmlState::COpen& open = state.open[i];
+            if (open.nNameLength != m_open[i].nName || open.nBindings != m_open[i].nBindings ||
+                std::memcmp(m_begin + open.nName, m_open[i].name, open.nNameLength) != 0)
+                return false;
+        }
+        for (std::size_t i = 0; i < m_nBindings; ++i)
+            if (state.bindings[i].prefix != m_bindings[i].prefix || state.bindings[i].uri != m_bindings[i].uri)
+                return false;
+        return true;
+    }
+
+    // At or past the next place of the split: true when the second reader
+    // took over.
+    bool CheckSplit()
+    {
+        const bool bStartTag = Offset(m_p) == m_nCheck && m_p[0] == '<' && m_p[1] != '/' && m_p[1] != '?' && m_p[1] != '!';
+        if (m_nCheck == m_pSplit->nFirst) {
+            m_nCheck = kNoCheck;
+            if (bStartTag) {
+                m_pSplit->state = State();
+                m_nCheck = m_pSplit->nSecond;
+                m_pSplit->Start();
+            }
+            return false;
+        }
+        m_nCheck = kNoCheck;
+        if (bStartTag && SameState(m_pSplit->state) && m_pSplit->TakeOver()) {
+            m_bTakenOver = true;
+            return true;
+        }
+        m_pSplit->Abandon();
+        return false;
+    }
 
     [[noreturn]] void Fail(const uchar* at, const char* what) const
     {
@@ -731,7 +856,7 @@ private:
         QName(nPrefix, nameEnd);
         m_p = nameEnd;
         const std::size_t nBefore = m_nBindings;
-        m_attributes.clear();
+        m_nAttributes = 0;
         bool bBlank = SkipBlanks() > 0;
         bool bEmpty = false;
         for (;;) {
@@ -743,8 +868,12 @@ private:
             }
             if (!bBlank)
                 Fail(m_p, "a start tag is malformed");
-            CAttribute& attribute = m_attributes.emplace_back();
+            // The slots are kept from tag to tag, each field set anew.
+            if (m_nAttributes == m_attributes.size())
+                m_attributes.emplace_back();
+            CAttribute& attribute = m_attributes[m_nAttributes++];
             attribute.name = m_p;
+            attribute.uri = {};
             const uchar* end = nullptr;
             QName(attribute.nPrefix, end);
             attribute.nName = static_cast<std::size_t>(end - m_p);
@@ -763,7 +892,7 @@ private:
             if (attribute.nPrefix == 0 ? attribute.nName == 5 && attribute.Local() == "xmlns"
                                        : attribute.Prefix() == "xmlns") {
                 Bind(attribute.nPrefix == 0 ? std::string_view() : attribute.Local(), attribute, nBefore);
-                m_attributes.pop_back();
+                --m_nAttributes;
             }
             // libxml2 holds a whole start tag in its buffer.
             if (static_cast<std::size_t>(m_p - tag) > kMaxText)
@@ -775,7 +904,7 @@ private:
         const std::string* uri = Namespace(prefix);
         if (nPrefix != 0 && !uri)
             Fail(nameStart, "an element's prefix is not declared");
-        for (std::size_t i = 0; i < m_attributes.size(); ++i) {
+        for (std::size_t i = 0; i < m_nAttributes; ++i) {
             CAttribute& attribute = m_attributes[i];
             const std::string* attributeUri = nullptr;
             if (attribute.nPrefix != 0) {
@@ -803,7 +932,12 @@ private:
             m_events.OnEndElement();
         } else {
             ++m_p;
-            m_open.push_back({nameStart, static_cast<std::size_t>(nameEnd - nameStart), nBefore});
+            // Field by field: a braced COpen went through the stack in two
+            // stores read back as one, which the processor stalls on.
+            COpen& open = m_open.emplace_back();
+            open.name = nameStart;
+            open.nName = static_cast<std::size_t>(nameEnd - nameStart);
+            open.nBindings = nBefore;
         }
     }
 
@@ -853,6 +987,10 @@ private:
     void Content()
     {
         while (!m_open.empty()) {
+            if (Offset(m_p) >= m_nCheck) [[unlikely]] {
+                if (CheckSplit())
+                    return;
+            }
             const uchar c = *m_p;
             if (c == '<') {
                 const uchar next = m_p[1];
@@ -909,7 +1047,9 @@ private:
             p = Decode<true>(p, stop, *pSink, nSaved);
         } else {
 #if defined(LUMO_XML_SSSE3)
-            if (HaveSsse3())
+            if (HaveAvx512())
+                p = DecodeCp1252Avx512(p, stop, *pSink, nSaved);
+            else if (HaveSsse3())
                 p = DecodeCp1252Ssse3(p, stop, *pSink, nSaved);
             else
 #endif
@@ -966,11 +1106,18 @@ private:
     __attribute__((target("ssse3,popcnt"))) const uchar* DecodeCp1252Ssse3(const uchar* p, const uchar* stop,
                                                                          CTextSink& sink, std::size_t& nSaved)
     {
-        return Decode<false, true>(p, stop, sink, nSaved);
+        return Decode<false, 1>(p, stop, sink, nSaved);
+    }
+    // The same sixty-four bytes at a time, with AVX-512.
+    __attribute__((target(LUMO_XML_AVX512))) const uchar* DecodeCp1252Avx512(const uchar* p, const uchar* stop,
+                                                                           CTextSink& sink, std::size_t& nSaved)
+    {
+        return Decode<false, 2>(p, stop, sink, nSaved);
     }
 #endif
 
-    template <bool bUtf8, bool bBlocks = false>
+    // nBlocks: 1 for blocks of sixteen bytes (SSSE3), 2 of sixty-four (AVX-512).
+    template <bool bUtf8, int nBlocks = 0>
     __attribute__((always_inline)) const uchar* Decode(const uchar* p, const uchar* stop, CTextSink& sink,
                                                        std::size_t& nSaved)
     {
@@ -982,9 +1129,12 @@ private:
         char* w = base + nOld;
         while (p < stop) {
 #if defined(LUMO_XML_SSSE3)
-            if constexpr (bBlocks) {
-                std::size_t nOut = 0;
-                const std::size_t n = DecodeBlockSsse3(p, static_cast<std::size_t>(stop - p), w, nOut);
+            if constexpr (nBlocks > 0) {
+                std::size_t nOut = 0, n = 0;
+                if constexpr (nBlocks == 1)
+                    n = DecodeBlockSsse3(p, static_cast<std::size_t>(stop - p), w, nOut);
+                else
+                    n = DecodeBlockAvx512(p, static_cast<std::size_t>(stop - p), w, nOut);
                 if (n > 0) {
                     p += n;
                     w += nOut;
@@ -1442,20 +1592,31 @@ private:
     const uchar* m_end;
     const uchar* m_p;
     CXmlEvents& m_events;
-    std::vector<CAttribute> m_attributes;
+    std::vector<CAttribute> m_attributes;  // the first m_nAttributes are the tag's
+    std::size_t m_nAttributes = 0;
     std::vector<CBinding> m_bindings;
     std::size_t m_nBindings = 0;
     std::vector<COpen> m_open;
     const char* m_failure = "";
     std::size_t m_nextProgress = kProgressStep;
+    static constexpr std::size_t kNoCheck = static_cast<std::size_t>(-1);
+    CXmlSplit* m_pSplit = nullptr;
+    std::size_t m_nCheck = kNoCheck;  // the next place of the split
+    bool m_bTakenOver = false;
 };
 
 }  // namespace
 
-void ScanXml(std::string_view bytes, CXmlEvents& events)
+void ScanXml(std::string_view bytes, CXmlEvents& events, CXmlSplit* pSplit)
 {
     CScanner scanner(bytes, events);
-    scanner.Run();
+    scanner.Run(pSplit);
+}
+
+void ScanXmlFrom(std::string_view bytes, const CXmlState& state, std::size_t offset, CXmlEvents& events)
+{
+    CScanner scanner(bytes, events);
+    scanner.RunFrom(state, offset);
 }
 
 std::size_t CLineCounter::LineOf(std::size_t offset) const

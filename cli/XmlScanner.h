@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumo_cli {
 
@@ -91,10 +92,50 @@ private:
     std::size_t m_offset;
 };
 
+// The reader's state where a start tag begins: the open elements and the
+// namespaces in force.
+struct CXmlState {
+    struct COpen {
+        std::size_t nName, nNameLength;  // the offset and length of its name
+        std::size_t nBindings;           // bindings in force before it
+    };
+    struct CBinding {
+        std::string prefix, uri;
+        bool operator==(const CBinding&) const = default;
+    };
+    std::vector<COpen> open;
+    std::vector<CBinding> bindings;
+};
+
+// A document read from two places at once. The first reader, from the
+// start, keeps its state where a start tag begins at nFirst and calls
+// Start(), which may start a second reader (ScanXmlFrom) at nSecond in that
+// state, on another thread. When the first gets to a start tag at nSecond in
+// the same state, the second one read on exactly as it would have, and
+// TakeOver() gives its events in order; otherwise (nSecond was inside a
+// comment, a CDATA section, another element...) Abandon() drops it and the
+// first reads on alone.
+class CXmlSplit {
+public:
+    std::size_t nFirst = 0, nSecond = 0;
+    CXmlState state;  // the first reader's at nFirst
+
+    virtual void Start() = 0;
+    // True when the second reader's events were taken over: the reading ends.
+    virtual bool TakeOver() = 0;
+    virtual void Abandon() = 0;
+
+protected:
+    ~CXmlSplit() = default;
+};
+
 // Reads the document, giving its events; throws CXmlNotWellFormed or what
 // the events throw. Sixteen 0 bytes must follow bytes (the reader looks at
 // the bytes after a place without checking for the end each time).
-void ScanXml(std::string_view bytes, CXmlEvents& events);
+void ScanXml(std::string_view bytes, CXmlEvents& events, CXmlSplit* pSplit = nullptr);
+// The same from offset on, the start of a start tag, in state (the second
+// reader of a split).
+void ScanXmlFrom(std::string_view bytes, const CXmlState& state, std::size_t offset, CXmlEvents& events);
 
 // The line of an offset as libxml2 counts it: 1 + the line feeds before it.
 // Counts from the offset asked last, so offsets asked in order cost one pass.

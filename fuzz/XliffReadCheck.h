@@ -6,6 +6,7 @@
 // documents and the seeds.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,8 +17,9 @@ struct CXliffReadOutcome {
     std::string text;  // the translations and warnings, or the refusal's message
 };
 
-// What each reader makes of the bytes.
-CXliffReadOutcome OwnXliffRead(std::string_view bytes);
+// What each reader makes of the bytes; lumo's own read from two places at
+// once, the second at nSplit (0: read in one; see ReadXliffBytes).
+CXliffReadOutcome OwnXliffRead(std::string_view bytes, std::size_t nSplit);
 CXliffReadOutcome LibraryXliffRead(std::string_view bytes);
 
 // Empty when the two agree: the same translations and warnings, or both

@@ -7,6 +7,7 @@
 #include "XliffReadCheck.h"
 
 #include "cli/TranslationFormats.h"
+#include "cli/XliffUnits.h"
 
 #include <gtest/gtest.h>
 
@@ -191,6 +192,58 @@ TEST(XliffReadOracle, UnitsAndTheirLinesAsLibxml2ReadsThem)
     }
 }
 
+// A second reader starts where a unit seems to start, in the state the
+// first unit started in; CompareXliffReaders starts it at each
+// "<trans-unit" in turn. Where that guess is wrong (the place is inside a
+// comment, a CDATA section, a value, another unit, or the open elements or
+// namespaces differ there) the first reads on alone; where it holds, the
+// second's units, warnings and refusal come in their place in the order.
+TEST(XliffReadOracle, ReadingFromTwoPlacesReadsAsOne)
+{
+    const auto unit = [](int n, const std::string& source = "") {
+        return "<trans-unit id=\"" + std::to_string(n) + "\" resname=\"R" + std::to_string(n % 4) + "\">\n<source>" +
+               (source.empty() ? "S" + std::to_string(n % 3) : source) + "</source>\n<target>T" + std::to_string(n) +
+               "</target></trans-unit>\n";
+    };
+    std::string units;
+    for (int i = 0; i < 6; ++i)
+        units += unit(i);
+    const std::vector<std::string> betweens = {
+        units,
+        unit(1) + "<!-- " + unit(2) + " -->" + unit(3),
+        unit(1) + "<?pi " + unit(2) + "?>" + unit(3),
+        unit(1, "<![CDATA[" + unit(2) + "]]>") + unit(3),
+        unit(1) + "<note a=\"" + unit(2).substr(0, 11) + "\"/>" + unit(3),
+        unit(1) + "<group>" + unit(2) + "</group>" + unit(3),
+        unit(1) + "<group xmlns:x=\"urn:x\">" + unit(2) + unit(3) + "</group>" + unit(4),
+        unit(1) + "<group xmlns=\"urn:x\">" + unit(2) + "</group>" + unit(3),
+        unit(1) + "<trans-unit id=\"2\" resname=\"R\">" + unit(3) + "<source>S</source></trans-unit>" + unit(4),
+        unit(1) + "<trans-unit/>" + unit(3),
+        unit(1) + "<trans-unit-x/>" + unit(3),
+        unit(1) + "<trans-unit id=\"2\" resname=\"R\"><source>S" + unit(3) + "</source></trans-unit>" + unit(4),
+        // Faults before and after the second place: the first one counts.
+        unit(1) + "<note>&bad;</note>" + unit(2) + "<note>&worse;</note>" + unit(3),
+        unit(1) + unit(2) + "<note>\x01</note>" + unit(3),
+        unit(1) + unit(2) + "<trans-unit id=\"3\" resname=\"R\"><source>S</source><target><x/></target></trans-unit>" + unit(4),
+        unit(1) + unit(2) + "<trans-unit id=\"3\" resname=\"R\"><source>S</source><target>\xe4\xb8\xad</target></trans-unit>",
+        unit(1) + unit(2) + "</body></file></xliff>",
+        unit(1) + "</body><body>" + unit(2) + unit(3),
+        unit(1) + "</body><group>" + unit(2) + unit(3) + "</group><body>",
+        unit(1) + "</body><body xmlns:x=\"urn:x\"><trans-unit x:a=\"1\"/>" + unit(2) + unit(3),
+        unit(1) + "</body><body xmlns=\"urn:x\">" + unit(2) + "</body><body>" + unit(3),
+        unit(1) + unit(2) + "</trans-unit>",
+        // Repeated units on both sides: the warnings in order, with lines.
+        units + units + units,
+    };
+    for (const std::string& between : betweens) {
+        CDocument d;
+        d.between = between;
+        EXPECT_EQ(CompareXliffReaders(d.Text()), "") << d.Text();
+        d.epilog = "<late/>";
+        EXPECT_EQ(CompareXliffReaders(d.Text()), "") << d.Text();
+    }
+}
+
 // Texts, values, comments, instructions, CDATA sections and names at
 // libxml2's limits: 10,000,000 bytes, names 50,000.
 TEST(XliffReadOracle, LimitsAreLibxml2s)
@@ -330,7 +383,7 @@ TEST(XliffReadOracle, SeedCorpusMatchesLibxml2)
         const std::string name = file.filename().string();
         const std::string bytes = FileBytes(file);
         EXPECT_EQ(CompareXliffReaders(bytes), "") << name;
-        const CXliffReadOutcome outcome = OwnXliffRead(bytes);
+        const CXliffReadOutcome outcome = OwnXliffRead(bytes, lumo_cli::kGuessSplit);
         if (StartsWith(name, "ok-")) {
             EXPECT_EQ(outcome.kind, CXliffReadOutcome::accepted) << name << ": " << outcome.text;
         }

@@ -74,7 +74,8 @@ TEST(MemoryLimit, EveryLimitGivesTheWorkOrTheRefusal)
             }
             // A process that cannot even load its libraries is no test of ours.
             if (r.output.find("error while loading shared libraries") != std::string::npos ||
-                r.output.find("cannot allocate TLS data structures") != std::string::npos)
+                r.output.find("cannot allocate TLS data structures") != std::string::npos ||
+                r.output.find("cannot allocate memory for find-object data") != std::string::npos)
                 break;
             ++nRefused;
             EXPECT_EQ(r.status, 2) << format << " at " << kb << " KB: " << r.output;
