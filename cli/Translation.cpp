@@ -4,6 +4,7 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <future>
 #include <new>
@@ -506,6 +507,51 @@ std::shared_ptr<const CTranslationRecords> CTranslationsFeed::Current(std::uint6
     if (pGeneration)
         *pGeneration = m_pShared->nGeneration;
     return m_pShared->current;
+}
+
+void CTranslationsFeed::CShared::SettleTemplate(const CEntryStore* pOffered)
+{
+    {
+        const std::lock_guard lock(mutex);
+        if (pOffered)
+            pTemplate.store(pOffered, std::memory_order_release);
+        bTemplateExpected = false;
+    }
+    templateSettled.notify_all();
+}
+
+void CTranslationsFeed::OfferTemplate(const CEntryStore& templ)
+{
+    m_pShared->SettleTemplate(&templ);
+}
+
+void CTranslationsFeed::ExpectTemplate()
+{
+    const std::lock_guard lock(m_pShared->mutex);
+    m_pShared->bTemplateExpected = m_pShared->pTemplate.load() == nullptr;
+}
+
+void CTranslationsFeed::NoTemplate()
+{
+    m_pShared->SettleTemplate(nullptr);
+}
+
+std::function<void()> CTranslationsFeed::TemplateWait()
+{
+    std::shared_ptr<CShared> pShared = Installed();
+    if (!pShared)
+        return {};
+    {
+        const std::lock_guard lock(pShared->mutex);
+        if (!pShared->bTemplateExpected)
+            return {};
+    }
+    return [pShared = std::move(pShared)] {
+        // A template much larger than the file is not waited for to the end.
+        constexpr auto kAtMost = std::chrono::milliseconds(300);
+        std::unique_lock lock(pShared->mutex);
+        pShared->templateSettled.wait_for(lock, kAtMost, [&] { return !pShared->bTemplateExpected; });
+    };
 }
 
 void CTranslationsFeed::CShared::Take(std::shared_ptr<const CTranslationRecords> records)

@@ -10,6 +10,7 @@
 #include "EntryStore.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -277,7 +278,16 @@ public:
     // The records made last, null before the first; nGeneration counts them.
     std::shared_ptr<const CTranslationRecords> Current(std::uint64_t* pGeneration = nullptr) const;
     // From any thread, once: the template, read whole and unchanged from now on.
-    void OfferTemplate(const CEntryStore& templ) { m_pShared->pTemplate.store(&templ, std::memory_order_release); }
+    void OfferTemplate(const CEntryStore& templ);
+    // Before the file is read: a template will be offered, or NoTemplate
+    // said. Until then a reader's helper thread may wait for it (see
+    // TemplateWait), so that the thread reading the template has a core.
+    void ExpectTemplate();
+    void NoTemplate();
+    // For any thread: waits, a little at most, until the template of the feed
+    // installed on the calling thread is offered or known not to come.
+    // Empty when no feed there expects one.
+    static std::function<void()> TemplateWait();
 
 private:
     friend class CTranslations;
@@ -287,7 +297,10 @@ private:
         std::shared_ptr<const CTranslationRecords> current;
         std::uint64_t nGeneration = 0;
         std::atomic<const CEntryStore*> pTemplate{nullptr};
+        bool bTemplateExpected = false;  // and not yet offered or refused
+        std::condition_variable templateSettled;
         void Take(std::shared_ptr<const CTranslationRecords> records);
+        void SettleTemplate(const CEntryStore* pTemplate);
     };
     static std::shared_ptr<CShared> Installed();
 

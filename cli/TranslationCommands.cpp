@@ -209,26 +209,32 @@ int RunImportTranslation(const CArguments& args, const CFormat& format, std::ost
     // However this ends, the template's thread must not wait for more messages.
     struct CStopEarlyChecks {
         std::optional<CEarlyChecks>& early;
+        CTranslationsFeed& feed;
         ~CStopEarlyChecks()
         {
+            feed.NoTemplate();
             if (early)
                 early->Abandon();
         }
-    } stopEarlyChecks{early};
+    } stopEarlyChecks{early, feed};
     if (!IsStream(input) && !IsStream(*templ)) {
+        feed.ExpectTemplate();
         try {
             templRead = std::async(std::launch::async, [&] {
                 const int status = readTemplate(templReport);
-                if (status == exitOk) {
-                    // From here on the translations refer to the template's texts.
-                    feed.OfferTemplate(templEntries);
-                    if (early)
-                        early->Work();
+                if (status != exitOk) {
+                    feed.NoTemplate();
+                    return status;
                 }
+                // From here on the translations refer to the template's texts.
+                feed.OfferTemplate(templEntries);
+                if (early)
+                    early->Work();
                 return status;
             });
         } catch (const std::system_error&) {
             // No thread to be had: one after the other.
+            feed.NoTemplate();
         }
     }
     if (!templRead.valid()) {

@@ -22,6 +22,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -56,11 +57,15 @@ public:
 
     CSecondReader(std::string_view bytes, CMappedInput* pMapped) : m_bytes(bytes), m_lines(bytes), m_pMapped(pMapped) {}
 
-    void Run(const CXmlState& state, const CXliffUnits::CPosition& position, std::size_t offset)
+    // waitFirst, when given, is waited for before the reading starts.
+    void Run(const CXmlState& state, const CXliffUnits::CPosition& position, std::size_t offset,
+             std::function<void()> waitFirst)
     {
         m_nReleased = offset;
-        m_thread = std::thread([this, state, position, offset] {
+        m_thread = std::thread([this, state, position, offset, waitFirst = std::move(waitFirst)] {
             try {
+                if (waitFirst)
+                    waitFirst();
                 // Made here: translations made on the first reader's thread
                 // would take the place of its own in a feed installed there.
                 m_units.emplace(*this, m_warnings);
@@ -229,7 +234,10 @@ public:
         m_position = m_units.Position();
         try {
             m_pSecond = std::make_unique<CSecondReader>(m_bytes, m_pMapped);
-            m_pSecond->Run(state, m_position, nSecond);
+            // While an import's template is still being read, that thread
+            // has the other core: the translations made meanwhile copy their
+            // names and sources, the ones made after refer to the template's.
+            m_pSecond->Run(state, m_position, nSecond, CTranslationsFeed::TemplateWait());
         } catch (const std::system_error&) {
             m_pSecond.reset();  // no thread to be had: this one reads it all
         }

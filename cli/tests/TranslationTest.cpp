@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
+#include <thread>
 #include <tuple>
 
 using namespace lumo_cli;
@@ -230,5 +232,17 @@ TEST(Translation, RecordsReferringToTheTemplateReadBackAsCopiesDo)
             }
             EXPECT_EQ(fed.Find("A", "Two"), CTranslations::npos);
         }
+    }
+    // A reader's helper thread waits for an expected template, and only then.
+    for (const bool bOffered : {true, false}) {
+        CTranslationsFeed feed;
+        EXPECT_FALSE(CTranslationsFeed::TemplateWait());
+        feed.ExpectTemplate();
+        const std::function<void()> wait = CTranslationsFeed::TemplateWait();
+        ASSERT_TRUE(wait);
+        std::thread helper(wait);
+        bOffered ? feed.OfferTemplate(templ) : feed.NoTemplate();
+        helper.join();  // returns once the template is settled
+        EXPECT_FALSE(CTranslationsFeed::TemplateWait());
     }
 }
