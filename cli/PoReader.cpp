@@ -636,7 +636,14 @@ private:
         case 'f': value = '\f'; break;
         case 'v': value = '\v'; break;
         case 'a': value = '\a'; break;
-        case '\\': value = '\\'; break;
+        case '\\':
+            // gettext reads the escaped character as any other: a backslash
+            // right before a line end is dropped with it, and the escape
+            // takes what follows.
+            if (Joins(m_p + 1))
+                return Restart(tok);
+            value = '\\';
+            break;
         case '"': value = '"'; break;
         case '\n':
             return m_pJoins ? Bad(tok) : Restart(tok);

@@ -267,6 +267,8 @@ TEST(PoReaderOracle, ReadsWhatGettextReads)
         {Po("\nmsgctxt \"A\"\nmsgid \"b\"\nmsgstr \"c\" #~ msgid \"o\"\n#~ msgstr \"p\"\n"), EVerdict::accepted, ""},
         {Po("msg\\\nctxt \"A\"\nmsgid \"a\\\nb\"\nmsgstr \"\\\\\\\nn\"\n# c \\\nmsgid \"swallowed\"\n"),
          EVerdict::accepted, ""},
+        // An escaped backslash before a line end joins it too: "x\\" then "n" is x and a line break.
+        {Po("msgctxt \"A\"\nmsgid \"b\"\nmsgstr \"x\\\\\nn\"\n"), EVerdict::accepted, ""},
         {"msgctxt \"A\"\nmsgid \"\xff\"\nmsgstr \"\"\n" + Po(PoMessage("B", "b", "")), EVerdict::accepted, ""},
         {Po(PoMessage("A", "b", "c"), "msgid \"\"\nmsgstr \"X: charset=CP1250\"\n\\\n\"x\\nContent-Type: text/plain; charset=UTF-8\\n\"\n"),
          EVerdict::accepted, ""},
