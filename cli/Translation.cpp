@@ -710,12 +710,10 @@ CTemplatePairing::CTemplatePairing(CEntrySpan templ, const CTranslations& transl
     const auto pair = [&](std::size_t nBegin, std::size_t nEnd) {
         std::size_t nNext = 0;
         for (std::size_t i = nBegin; i < nEnd; ++i) {
-            const std::string_view name = templ.Name(i);
             for (const bool bExtra : {false, true}) {
-                const std::string_view text = templ.Text(i, bExtra);
-                if (text.empty())
+                if (templ.Text(i, bExtra).empty())
                     continue;
-                const std::size_t t = translations.Find(name, text, nNext);
+                const std::size_t t = translations.Find(templ, SlotOf(i, bExtra), nNext);
                 if (t == CTranslations::npos) {
                     m_of[SlotOf(i, bExtra)] = kAbsent;  // which absent message: below
                     continue;

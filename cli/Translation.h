@@ -79,6 +79,8 @@ public:
     {
         return m_pStore ? m_pStore->Text(i, bExtra) : bExtra ? (*m_pVector)[i].extra : (*m_pVector)[i].data;
     }
+    // The store it shows, or null.
+    const CEntryStore* Store() const { return m_pStore; }
 
 private:
     const std::vector<Entry>* m_pVector = nullptr;
@@ -231,6 +233,12 @@ public:
         translation.nUnitId = r.unit >> 1;
         return translation;
     }
+    // Whether the record at index refers to the text of templ at slot.
+    bool Refers(std::size_t index, CEntrySpan templ, Slot slot) const
+    {
+        const CRecord& r = m_segments[index >> kSegmentBits][index & (kSegment - 1)];
+        return (r.key & 1) && templ.Store() == m_pTemplate && r.key >> 1 == slot;
+    }
     // How many may be read on any thread.
     std::size_t Published() const { return m_nPublished.load(std::memory_order_acquire); }
 
@@ -337,6 +345,14 @@ public:
         if (nHint < m_nSize && At(nHint).source == source && At(nHint).name == name)
             return nHint;
         return Find(name, source);
+    }
+    // The same for the text of templ at slot: a translation whose record
+    // refers to that very text is found without comparing a byte.
+    std::size_t Find(CEntrySpan templ, Slot slot, std::size_t nHint) const
+    {
+        if (nHint < m_nSize && m_pRecords->Refers(nHint, templ, slot))
+            return nHint;
+        return Find(templ.Name(slot / 2), templ.Text(slot / 2, slot % 2 == 1), nHint);
     }
     CTranslation At(std::size_t index) const { return m_pRecords->At(index); }
     std::size_t Size() const { return m_nSize; }
