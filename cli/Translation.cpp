@@ -616,8 +616,13 @@ std::size_t CTranslations::FindSlot(std::uint32_t hash, std::string_view name, s
 
 void CTranslations::Grow()
 {
+    GrowTo(std::max<std::size_t>(64, 2 * m_slots.size()));
+}
+
+void CTranslations::GrowTo(std::size_t nSlots)
+{
     using CSlots = decltype(m_slots);
-    CSlots old = std::exchange(m_slots, CSlots(std::max<std::size_t>(64, 2 * m_slots.size())));
+    CSlots old = std::exchange(m_slots, CSlots(nSlots));
     const std::size_t mask = m_slots.size() - 1;
     for (const CSlot& slot : old) {
         if (slot.index == kEmpty)
@@ -644,11 +649,21 @@ void CTranslations::Prepare(const CTranslation& translation)
                                " bytes is longer than an entry file can hold (4 GiB less 2 bytes)");
     if (m_nSize >= kEmpty - 1)
         throw CImportError("the file has more messages than lumo can take (" + std::to_string(kEmpty - 1) + ")");
+    m_nextSlotBefore = m_nextSlot;
+    const CEntryStore* pTemplate = m_pFeed ? m_pFeed->pTemplate.load(std::memory_order_acquire) : nullptr;
+    if (pTemplate && !m_bSizedForTemplate) {
+        // A file that translates the template has about a message for each
+        // of its entries: the table takes them without growing step by step.
+        m_bSizedForTemplate = true;
+        std::size_t nSlots = std::max<std::size_t>(64, m_slots.size());
+        while (4 * pTemplate->Size() > 3 * nSlots)
+            nSlots *= 2;
+        if (nSlots > m_slots.size())
+            GrowTo(nSlots);
+    }
     m_nPreparedHash = static_cast<std::uint32_t>(CPairHash()({translation.name, translation.source}));
     if (!m_slots.empty())
         __builtin_prefetch(&m_slots[m_nPreparedHash & (m_slots.size() - 1)]);
-    m_nextSlotBefore = m_nextSlot;
-    const CEntryStore* pTemplate = m_pFeed ? m_pFeed->pTemplate.load(std::memory_order_acquire) : nullptr;
     // Kept after the last one, where a dropped one is written over.
     m_pRecords->Append(translation, pTemplate ? InTemplate(*pTemplate, translation.name, translation.source) : kNoSlot,
                        pTemplate, m_nSize);

@@ -372,6 +372,7 @@ private:
     };
     std::size_t FindSlot(std::uint32_t hash, std::string_view name, std::string_view source) const;
     void Grow();
+    void GrowTo(std::size_t nSlots);
 
     // The text of the feed's template that has this name and source, or
     // kNoSlot: a file written from the template has its messages in the
@@ -388,6 +389,7 @@ private:
     Slot m_nextSlotBefore = 0;
     std::vector<CSlot, CLargeTableAllocator<CSlot>> m_slots;  // a power of two in size, at most three quarters full
     std::size_t m_nUnmatchable = 0;
+    bool m_bSizedForTemplate = false;
 };
 
 struct CImportCounts {
