@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <optional>
 #include <utility>
 
 #include <sys/mman.h>
@@ -673,8 +674,22 @@ bool CTranslations::Commit()
 {
     if (4 * (m_nSize + 1) > 3 * m_slots.size())
         Grow();
-    const CTranslation translation = At(m_nSize);
-    CSlot& slot = m_slots[FindSlot(m_nPreparedHash, translation.name, translation.source)];
+    // Its name and source are only looked at where the hash is the same.
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t i = m_nPreparedHash & mask;
+    for (std::optional<CTranslation> translation;; i = (i + 1) & mask) {
+        const CSlot& there = m_slots[i];
+        if (there.index == kEmpty)
+            break;
+        if (there.hash != m_nPreparedHash)
+            continue;
+        if (!translation)
+            translation = At(m_nSize);
+        const CTranslation other = At(there.index);
+        if (other.source == translation->source && other.name == translation->name)
+            break;
+    }
+    CSlot& slot = m_slots[i];
     if (slot.index != kEmpty) {
         m_nextSlot = m_nextSlotBefore;
         return false;
@@ -839,11 +854,11 @@ CTranslatedTemplate::CTranslatedTemplate(CEntrySpan templ, const CTranslations& 
             ++counts.nUntranslated;
             return;
         }
-        const CTranslation translation = translations.At(t);
-        if (translation.text.empty())
+        const auto [text, bFuzzy] = translations.TextAt(t);
+        if (text.empty())
             ++counts.nUntranslated;
         else
-            ++(translation.bFuzzy ? counts.nFuzzy : counts.nTranslated);
+            ++(bFuzzy ? counts.nFuzzy : counts.nTranslated);
         ++counts.nMatched;
     };
     for (Slot slot = 0; slot < 2 * templ.Size(); ++slot)
@@ -865,10 +880,10 @@ std::string_view CTranslatedTemplate::Text(std::size_t i, bool bExtra) const
     if (a != CTemplatePairing::npos)
         t = m_absentChoice[a];
     if (t != CTranslations::npos) {
-        const CTranslation translation = m_translations.At(t);
-        if (!translation.text.empty() && !translation.bFuzzy) {
+        const auto [translated, bFuzzy] = m_translations.TextAt(t);
+        if (!translated.empty() && !bFuzzy) {
             const auto it = a == CTemplatePairing::npos || m_relined.empty() ? m_relined.end() : m_relined.find(a);
-            return it == m_relined.end() ? translation.text : std::string_view(it->second);
+            return it == m_relined.end() ? translated : std::string_view(it->second);
         }
     }
     return m_bEmptyUntranslated ? std::string_view() : text;

@@ -233,6 +233,13 @@ public:
         translation.nUnitId = r.unit >> 1;
         return translation;
     }
+    // The translated text alone, and whether it is fuzzy: what a result
+    // needs, without finding the name and source.
+    std::pair<std::string_view, bool> TextAt(std::size_t index) const
+    {
+        const CRecord& r = m_segments[index >> kSegmentBits][index & (kSegment - 1)];
+        return {{r.pText, r.nText}, (r.unit & 1) != 0};
+    }
     // Whether the record at index refers to the text of templ at slot.
     bool Refers(std::size_t index, CEntrySpan templ, Slot slot) const
     {
@@ -355,6 +362,8 @@ public:
         return Find(templ.Name(slot / 2), templ.Text(slot / 2, slot % 2 == 1), nHint);
     }
     CTranslation At(std::size_t index) const { return m_pRecords->At(index); }
+    // The text of the translation at index, and whether it is fuzzy.
+    std::pair<std::string_view, bool> TextAt(std::size_t index) const { return m_pRecords->TextAt(index); }
     std::size_t Size() const { return m_nSize; }
     std::size_t Unmatchable() const { return m_nUnmatchable; }
     // Its records, as a feed hands them on.
