@@ -66,6 +66,9 @@ void MeasureMerge(const fs::path& source, const fs::path& dir, int nRepeat, CRep
     }
     CChildFigures best{};
     for (int r = 0; r < nRepeat; ++r) {
+        // Written where the run before wrote, as the export and import runs are.
+        std::error_code ec;
+        fs::remove(merged, ec);
         const CChildFigures run = MeasureInChild([&] {
             std::ostringstream out, err;
             const int status = lumo_cli::Run(
