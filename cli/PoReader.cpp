@@ -2,6 +2,7 @@
 #include "PoReader.h"
 
 #include "Text.h"
+#include "VectorText.h"
 
 #include "platform/Cp1252.h"
 #include "platform/Utf8.h"
@@ -16,12 +17,8 @@
 #include <optional>
 #include <unordered_set>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef LUMO_VECTOR_TEXT
 #include <immintrin.h>
-#define LUMO_PO_AVX512 1
 #endif
 
 namespace lumo_cli {
@@ -503,7 +500,7 @@ private:
     void TakeEntryText(CBytes& out)
     {
         const bool bPairs = m_charset != ECharset::ascii && !(m_pJoins && m_charset == ECharset::utf8);
-#ifdef LUMO_PO_AVX512
+#ifdef LUMO_VECTOR_TEXT
         if (HaveAvx512()) {
             m_p = reinterpret_cast<const char*>(TakeEntryTextAvx512(reinterpret_cast<const unsigned char*>(m_p),
                                                                     reinterpret_cast<const unsigned char*>(m_end),
@@ -516,10 +513,12 @@ private:
         const auto* quote = static_cast<const char*>(std::memchr(m_p, '"', static_cast<std::size_t>(m_end - m_p)));
         const auto* end = reinterpret_cast<const unsigned char*>(quote ? quote : m_end);
         const auto* q = reinterpret_cast<const unsigned char*>(m_p);
-        char* w = out.Room(static_cast<std::size_t>(end - q));
+        // A block's bytes are stored sixteen at a time: room for one more.
+        char* w = out.Room(static_cast<std::size_t>(end - q) + 16);
         for (;;) {
-#ifdef __SSE2__
-            TakeBlocks(q, reinterpret_cast<const unsigned char*>(m_end), w, bPairs);
+#ifdef LUMO_VECTOR_TEXT
+            if (HaveSsse3())
+                TakeBlocksSsse3(q, reinterpret_cast<const unsigned char*>(m_end), w, bPairs);
 #endif
             // Byte by byte for a while: a pair across blocks, or up to a byte
             // that is neither ASCII nor a pair.
@@ -548,12 +547,13 @@ private:
         }
     }
 
-#ifdef __SSE2__
+#ifdef LUMO_VECTOR_TEXT
     // Sixteen bytes at a time: ASCII without a stop, and whole Latin-1 pairs
     // (a lead byte C3, or C2 before A0 to BF). Returns at the first byte that
     // is neither (the string's closing quote at the latest), or with less
-    // than a block left in the file.
-    static void TakeBlocks(const unsigned char*& q, const unsigned char* end, char*& w, bool bPairs)
+    // than a block left in the file. Writes sixteen bytes at w at most.
+    __attribute__((target("ssse3,popcnt"))) static void TakeBlocksSsse3(const unsigned char*& q,
+                                                                       const unsigned char* end, char*& w, bool bPairs)
     {
         const auto bytes = [](int c) { return _mm_set1_epi8(static_cast<char>(c)); };
         const auto mask = [](__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); };
@@ -580,33 +580,27 @@ private:
             if (n == 0)
                 return;
             // The second byte of a pair after C3 gains 0x40; lead bytes are left out.
-            alignas(16) unsigned char decoded[16];
-            _mm_store_si128(reinterpret_cast<__m128i*>(decoded),
-                            _mm_or_si128(v, _mm_and_si128(_mm_slli_si128(c3, 1), bytes(0x40))));
-            for (unsigned i = 0; i < n; ++i) {
-                *w = static_cast<char>(decoded[i]);
-                w += 1 - ((leads >> i) & 1);
-            }
+            const __m128i decoded = _mm_or_si128(v, _mm_and_si128(_mm_slli_si128(c3, 1), bytes(0x40)));
+            const unsigned keep = ~leads & ((1u << n) - 1);
+            const unsigned lo = keep & 0xFF, hi = keep >> 8;
+            const __m128i packed = _mm_shuffle_epi8(
+                decoded, _mm_set_epi64x(static_cast<long long>(kPackTable[hi] + 0x0808080808080808ull),
+                                        static_cast<long long>(kPackTable[lo])));
+            const auto nLo = static_cast<unsigned>(__builtin_popcount(lo));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(w), packed);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(w + nLo), _mm_unpackhi_epi64(packed, packed));
+            w += nLo + static_cast<unsigned>(__builtin_popcount(hi));
             q += n;
             // A pair across two blocks is taken with the next.
             if (n < 16 && !(n == 15 && (leads & 0x8000) != 0))
                 return;
         }
     }
-#endif
-
-#ifdef LUMO_PO_AVX512
-    static bool HaveAvx512()
-    {
-        static const bool bHave = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
-                                  __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
-        return bHave;
-    }
 
     // The same as the blocks of sixteen and the bytes after them, sixty-four
     // bytes at a time: no byte past end is read, and the string's closing
     // quote need not be looked for first. Returns where it stopped.
-    __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt"))) static const unsigned char*
+    __attribute__((target(LUMO_AVX512_TARGET))) static const unsigned char*
     TakeEntryTextAvx512(const unsigned char* q, const unsigned char* end, CBytes& out, bool bPairs)
     {
         for (;;) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "XmlScanner.h"
 
+#include "VectorText.h"
+
 #include "platform/Cp1252.h"
 #include "platform/Utf8.h"
 
@@ -260,31 +262,8 @@ private:
     }
 };
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef LUMO_VECTOR_TEXT
 #define LUMO_XML_SSSE3 1
-
-// For each 8-bit mask, the indices of its set bits in order: the shuffle
-// that packs the bytes it keeps.
-constexpr std::array<std::uint64_t, 256> MakePackTable()
-{
-    std::array<std::uint64_t, 256> table{};
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        std::uint64_t indices = 0;
-        unsigned n = 0;
-        for (unsigned bit = 0; bit < 8; ++bit)
-            if (mask & (1u << bit))
-                indices |= std::uint64_t{bit} << (8 * n++);
-        table[mask] = indices;
-    }
-    return table;
-}
-constexpr std::array<std::uint64_t, 256> kPackTable = MakePackTable();
-
-bool HaveSsse3()
-{
-    static const bool bHave = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
-    return bHave;
-}
 
 // Up to sixteen bytes of text at p (at most nLeft of them) that are
 // printable ASCII other than "&", "<" and "]", or U+00A0 to U+00FF in UTF-8,
@@ -339,14 +318,7 @@ __attribute__((target("ssse3,popcnt"))) inline std::size_t DecodeBlockSsse3(cons
     return n;
 }
 
-bool HaveAvx512()
-{
-    static const bool bHave = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
-                              __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
-    return bHave;
-}
-
-#define LUMO_XML_AVX512 "avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt"
+#define LUMO_XML_AVX512 LUMO_AVX512_TARGET
 
 // The same as DecodeBlockSsse3 for up to 64 bytes, with AVX-512. The bytes
 // past nLeft are not read; the byte before p is (text follows a tag).
