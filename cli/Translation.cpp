@@ -600,16 +600,22 @@ Slot CTranslations::InTemplate(const CEntryStore& templ, std::string_view name, 
     return kNoSlot;
 }
 
-std::size_t CTranslations::FindSlot(std::uint32_t hash, std::string_view name, std::string_view source) const
+// pair() gives the name and source looked for; it is only asked where a
+// slot holds the same hash, and once at most.
+template <class FPair>
+std::size_t CTranslations::FindSlot(std::uint32_t hash, const FPair& pair) const
 {
     const std::size_t mask = m_slots.size() - 1;
+    std::optional<std::pair<std::string_view, std::string_view>> wanted;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const CSlot& slot = m_slots[i];
         if (slot.index == kEmpty)
             return i;
         if (slot.hash == hash) {
+            if (!wanted)
+                wanted = pair();
             const CTranslation there = At(slot.index);
-            if (there.source == source && there.name == name)
+            if (there.name == wanted->first && there.source == wanted->second)
                 return i;
         }
     }
@@ -674,22 +680,11 @@ bool CTranslations::Commit()
 {
     if (4 * (m_nSize + 1) > 3 * m_slots.size())
         Grow();
-    // Its name and source are only looked at where the hash is the same.
-    const std::size_t mask = m_slots.size() - 1;
-    std::size_t i = m_nPreparedHash & mask;
-    for (std::optional<CTranslation> translation;; i = (i + 1) & mask) {
-        const CSlot& there = m_slots[i];
-        if (there.index == kEmpty)
-            break;
-        if (there.hash != m_nPreparedHash)
-            continue;
-        if (!translation)
-            translation = At(m_nSize);
-        const CTranslation other = At(there.index);
-        if (other.source == translation->source && other.name == translation->name)
-            break;
-    }
-    CSlot& slot = m_slots[i];
+    // Its name and source are only found where the hash is the same.
+    CSlot& slot = m_slots[FindSlot(m_nPreparedHash, [&] {
+        const CTranslation translation = At(m_nSize);
+        return std::pair(translation.name, translation.source);
+    })];
     if (slot.index != kEmpty) {
         m_nextSlot = m_nextSlotBefore;
         return false;
@@ -704,7 +699,8 @@ std::size_t CTranslations::Find(std::string_view name, std::string_view source) 
     if (m_slots.empty())
         return npos;
     const std::size_t index =
-        m_slots[FindSlot(static_cast<std::uint32_t>(CPairHash()({name, source})), name, source)].index;
+        m_slots[FindSlot(static_cast<std::uint32_t>(CPairHash()({name, source})), [&] { return std::pair(name, source); })]
+            .index;
     return index == kEmpty ? npos : index;
 }
 

@@ -379,7 +379,8 @@ private:
         std::uint32_t hash = 0;  // the pair's hash, cut to 32 bits: it places the slot and tells most pairs apart
         std::uint32_t index = kEmpty;
     };
-    std::size_t FindSlot(std::uint32_t hash, std::string_view name, std::string_view source) const;
+    template <class FPair>
+    std::size_t FindSlot(std::uint32_t hash, const FPair& pair) const;
     void Grow();
     void GrowTo(std::size_t nSlots);
 
